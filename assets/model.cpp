@@ -1,0 +1,318 @@
+// Reading ".poly" model files: a pure parser over the file's bytes and a thin file-reading edge.
+#include "model.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <system_error>
+
+namespace {
+
+// Tokens live in an 80-character buffer with its terminator in the file format's definition.
+constexpr size_t kMaxTokenLength = 79;
+
+// The fewest bytes a record can take: "v" and a blank, then six one-digit numbers separated by one
+// character each (a sign also separates numbers); "f", a blank and three numbers likewise.
+constexpr int64_t kMinVertexRecordBytes = 13;
+constexpr int64_t kMinFaceRecordBytes = 7;
+
+// Whitespace as the classic locale defines it.
+inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads the text the way formatted stream extraction does: tokens end at whitespace, numbers end at
+// the first character that cannot continue them, and a number that fails ends the parse.
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+  // Skips whitespace and returns the next token; false at the end of the text.
+  bool token(std::string_view& out) {
+    skipSpace();
+    if (p_ == end_) {
+      return false;
+    }
+    const char* start = p_;
+    while (p_ != end_ && !isSpace(*p_)) {
+      ++p_;
+    }
+    out = std::string_view(start, static_cast<size_t>(p_ - start));
+    return true;
+  }
+
+  // A decimal integer with an optional sign that fits in 32 bits.
+  bool readInt(int& value) {
+    skipSpace();
+    const char* start = p_;
+    if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
+      ++p_;
+    }
+    const char* digits = p_;
+    while (p_ != end_ && isDigit(*p_)) {
+      ++p_;
+    }
+    if (p_ == digits) {
+      return false;
+    }
+    // from_chars takes a minus sign but not a plus.
+    const char* first = *start == '+' ? start + 1 : start;
+    auto [ptr, ec] = std::from_chars(first, p_, value);
+    return ec == std::errc() && ptr == p_;
+  }
+
+  // A decimal float: optional sign, digits with at most one point, an optional exponent. The extent is
+  // found first, as extraction finds it ("1e" is taken whole and then fails), then converted whole.
+  bool readFloat(float& value) {
+    skipSpace();
+    const char* start = p_;
+    if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
+      ++p_;
+    }
+    bool mantissa = false, point = false, exponent = false;
+    while (p_ != end_) {
+      const char c = *p_;
+      if (isDigit(c)) {
+        mantissa = true;
+      } else if (c == '.' && !point && !exponent) {
+        point = true;
+      } else if ((c == 'e' || c == 'E') && mantissa && !exponent) {
+        exponent = true;
+        if (p_ + 1 != end_ && (p_[1] == '+' || p_[1] == '-')) {
+          ++p_;
+        }
+      } else {
+        break;
+      }
+      ++p_;
+    }
+    if (!mantissa) {
+      return false;
+    }
+    const char* first = *start == '+' ? start + 1 : start;
+    auto [ptr, ec] = std::from_chars(first, p_, value, std::chars_format::general);
+    if (ptr != p_) {
+      return false;
+    }
+    if (ec == std::errc::result_out_of_range) {
+      return convertOutOfRange(first, value);
+    }
+    return ec == std::errc();
+  }
+
+ private:
+  void skipSpace() {
+    while (p_ != end_ && isSpace(*p_)) {
+      ++p_;
+    }
+  }
+
+  // from_chars calls both overflow and underflow out of range; extraction fails only on overflow and
+  // takes a value too small for a float as the nearest float (zero or a denormal). Rare, so a copy is
+  // fine here.
+  bool convertOutOfRange(const char* first, float& value) {
+    const size_t length = static_cast<size_t>(p_ - first);
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
+    if (!copy) {
+      return false;
+    }
+    std::memcpy(copy.get(), first, length);
+    copy[length] = '\0';
+    const float v = std::strtof(copy.get(), nullptr);
+    if (v == HUGE_VALF || v == -HUGE_VALF) {
+      return false;
+    }
+    value = v;
+    return true;
+  }
+
+  const char* p_;
+  const char* end_;
+};
+
+bool equalsIgnoringCase(std::string_view token, std::string_view keyword) {
+  if (token.size() != keyword.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < token.size(); ++i) {
+    char c = token[i];
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (c != keyword[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+struct Header {
+  int vertexCount;
+  int faceCount;
+};
+
+bool readHeader(Reader& reader, Header& header) {
+  std::string_view token;
+  return reader.token(token) && equalsIgnoringCase(token, "vertices:") && reader.readInt(header.vertexCount) &&
+         reader.token(token) && equalsIgnoringCase(token, "faces:") && reader.readInt(header.faceCount);
+}
+
+bool readVertex(Reader& reader, ModelVertex& v) {
+  return reader.readFloat(v.x) && reader.readFloat(v.y) && reader.readFloat(v.z) && reader.readFloat(v.extra[0]) &&
+         reader.readFloat(v.extra[1]) && reader.readFloat(v.extra[2]);
+}
+
+// Face numbers count from 1 and must name one of the declared vertices.
+bool readFace(Reader& reader, int vertexCount, ModelFace& f) {
+  for (int& index : f.vertexIndex) {
+    int number = 0;
+    if (!reader.readInt(number) || number < 1 || number > vertexCount) {
+      return false;
+    }
+    index = number - 1;
+  }
+  return true;
+}
+
+// Fills the model's arrays from the records; true when exactly the declared records were read.
+bool readRecords(Reader& reader, Model& model) {
+  int vertexSlot = 0, faceSlot = 0;
+  std::string_view token;
+  while (reader.token(token)) {
+    if (token.size() > kMaxTokenLength) {
+      return false;
+    }
+    if (token[0] == 'v') {
+      if (vertexSlot == model.vertexCount || !readVertex(reader, model.vertices[vertexSlot])) {
+        return false;
+      }
+      ++vertexSlot;
+    } else if (token[0] == 'f') {
+      if (faceSlot == model.faceCount || !readFace(reader, model.vertexCount, model.faces[faceSlot])) {
+        return false;
+      }
+      ++faceSlot;
+    } else {
+      return false;
+    }
+  }
+  return vertexSlot == model.vertexCount && faceSlot == model.faceCount;
+}
+
+Model* allocateModel(const Header& header) {
+  Model* model = new (std::nothrow) Model{nullptr, nullptr, header.vertexCount, header.faceCount};
+  if (!model) {
+    return nullptr;
+  }
+  model->vertices = new (std::nothrow) ModelVertex[static_cast<size_t>(header.vertexCount)];
+  model->faces = new (std::nothrow) ModelFace[static_cast<size_t>(header.faceCount)];
+  if (!model->vertices || !model->faces) {
+    freeModel(model);
+    return nullptr;
+  }
+  return model;
+}
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  bool ok = false;
+};
+
+// Reads the whole file. The size known beforehand is only a hint: a file that is not regular, or that
+// grows meanwhile, is read on in growing chunks. A read error ends the content there, as it ends
+// extraction from a stream.
+FileBytes readAll(FILE* file) {
+  FileBytes bytes;
+  struct stat info {};
+  size_t capacity = 1 << 16;
+  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0) {
+    capacity = static_cast<size_t>(info.st_size) + 1;
+  }
+  for (;;) {
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+    if (!grown) {
+      return bytes;
+    }
+    if (bytes.size != 0) {
+      std::memcpy(grown.get(), bytes.data.get(), bytes.size);
+    }
+    bytes.data = std::move(grown);
+    bytes.size += std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, file);
+    if (bytes.size < capacity) {
+      bytes.ok = true;
+      return bytes;
+    }
+    capacity *= 2;
+  }
+}
+
+void reportNotExpectedFormat(const char* path) {
+  std::cout << "Error: Model \"" << path << "\" not of expected format." << std::endl;
+}
+
+}  // namespace
+
+PolyParse parsePoly(std::string_view text) {
+  const PolyParse refused{nullptr, PolyStatus::NotExpectedFormat};
+  Reader reader(text);
+  Header header{};
+  if (!readHeader(reader, header) || header.vertexCount < 0 || header.faceCount < 0) {
+    return refused;
+  }
+  // A count the text cannot hold would only make a large allocation fail later, or worse succeed.
+  const int64_t leastBytes = header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
+  if (leastBytes > static_cast<int64_t>(text.size())) {
+    return refused;
+  }
+  Model* model = allocateModel(header);
+  if (!model) {
+    return refused;
+  }
+  if (!readRecords(reader, *model)) {
+    freeModel(model);
+    return refused;
+  }
+  return {model, PolyStatus::Ok};
+}
+
+Model* loadModel(const char* path) {
+  File file(std::fopen(path, "rb"));
+  if (!file) {
+    std::cout << "Error: Could not load model \"" << path << "\"" << std::endl;
+    return nullptr;
+  }
+  FileBytes bytes = readAll(file.get());
+  file.reset();
+  if (!bytes.ok) {
+    reportNotExpectedFormat(path);
+    return nullptr;
+  }
+  PolyParse parsed = parsePoly(std::string_view(bytes.data.get(), bytes.size));
+  if (parsed.status != PolyStatus::Ok) {
+    reportNotExpectedFormat(path);
+    return nullptr;
+  }
+  return parsed.model;
+}
+
+void freeModel(Model* model) {
+  if (!model) {
+    return;
+  }
+  delete[] model->vertices;
+  delete[] model->faces;
+  delete model;
+}

@@ -1,0 +1,42 @@
+// Triangle meshes read from ".poly" model files.
+#pragma once
+
+#include <string_view>
+
+struct ModelVertex {
+  float x, y, z;
+  // The fourth to sixth numbers of a vertex record; kept, never drawn.
+  float extra[3];
+};
+
+struct ModelFace {
+  // Zero-based positions in Model::vertices, in the file's (winding) order.
+  int vertexIndex[3];
+};
+
+struct Model {
+  ModelVertex* vertices;  // vertexCount elements, owned
+  ModelFace* faces;       // faceCount elements, owned
+  int vertexCount;
+  int faceCount;
+};
+
+enum class PolyStatus { Ok, NotExpectedFormat };
+
+struct PolyParse {
+  Model* model;  // non-null exactly when status is Ok; the caller owns it
+  PolyStatus status;
+};
+
+// Parses the text of a model file. Succeeds only for a file that holds exactly the declared numbers of
+// vertex and face records, every number well formed and every face number in 1..vertexCount, so every
+// slot of a returned model is filled and every index is valid. Never throws; allocation failure, a
+// negative count or a count the text cannot hold is reported as NotExpectedFormat.
+PolyParse parsePoly(std::string_view text);
+
+// Reads and parses the file at path. Returns a new Model, or null after writing one error line
+// to standard output (could not load / not of expected format).
+Model* loadModel(const char* path);
+
+// Releases the vertex array, the face array, then the record. Null is ignored.
+void freeModel(Model* model);

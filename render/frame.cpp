@@ -1,0 +1,27 @@
+// The frame: clear, projection, view and the renderer's two passes.
+#include "frame.h"
+
+#include <GL/glu.h>
+
+void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state) {
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  glColor3f(0.0f, 0.0f, 0.0f);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  // The aspect ratio stays 1 whatever the window's shape: a wide window stretches the picture.
+  gluPerspective(90.0, 1.0, 0.01, 10.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  state.camera.applyView();
+  // The renderer alternates its pass on every call: fill, then outline.
+  renderer.draw(model, state);
+  renderer.draw(model, state);
+}
+
+void setFixedGlState() {
+  glClearColor(0.45f, 0.5f, 0.6f, 1.0f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glShadeModel(GL_FLAT);
+}

@@ -1,0 +1,12 @@
+// One frame of the viewer, shared by the window and anything else that draws as it does.
+#pragma once
+
+#include "hatch_renderer.h"
+
+// Clears, sets the fixed projection (90 degrees, aspect 1, near 0.01, far 10) and the camera's view,
+// then draws the fill pass and the outline pass of model. Does not swap buffers.
+void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state);
+
+// The GL state that stays fixed for the whole run: the grey-blue background, alpha blending and flat
+// shading. Lighting and texturing stay off; colours come from the renderer.
+void setFixedGlState();

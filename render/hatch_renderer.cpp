@@ -1,0 +1,88 @@
+// Drawing a model in the fill and outline passes, immediate mode, one begin/end per face.
+#include "hatch_renderer.h"
+
+#include "hatch_textures.h"
+#include "tone.h"
+
+namespace {
+
+inline const GLfloat* positionOf(const ModelVertex& v) { return &v.x; }
+
+inline Vec3 vec(const ModelVertex& v) { return {v.x, v.y, v.z}; }
+
+// Eye-linear generation with the default planes: s is eye-space x and t eye-space y, so the hatching
+// stays fixed to the view and repeats once per unit.
+void enableEyeLinearTexCoords() {
+  glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_EYE_LINEAR));
+  glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_EYE_LINEAR));
+  glEnable(GL_TEXTURE_GEN_S);
+  glEnable(GL_TEXTURE_GEN_T);
+}
+
+void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVertex& v2) {
+  glBegin(GL_TRIANGLES);
+  glVertex3fv(positionOf(v0));
+  glVertex3fv(positionOf(v1));
+  glVertex3fv(positionOf(v2));
+  glEnd();
+}
+
+}  // namespace
+
+HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) { createHatchTextures(textures); }
+
+void HatchRenderer::beginFillPass(bool reversedWinding) {
+  glLineWidth(1.0f);
+  glDisable(GL_CULL_FACE);
+  // Only the outer side is set to fill; the inner side keeps the line mode of the last outline pass,
+  // where the filled outer faces hide it.
+  glPolygonMode(reversedWinding ? GL_BACK : GL_FRONT, GL_FILL);
+  nextPass = 1;
+}
+
+void HatchRenderer::beginOutlinePass(bool reversedWinding, int outlineWidth) {
+  glColor3f(0.0f, 0.0f, 0.0f);
+  glLineWidth(static_cast<GLfloat>(outlineWidth));
+  glEnable(GL_CULL_FACE);
+  // Inner faces as thick lines; the depth test leaves only those along the silhouette visible.
+  glCullFace(reversedWinding ? GL_BACK : GL_FRONT);
+  glPolygonMode(reversedWinding ? GL_FRONT : GL_BACK, GL_LINE);
+  nextPass = 0;
+}
+
+void HatchRenderer::draw(const Model* model, const DrawState& state) {
+  const bool fill = nextPass == 0;
+  if (fill) {
+    beginFillPass(state.reversedWinding);
+  } else {
+    beginOutlinePass(state.reversedWinding, state.outlineWidth);
+  }
+  enableEyeLinearTexCoords();
+
+  const ModelVertex* vertices = model->vertices;
+  const ModelFace* faces = model->faces;
+  const int faceCount = model->faceCount;
+  if (!fill) {
+    for (int i = 0; i < faceCount; ++i) {
+      const int* index = faces[i].vertexIndex;
+      drawTriangle(vertices[index[0]], vertices[index[1]], vertices[index[2]]);
+    }
+    return;
+  }
+
+  const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
+  for (int i = 0; i < faceCount; ++i) {
+    const int* index = faces[i].vertexIndex;
+    const ModelVertex& v0 = vertices[index[0]];
+    const ModelVertex& v1 = vertices[index[1]];
+    const ModelVertex& v2 = vertices[index[2]];
+    const Tone& tone = toneOfBand(faceBand(vec(v0), vec(v1), vec(v2), light, state.reversedWinding));
+    if (state.texturesEnabled) {
+      glColor3f(1.0f, 1.0f, 1.0f);
+      glBindTexture(GL_TEXTURE_2D, textures[tone.texture]);
+    } else {
+      glColor3f(tone.r, tone.g, tone.b);
+    }
+    drawTriangle(v0, v1, v2);
+  }
+}

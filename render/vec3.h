@@ -1,0 +1,17 @@
+// Three single-precision floats, the only vector type the program needs.
+#pragma once
+
+struct Vec3 {
+  float x, y, z;
+};
+
+// Degrees to radians by the program's one constant, in single precision.
+constexpr float kRadiansPerDegree = 0.017453292f;
+
+// The unit direction from an orbit's centre towards a point at the given elevation and heading:
+// (sin y cos p, sin p, -cos y cos p). Pitch 0, yaw 0 gives (0, 0, -1).
+Vec3 orbitDirection(float pitchDegrees, float yawDegrees);
+
+// Scales v in place to unit length and returns its former length. A zero vector becomes not-a-number
+// in every component and 0 is returned.
+float normalize(Vec3& v);

@@ -1,0 +1,116 @@
+// The real program under the test's X server: its window, its first frame, resizing, and failing start-up.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "viewer_process.h"
+
+namespace {
+
+const Rgb kTones[] = {{166, 166, 38}, {217, 217, 128}, {255, 255, 255}, {128, 128, 0}};
+
+bool isTone(const Rgb& p) {
+  for (const Rgb& tone : kTones) {
+    if (near(p, tone)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Width of the black run that starts where row y first leaves the background, scanning from the left.
+int outlineWidthOnRow(const Image& image, int y) {
+  int x = 0;
+  while (x < image.width && near(image.at(x, y), kBackground)) {
+    ++x;
+  }
+  int run = 0;
+  while (x < image.width && near(image.at(x, y), kBlack)) {
+    ++run;
+    ++x;
+  }
+  return run;
+}
+
+// The horizontal and vertical extent of everything that is not background.
+struct Extent {
+  int left, right, top, bottom;
+};
+Extent foregroundExtent(const Image& image) {
+  Extent e{image.width, -1, image.height, -1};
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (!near(image.at(x, y), kBackground)) {
+        e = {std::min(e.left, x), std::max(e.right, x), std::min(e.top, y), std::max(e.bottom, y)};
+      }
+    }
+  }
+  return e;
+}
+
+TEST(ViewerEndToEnd, FirstFrameShowsTheTonedOutlinedSphere) {
+  ViewerProcess viewer;
+  ASSERT_TRUE(viewer.waitForWindow());
+  const Image shot = viewer.screenshot();
+  ASSERT_EQ(shot.width, 768);
+  ASSERT_EQ(shot.height, 768);
+  EXPECT_EQ(viewer.output(), "Loading Models...\n");
+
+  for (auto [x, y] : {std::pair{0, 0}, {767, 0}, {0, 767}, {767, 767}}) {
+    EXPECT_TRUE(near(shot.at(x, y), kBackground)) << x << "," << y;
+  }
+  int toned = 0;
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      const Rgb p = shot.at(x, y);
+      ASSERT_TRUE(near(p, kBackground) || near(p, kBlack) || isTone(p))
+          << "pixel " << x << "," << y << " is " << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+      toned += isTone(p);
+    }
+  }
+  // A sphere of radius 0.5 seen from 1 unit away fills a good part of the 90-degree view.
+  EXPECT_GT(toned, 768 * 768 / 4);
+  // The silhouette: a black line of the default 5 pixels, about half of it outside the filled sphere.
+  for (int y : {300, 384, 450}) {
+    const int width = outlineWidthOnRow(shot, y);
+    EXPECT_GE(width, 2) << "row " << y;
+    EXPECT_LE(width, 5) << "row " << y;
+  }
+  const Extent e = foregroundExtent(shot);
+  EXPECT_NEAR(e.right - e.left, e.bottom - e.top, 3);
+}
+
+TEST(ViewerEndToEnd, ResizedWindowStaysFilledWithAStretchedPicture) {
+  ViewerProcess viewer;
+  ASSERT_TRUE(viewer.waitForWindow());
+  viewer.xdotool("windowsize --sync %w 1000 500");
+  const Image shot = viewer.screenshot();
+  ASSERT_EQ(shot.width, 1000);
+  ASSERT_EQ(shot.height, 500);
+  EXPECT_TRUE(near(shot.at(999, 499), kBackground));
+  // The aspect ratio of the projection stays 1, so the round sphere becomes an ellipse twice as wide.
+  const Extent e = foregroundExtent(shot);
+  const double ratio = double(e.right - e.left) / double(e.bottom - e.top);
+  EXPECT_NEAR(ratio, 2.0, 0.05);
+  EXPECT_NEAR((e.left + e.right) / 2.0, 500, 3);
+}
+
+TEST(ViewerEndToEnd, MissingModelPrintsBothLinesAndExitsWithStatusOne) {
+  const auto empty = std::filesystem::temp_directory_path() / "nprview-no-data";
+  std::filesystem::create_directories(empty);
+  ViewerProcess viewer(empty.string());
+  EXPECT_EQ(viewer.waitForExit(), 1);
+  EXPECT_EQ(viewer.output(),
+            "Loading Models...\n"
+            "Error: Could not load model \"data/sphere-unit.poly\"\n"
+            "Error! Could not open model. Exiting.\n");
+}
+
+TEST(ViewerEndToEnd, EscapeExitsWithStatusZero) {
+  ViewerProcess viewer;
+  ASSERT_TRUE(viewer.waitForWindow());
+  viewer.key("Escape");
+  EXPECT_EQ(viewer.waitForExit(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+// A triangle mesh as the asset tools build it, and writing it as a ".poly" model file.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+struct PolyMesh {
+  std::vector<std::array<float, 3>> positions;
+  std::vector<std::array<float, 3>> normals;  // one per position
+  std::vector<std::array<int, 3>> faces;      // zero-based, in winding order
+};
+
+// Writes mesh to path as a ".poly" file, all at once: the text goes to a temporary file beside path that
+// is renamed over it only when complete, so a failed write never leaves a half-written model.
+// Numbers are printed with a fixed precision, so the same mesh always gives the same bytes.
+bool writePoly(const std::string& path, const PolyMesh& mesh);
+
+// The regular icosahedron with circumradius 1, wound counter-clockwise as seen from outside.
+PolyMesh icosahedron();
+
+// Splits every triangle into four, len times, pushing new vertices onto the unit sphere.
+PolyMesh subdivideOnSphere(const PolyMesh& mesh, int levels);
+
+// Scales and moves positions; normals are kept.
+void transform(PolyMesh& mesh, float scale, std::array<float, 3> offset);
