@@ -3,7 +3,7 @@
 
 #include <GL/glu.h>
 
-void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state) {
+void beginFrame(const Camera& camera) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_DEPTH_TEST);
   glColor3f(0.0f, 0.0f, 0.0f);
@@ -13,7 +13,11 @@ void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& sta
   gluPerspective(90.0, 1.0, 0.01, 10.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  state.camera.applyView();
+  camera.applyView();
+}
+
+void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state) {
+  beginFrame(state.camera);
   // The renderer alternates its pass on every call: fill, then outline.
   renderer.draw(model, state);
   renderer.draw(model, state);

@@ -3,8 +3,11 @@
 
 #include "hatch_renderer.h"
 
-// Clears, sets the fixed projection (90 degrees, aspect 1, near 0.01, far 10) and the camera's view,
-// then draws the fill pass and the outline pass of model. Does not swap buffers.
+// Clears colour and depth, turns the depth test on, sets black, the fixed projection (90 degrees,
+// aspect 1, near 0.01, far 10) and the camera's view on the identity modelview matrix.
+void beginFrame(const Camera& camera);
+
+// Begins the frame, then draws the fill pass and the outline pass of model. Does not swap buffers.
 void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state);
 
 // The GL state that stays fixed for the whole run: the grey-blue background, alpha blending and flat

@@ -45,12 +45,19 @@ Image readPpm(const std::string& path) {
   int maxValue = 0;
   if (!file || std::fgetc(file.get()) != 'P' || std::fgetc(file.get()) != '6' ||
       !readHeaderNumber(file.get(), image.width) || !readHeaderNumber(file.get(), image.height) ||
-      !readHeaderNumber(file.get(), maxValue) || maxValue != 255) {
+      !readHeaderNumber(file.get(), maxValue) || (maxValue != 255 && maxValue != 65535)) {
     return {};
   }
-  image.rgb.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
-  if (std::fread(image.rgb.data(), 1, image.rgb.size(), file.get()) != image.rgb.size()) {
+  const size_t samples = static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3;
+  // ImageMagick writes 16-bit samples (most significant byte first); keep the high byte.
+  const size_t bytesPerSample = maxValue == 255 ? 1 : 2;
+  std::vector<uint8_t> raw(samples * bytesPerSample);
+  if (std::fread(raw.data(), 1, raw.size(), file.get()) != raw.size()) {
     return {};
+  }
+  image.rgb.resize(samples);
+  for (size_t i = 0; i < samples; ++i) {
+    image.rgb[i] = raw[i * bytesPerSample];
   }
   return image;
 }

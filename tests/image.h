@@ -17,7 +17,7 @@ struct Image {
   bool empty() const { return rgb.empty(); }
 };
 
-// Reads a binary PPM (P6, maxval 255). Returns an empty image on any error.
+// Reads a binary PPM (P6, 8 or 16 bits a sample). Returns an empty image on any error.
 Image readPpm(const std::string& path);
 
 // True when every channel is within slack of the colour.

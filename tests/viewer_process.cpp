@@ -62,6 +62,8 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds) {
                                    " --name '^NPR Rendering$' 2>/dev/null");
     if (!found.empty()) {
       window_ = found.substr(0, found.find('\n'));
+      // Without a window manager the window may hang off the screen's edge, where screenshots clip it.
+      xdotool("windowmove --sync %w 0 0");
       // Let the first frame reach the screen.
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       return true;
