@@ -17,9 +17,6 @@ struct Image {
   bool empty() const { return rgb.empty(); }
 };
 
-// Reads a binary PPM (P6, 8 or 16 bits a sample). Returns an empty image on any error.
-Image readPpm(const std::string& path);
-
 // True when every channel is within slack of the colour.
 bool near(const Rgb& actual, const Rgb& expected, int slack = 1);
 

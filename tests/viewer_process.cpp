@@ -6,11 +6,49 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+namespace {
+
+// Reads the window's pixels straight from the X server (no server grab, unlike ImageMagick's import).
+Image grabWindow(const std::string& window) {
+  Image image;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    return image;
+  }
+  const Window id = std::stoul(window);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, id, &attributes)) {
+    XImage* pixels = XGetImage(display, id, 0, 0, static_cast<unsigned>(attributes.width),
+                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (pixels) {
+      image.width = attributes.width;
+      image.height = attributes.height;
+      image.rgb.reserve(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
+      for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+          const unsigned long p = XGetPixel(pixels, x, y);
+          image.rgb.push_back(static_cast<uint8_t>((p & pixels->red_mask) >> 16));
+          image.rgb.push_back(static_cast<uint8_t>((p & pixels->green_mask) >> 8));
+          image.rgb.push_back(static_cast<uint8_t>(p & pixels->blue_mask));
+        }
+      }
+      XDestroyImage(pixels);
+    }
+  }
+  XCloseDisplay(display);
+  return image;
+}
+
+}  // namespace
 
 std::string runCommand(const std::string& command, int* status) {
   std::string output;
@@ -78,10 +116,7 @@ Image ViewerProcess::screenshot() {
   Image previous;
   for (int attempt = 0; attempt < 20; ++attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    const std::string path = outputPath_ + "." + std::to_string(shots_++) + ".ppm";
-    runCommand("import -silent -window " + window_ + " ppm:" + path + " 2>/dev/null");
-    Image image = readPpm(path);
-    std::remove(path.c_str());
+    Image image = grabWindow(window_);
     if (!image.empty() && image.width == previous.width && image.height == previous.height &&
         image.rgb == previous.rgb) {
       return image;

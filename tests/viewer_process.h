@@ -37,5 +37,4 @@ class ViewerProcess {
   int exitStatus_ = -1;
   std::string window_;
   std::string outputPath_;
-  int shots_ = 0;
 };
