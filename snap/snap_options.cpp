@@ -35,7 +35,10 @@ namespace {
 constexpr int kMaxSide = 16384;
 
 std::string quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  std::string result(1, '"');
+  result.append(text);
+  result.push_back('"');
+  return result;
 }
 
 bool parseFloat(std::string_view text, float& value) {
