@@ -87,9 +87,17 @@ bool importMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
                                   aiComponent_TEXCOORDS | aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
                                   aiComponent_LIGHTS | aiComponent_CAMERAS);
   importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
-  const aiScene* scene = importer.ReadFile(path, aiProcess_RemoveComponent | aiProcess_Triangulate |
-                                                     aiProcess_JoinIdenticalVertices |
-                                                     aiProcess_PreTransformVertices | aiProcess_SortByPType);
+  // Validated on its own before any other step: the steps assume a sound scene, and on a broken one
+  // (a PLY file cut short, say) they end the process on a failed assertion.
+  const aiScene* scene = importer.ReadFile(path, 0);
+  if (scene) {
+    scene = importer.ApplyPostProcessing(aiProcess_ValidateDataStructure);
+  }
+  if (scene) {
+    scene = importer.ApplyPostProcessing(aiProcess_RemoveComponent | aiProcess_Triangulate |
+                                         aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices |
+                                         aiProcess_SortByPType);
+  }
   if (!scene) {
     error = oneLine(importer.GetErrorString());
     if (error.empty()) {
