@@ -21,5 +21,5 @@ std::optional<BezierPatchSet> parseBezierPatches(std::string_view text);
 // Samples every patch on a (steps + 1) by (steps + 1) grid and splits each grid cell into two triangles,
 // wound counter-clockwise about dB/du x dB/dv (u runs from the first row of control points to the last).
 // Patches are not joined to one another, and corners that collapse into one point are kept: joinVertices
-// welds both.
+// welds both, since seams are sampled exactly at the shared control points.
 PolyMesh tessellatePatches(const BezierPatchSet& set, int steps);

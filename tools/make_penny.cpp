@@ -197,7 +197,7 @@ PolyMesh coin() {
     addRing(*ring, -1);
   }
   PolyMesh mesh = loft(angles, points, heads.size() + tails.size());
-  joinVertices(mesh, 0.0f);
+  joinVertices(mesh);
   return mesh;
 }
 

@@ -13,9 +13,6 @@ namespace {
 // 10 by 10 cells a patch: 32 patches give about six thousand triangles, enough for a smooth outline and
 // tone bands without coarse steps.
 constexpr int kSteps = 10;
-// In patch units (the body is 4 across). Neighbouring patches share control points, so their seams
-// agree to rounding; the lid top and the bottom each collapse a row of a patch into one point.
-constexpr float kWeldTolerance = 1e-4f;
 // For the start-up eye: nearly in profile with the spout to the right of the picture and the handle in
 // the light, turned a little further so that the opening of the handle shows.
 constexpr double kTurnAboutY = -165;
@@ -34,7 +31,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   PolyMesh mesh = tessellatePatches(*patches, kSteps);
-  joinVertices(mesh, kWeldTolerance);
+  // Seams are sampled with Bernstein weights of exactly 0 and 1, so neighbouring patches give equal
+  // positions there, and the rows that collapse into one point at the lid top and the bottom are equal too:
+  // joining equal positions welds both, and drops the triangles squeezed to nothing at those points.
+  joinVertices(mesh);
   turnUpAxis(mesh, Axis::Z);
   turnAboutY(mesh, kTurnAboutY);
   fitUnitBox(mesh);

@@ -122,7 +122,7 @@ bool importMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
     }
   }
   // Parts of one mesh that meet, and vertices assimp kept apart, become one vertex each.
-  joinVertices(mesh, 0.0f);
+  joinVertices(mesh);
   if (mesh.faces.empty()) {
     error = "no triangles in it";
     return false;

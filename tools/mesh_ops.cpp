@@ -5,7 +5,6 @@
 #include <cmath>
 #include <map>
 #include <numbers>
-#include <tuple>
 
 namespace {
 
@@ -71,59 +70,6 @@ double signedVolumeAbout(const PolyMesh& mesh, const Vec& centre) {
   return volume;
 }
 
-// Maps positions to integer cells tolerance wide; joined vertices lie in the same or a neighbouring cell.
-using Cell = std::tuple<long long, long long, long long>;
-
-Cell cellOf(const std::array<float, 3>& p, double cellSize) {
-  return {static_cast<long long>(std::floor(p[0] / cellSize)),
-          static_cast<long long>(std::floor(p[1] / cellSize)),
-          static_cast<long long>(std::floor(p[2] / cellSize))};
-}
-
-bool within(const std::array<float, 3>& a, const std::array<float, 3>& b, float tolerance) {
-  return std::abs(a[0] - b[0]) <= tolerance && std::abs(a[1] - b[1]) <= tolerance &&
-         std::abs(a[2] - b[2]) <= tolerance;
-}
-
-// For each vertex, the index of the first earlier vertex it joins (itself when none).
-std::vector<int> findRepresentatives(const PolyMesh& mesh, float tolerance) {
-  std::vector<int> representative(mesh.positions.size());
-  if (tolerance <= 0) {
-    std::map<std::array<float, 3>, int> first;
-    for (size_t i = 0; i < mesh.positions.size(); ++i) {
-      representative[i] = first.emplace(mesh.positions[i], static_cast<int>(i)).first->second;
-    }
-    return representative;
-  }
-  std::map<Cell, std::vector<int>> cells;
-  for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    const auto& p = mesh.positions[i];
-    const auto [cx, cy, cz] = cellOf(p, tolerance);
-    int found = static_cast<int>(i);
-    for (long long dx = -1; dx <= 1 && found == static_cast<int>(i); ++dx) {
-      for (long long dy = -1; dy <= 1 && found == static_cast<int>(i); ++dy) {
-        for (long long dz = -1; dz <= 1 && found == static_cast<int>(i); ++dz) {
-          const auto cell = cells.find({cx + dx, cy + dy, cz + dz});
-          if (cell == cells.end()) {
-            continue;
-          }
-          for (int candidate : cell->second) {
-            if (within(mesh.positions[static_cast<size_t>(candidate)], p, tolerance)) {
-              found = candidate;
-              break;
-            }
-          }
-        }
-      }
-    }
-    representative[i] = found;
-    if (found == static_cast<int>(i)) {
-      cells[{cx, cy, cz}].push_back(found);
-    }
-  }
-  return representative;
-}
-
 // Applies a linear map given by its rows to positions and, where present, normals.
 void applyLinear(PolyMesh& mesh, const std::array<Vec, 3>& rows) {
   auto map = [&](std::array<float, 3>& v) {
@@ -156,8 +102,13 @@ Bounds boundsOf(const PolyMesh& mesh) {
   return box;
 }
 
-void joinVertices(PolyMesh& mesh, float tolerance) {
-  const std::vector<int> representative = findRepresentatives(mesh, tolerance);
+void joinVertices(PolyMesh& mesh) {
+  // For each vertex, the first vertex at the same position.
+  std::vector<int> representative(mesh.positions.size());
+  std::map<std::array<float, 3>, int> first;
+  for (size_t i = 0; i < mesh.positions.size(); ++i) {
+    representative[i] = first.emplace(mesh.positions[i], static_cast<int>(i)).first->second;
+  }
   std::vector<std::array<int, 3>> faces;
   for (const auto& face : mesh.faces) {
     const std::array<int, 3> joined{representative[static_cast<size_t>(face[0])],

@@ -16,11 +16,10 @@ struct Bounds {
 // The axis-aligned box around all positions; all zeros for a mesh without positions.
 Bounds boundsOf(const PolyMesh& mesh);
 
-// Joins vertices whose positions lie within tolerance of each other in every coordinate (0 joins exactly
-// equal positions only), then drops the faces that collapse to a line or point and the vertices no face
-// uses. Keeps the first of each joined group, in order of first appearance, so the result is deterministic.
-// Normals are dropped; compute them again afterwards.
-void joinVertices(PolyMesh& mesh, float tolerance);
+// Joins vertices at equal positions (0 and -0 count as equal), then drops the faces that collapse to a
+// line or point and the vertices no face uses. Keeps the first vertex of each position, in order of first
+// appearance, so the result is deterministic. Normals are dropped; compute them again afterwards.
+void joinVertices(PolyMesh& mesh);
 
 // Six times the volume the faces enclose, taken about the area-weighted centre of the surface: positive
 // when the faces are wound counter-clockwise as seen from outside. Also meaningful for a mesh with holes,
