@@ -38,7 +38,7 @@ struct PictureCase {
 };
 
 std::vector<PictureCase> pictureCases() {
-  const char* models[] = {"sphere"};
+  const char* models[] = {"sphere", "icos", "tpot", "penny3", "bunny"};
   std::vector<PictureCase> cases;
   for (const char* model : models) {
     for (bool hatching : {false, true}) {
