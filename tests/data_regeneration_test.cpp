@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "temp_path.h"
 #include "viewer_process.h"
 
 namespace {
@@ -19,7 +20,7 @@ std::string contents(const fs::path& path) {
 }
 
 TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
-  const fs::path out = fs::temp_directory_path() / "nprview-make-data";
+  const fs::path out = tempPath("make-data");
   fs::remove_all(out);
   int status = -1;
   const std::string log = runCommand(

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "temp_path.h"
 #include "viewer_process.h"
 
 namespace {
@@ -96,7 +97,7 @@ TEST(ViewerEndToEnd, ResizedWindowStaysFilledWithAStretchedPicture) {
 }
 
 TEST(ViewerEndToEnd, MissingModelPrintsBothLinesAndExitsWithStatusOne) {
-  const auto empty = std::filesystem::temp_directory_path() / "nprview-no-data";
+  const auto empty = tempPath("no-data");
   std::filesystem::create_directories(empty);
   ViewerProcess viewer(empty.string());
   EXPECT_EQ(viewer.waitForExit(), 1);
