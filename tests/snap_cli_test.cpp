@@ -8,6 +8,7 @@
 
 #include "picture.h"
 #include "png_file.h"
+#include "temp_path.h"
 #include "viewer_process.h"
 
 namespace {
@@ -19,11 +20,13 @@ struct SnapRun {
 };
 
 SnapRun nprsnap(const std::string& arguments) {
-  const std::string errPath = testOutputPath("nprsnap-stderr.txt");
+  const std::string errPath = tempPath("nprsnap-stderr.txt").string();
   SnapRun run;
   run.out = runCommand(std::string(NPRSNAP_BINARY) + " " + arguments + " 2>" + errPath, &run.status);
   std::ifstream in(errPath);
   run.err.assign(std::istreambuf_iterator<char>(in), {});
+  in.close();
+  std::filesystem::remove(errPath);
   return run;
 }
 
@@ -46,7 +49,7 @@ TEST(SnapProgram, WritesAPngOfTheAskedSize) {
 }
 
 TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
-  const std::string junk = testOutputPath("junk.poly");
+  const std::string junk = tempPath("junk.poly").string();
   std::ofstream(junk) << "vertices: 3 faces: 1 v 0 0 0 0 0 1\n";
   struct Case {
     std::string arguments;
@@ -74,6 +77,7 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
     EXPECT_EQ(run.out, c.stdoutIs);
   }
   EXPECT_FALSE(std::filesystem::exists("x.png"));
+  std::filesystem::remove(junk);
 }
 
 TEST(SnapProgram, HelpListsEveryOptionOnStandardOutput) {
