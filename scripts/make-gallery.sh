@@ -11,8 +11,12 @@ mkdir -p docs/gallery
 # The start-up view, a little from above and to the side, so the models show their shape.
 view=(--size 384 --yaw 30 --pitch 20)
 for model in sphere icos tpot penny3 bunny; do
-  build/nprsnap "data/$model-unit.poly" "${view[@]}" -o "docs/gallery/$model-tones.png"
-  build/nprsnap "data/$model-unit.poly" "${view[@]}" --hatching -o "docs/gallery/$model-hatching.png"
+  # The teapot is the smallest in its unit box; the camera comes closer, as Up would bring it.
+  distance=1
+  [ "$model" = tpot ] && distance=0.8
+  build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance -o "docs/gallery/$model-tones.png"
+  build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance --hatching \
+    -o "docs/gallery/$model-hatching.png"
 done
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 echo "Wrote docs/first-frame.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"
