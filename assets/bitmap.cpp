@@ -84,6 +84,10 @@ void widenRow(unsigned char* row, size_t count) {
 // multiple of 4 bytes; the fill after the last row is not needed. False when the data ends early.
 bool readRows(ByteSource& source, uint32_t width, uint32_t height, unsigned char* pixels) {
   const size_t packedBytes = static_cast<size_t>(width) * 3;
+  // Rows of no pixels hold no bytes: do not walk up to two billion of them.
+  if (packedBytes == 0) {
+    return true;
+  }
   const uint32_t fill = static_cast<uint32_t>((4 - packedBytes % 4) % 4);
   for (uint32_t y = 0; y < height; ++y) {
     if (y > 0) {
