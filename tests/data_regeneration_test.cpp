@@ -34,10 +34,10 @@ TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
         << shipped << " differs from what the tools make now";
     ++compared;
   }
-  EXPECT_GE(compared, 5);
-  for (const char* model :
-       {"sphere-unit.poly", "icos-unit.poly", "tpot-unit.poly", "penny3-unit.poly", "bunny-unit.poly"}) {
-    EXPECT_TRUE(fs::exists(out / model)) << model;
+  EXPECT_GE(compared, 9);
+  for (const char* file : {"sphere-unit.poly", "icos-unit.poly", "tpot-unit.poly", "penny3-unit.poly",
+                           "bunny-unit.poly", "xhatch1.bmp", "xhatch2.bmp", "xhatch3.bmp", "xhatch4.bmp"}) {
+    EXPECT_TRUE(fs::exists(out / file)) << file;
   }
   fs::remove_all(out);
 }
