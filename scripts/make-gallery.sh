@@ -14,9 +14,9 @@ for model in sphere icos tpot penny3 bunny; do
   # The teapot is the smallest in its unit box; the camera comes closer, as Up would bring it.
   distance=1
   [ "$model" = tpot ] && distance=0.8
-  build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance -o "docs/gallery/$model-tones.png"
+  build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance -o "docs/gallery/$model-tones.png" >/dev/null
   build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance --hatching \
-    -o "docs/gallery/$model-hatching.png"
+    -o "docs/gallery/$model-hatching.png" >/dev/null
 done
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 echo "Wrote docs/first-frame.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"

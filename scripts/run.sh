@@ -8,7 +8,8 @@ scripts/setup.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release >/dev/null
 if [ -z "${DISPLAY:-}" ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
   picture="$PWD/build/start-up.png"
-  build/nprsnap data/sphere-unit.poly -o "$picture"
+  # Its standard output is the loaders' progress lines; a failure says its own line on standard error.
+  build/nprsnap data/sphere-unit.poly -o "$picture" >/dev/null
   echo "No display to open the viewer's window on; drew its start-up view into $picture"
   echo "To see the window, run scripts/run.sh in a desktop session, or under a virtual X server:" \
     "xvfb-run -a -s '-screen 0 1024x768x24' scripts/run.sh"

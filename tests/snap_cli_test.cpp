@@ -30,6 +30,17 @@ SnapRun nprsnap(const std::string& arguments) {
   return run;
 }
 
+// The renderer's construction loads the hatching images with the viewer's bitmap loader, which reports
+// each size on standard output, here as in the viewer.
+const std::string kHatchImageLines = [] {
+  std::string lines;
+  for (int i = 1; i <= 4; ++i) {
+    const std::string path = "data/xhatch" + std::to_string(i) + ".bmp";
+    lines += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+  }
+  return lines;
+}();
+
 int lineCount(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
@@ -39,7 +50,7 @@ TEST(SnapProgram, WritesAPngOfTheAskedSize) {
   std::filesystem::remove(out);
   const SnapRun run = nprsnap("data/sphere-unit.poly --size 64x32 -o " + out);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.out, kHatchImageLines);
   EXPECT_EQ(run.err, "");
   RgbImage picture;
   std::string error;
@@ -55,7 +66,7 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
     std::string arguments;
     int status;
     const char* stderrSays;
-    std::string stdoutIs;  // the loader's own line, as the viewer writes it
+    std::string stdoutIs;  // the loaders' own lines, as the viewer writes them
   };
   const Case cases[] = {
       {"", 2, "no model file given", ""},
@@ -65,7 +76,7 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
       {junk + " -o x.png", 1, "cannot read the model",
        "Error: Model \"" + junk + "\" not of expected format.\n"},
       {"data/sphere-unit.poly --size 8 -o /no-such-folder/x.png", 1, "cannot write \"/no-such-folder/x.png\"",
-       ""},
+       kHatchImageLines},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
