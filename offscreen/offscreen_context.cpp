@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -26,23 +27,28 @@ bool hasExtension(const char* extensions, const char* name) {
   return false;
 }
 
-// Mesa's surfaceless platform needs neither X nor a GPU; a driver without it usually offers its devices.
-EGLDisplay openDisplay() {
+// The displays to try, best first. Mesa's surfaceless platform needs neither X nor a GPU; a driver without
+// it usually offers its devices; the default display is the last resort.
+std::vector<EGLDisplay> candidateDisplays() {
+  std::vector<EGLDisplay> displays;
   const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
   auto getPlatformDisplay =
       reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
   if (getPlatformDisplay && hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-    return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    displays.push_back(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
   }
   auto queryDevices = reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
   if (getPlatformDisplay && queryDevices && hasExtension(clientExtensions, "EGL_EXT_platform_device")) {
-    EGLDeviceEXT device;
+    EGLDeviceEXT devices[8];
     EGLint count = 0;
-    if (queryDevices(1, &device, &count) && count > 0) {
-      return getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, device, nullptr);
+    if (queryDevices(8, devices, &count)) {
+      for (EGLint i = 0; i < count; ++i) {
+        displays.push_back(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr));
+      }
     }
   }
-  return eglGetDisplay(EGL_DEFAULT_DISPLAY);
+  displays.push_back(eglGetDisplay(EGL_DEFAULT_DISPLAY));
+  return displays;
 }
 
 }  // namespace
@@ -52,8 +58,14 @@ OffscreenContext::OffscreenContext(int width, int height) : width_(width), heigh
     fail("the surface needs a positive width and height");
     return;
   }
-  EGLDisplay display = openDisplay();
-  if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+  EGLDisplay display = EGL_NO_DISPLAY;
+  for (EGLDisplay candidate : candidateDisplays()) {
+    if (candidate != EGL_NO_DISPLAY && eglInitialize(candidate, nullptr, nullptr)) {
+      display = candidate;
+      break;
+    }
+  }
+  if (display == EGL_NO_DISPLAY) {
     fail("no EGL display could be opened");
     return;
   }
