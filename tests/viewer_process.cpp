@@ -126,7 +126,9 @@ Image ViewerProcess::screenshot() {
   return previous;
 }
 
-Image ViewerProcess::grab() const { return grabWindow(window_); }
+Image ViewerProcess::grab() const {
+  return grabWindow(window_);
+}
 
 void ViewerProcess::key(const std::string& keys) { xdotool("key --window %w " + keys); }
 
