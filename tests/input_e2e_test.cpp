@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "model_directory.h"
 #include "viewer_process.h"
 
 namespace {
@@ -121,8 +120,8 @@ long workDone(int pid) {
 
 class InputEndToEnd : public ::testing::Test {
  protected:
-  void start(const std::string& directory = NPRVIEW_SOURCE_DIR) {
-    viewer_ = std::make_unique<ViewerProcess>(directory);
+  void start() {
+    viewer_ = std::make_unique<ViewerProcess>();
     ASSERT_TRUE(viewer_->waitForWindow());
     first_ = settled();
     ASSERT_EQ(first_.width, 768);
@@ -157,6 +156,15 @@ class InputEndToEnd : public ::testing::Test {
     return changed("key --window %w --delay 10 " + names, before);
   }
 
+  // Switches to a model and returns its steady picture. The first frame after a switch may still show
+  // polygon modes that the previous model's passes left; the second (after the key x, which only
+  // redraws) no longer does.
+  Image model(const std::string& key, const Image& before) {
+    keys(key, before);
+    viewer_->key("x");
+    return settled();
+  }
+
   // A drag with the real pointer, in window coordinates (the window sits at the screen's top left).
   static std::string drag(int button, int fromX, int fromY, int toX, int toY) {
     const std::string b = std::to_string(button);
@@ -174,16 +182,9 @@ class InputEndToEnd : public ::testing::Test {
 };
 
 TEST_F(InputEndToEnd, ModelKeysSwitchModelsLoadingEachOnce) {
-  ModelDirectory directory;
-  ASSERT_NO_FATAL_FAILURE(start(directory.path().string()));
+  ASSERT_NO_FATAL_FAILURE(start());
   const std::string names[] = {"1", "2", "3", "4", "5"};
-  // The first frame after a switch may still show polygon modes the previous model's passes left; the
-  // second (after the key x, which only redraws) is the model's steady picture.
-  auto show = [&](int slot, const Image& before) {
-    keys(names[slot], before);
-    viewer_->key("x");
-    return settled();
-  };
+  auto show = [&](int slot, const Image& before) { return model(names[slot], before); };
   Image shots[5] = {first_};
   for (int slot = 1; slot < 5; ++slot) {
     shots[slot] = show(slot, shots[slot - 1]);
@@ -245,15 +246,14 @@ TEST_F(InputEndToEnd, UpAndDownZoomAndShiftDoublesTheStep) {
 }
 
 TEST_F(InputEndToEnd, RightDragTurnsTheViewAndDraggingBackUndoesIt) {
-  ModelDirectory directory({3});
-  ASSERT_NO_FATAL_FAILURE(start(directory.path().string()));
-  // Slot 3's stand-in is a bar, whose outline changes as the view turns around it.
-  const Image bar = keys("4", first_);
-  const Image right = changed(drag(3, 300, 384, 492, 384), bar);
-  EXPECT_GT(silhouetteDifference(bar, right), 2000);
+  ASSERT_NO_FATAL_FAILURE(start());
+  // The teapot's outline changes as the view turns around it.
+  const Image teapot = model("3", first_);
+  const Image right = changed(drag(3, 300, 384, 492, 384), teapot);
+  EXPECT_GT(silhouetteDifference(teapot, right), 2000);
   // A drag to the left by as much turns back by as much.
-  EXPECT_EQ(changed(drag(3, 492, 200, 300, 200), right).rgb, bar.rgb);
-  const Image left = changed(drag(3, 492, 200, 300, 200), bar);
+  EXPECT_EQ(changed(drag(3, 492, 200, 300, 200), right).rgb, teapot.rgb);
+  const Image left = changed(drag(3, 492, 200, 300, 200), teapot);
   EXPECT_GT(silhouetteDifference(left, right), 2000);
   escapeExitsWithZero();
 }
@@ -342,8 +342,7 @@ std::string stormCommands(std::mt19937& random, const std::vector<std::string>& 
 }
 
 TEST_F(InputEndToEnd, StormOfRandomEventsLeavesTheViewerAnswering) {
-  ModelDirectory directory;
-  ASSERT_NO_FATAL_FAILURE(start(directory.path().string()));
+  ASSERT_NO_FATAL_FAILURE(start());
   // Away from the screen's corner, so that the pointer also passes left of and above the window.
   viewer_->xdotool("windowmove --sync %w 200 150");
   std::mt19937 random(4);

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "callbacks.h"
-#include "model_directory.h"
 #include "viewer_state.h"
 
 // Last: Xlib's macros (None, Bool) clash with names in GoogleTest.
@@ -115,8 +114,6 @@ class Input : public ::testing::Test {
     }
   }
 
-  void TearDown() override { std::filesystem::current_path(startDirectory_); }
-
   // Whether the last callback posted a redisplay: GLUT draws on its next turn only if one is pending.
   static bool redisplayed() {
     const int before = g_displays;
@@ -152,7 +149,6 @@ class Input : public ::testing::Test {
 
   static inline Display* display_ = nullptr;
   static inline Window window_ = 0;
-  const std::filesystem::path startDirectory_ = std::filesystem::current_path();
 };
 
 using InputDeathTest = Input;
@@ -239,8 +235,6 @@ TEST_F(Input, BothCasesOfTToggleTextures) {
 }
 
 TEST_F(Input, ModelKeysLoadEachSlotOnceFromItsFile) {
-  ModelDirectory directory;
-  std::filesystem::current_path(directory.path());
   testing::internal::CaptureStdout();
   onKeyboard('2', 0, 0);
   const Model* first = g_models[1];
