@@ -437,7 +437,7 @@ TEST_F(InputDeathTest, MissingModelFileEndsTheProcessWithStatusOne) {
       testing::ExitedWithCode(1),
       "Loading model\\. Please wait\\.\\.\\.\n"
       "Error: Could not load model \"data/tpot-unit\\.poly\"\n"
-      "Error! Could not open model\\. Exiting\\.\n$");
+      "Error! Could not open model\\. Exiting\\.\n");
 }
 
 }  // namespace
