@@ -4,8 +4,6 @@ set -euo pipefail
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 # Xvfb picks a free display number itself and writes it to the descriptor, so parallel runs never collide.
-# -noreset: with the default, the server resets whenever its last client leaves, and a program that
-# connects during the reset (the next test's viewer, say) is refused.
 Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true; rm -f "$fifo"' EXIT
