@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <string>
