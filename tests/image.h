@@ -22,3 +22,13 @@ bool near(const Rgb& actual, const Rgb& expected, int slack = 1);
 
 constexpr Rgb kBackground{115, 128, 153};
 constexpr Rgb kBlack{0, 0, 0};
+
+// The horizontal and vertical extent of everything that is not background.
+struct Extent {
+  int left, right, top, bottom;
+  int width() const { return right - left + 1; }
+};
+Extent foregroundExtent(const Image& image);
+
+// Width of the black run that starts where row y first leaves the background, scanning from the left.
+int outlineWidthOnRow(const Image& image, int y);

@@ -19,36 +19,6 @@ bool isTone(const Rgb& p) {
   return false;
 }
 
-// Width of the black run that starts where row y first leaves the background, scanning from the left.
-int outlineWidthOnRow(const Image& image, int y) {
-  int x = 0;
-  while (x < image.width && near(image.at(x, y), kBackground)) {
-    ++x;
-  }
-  int run = 0;
-  while (x < image.width && near(image.at(x, y), kBlack)) {
-    ++run;
-    ++x;
-  }
-  return run;
-}
-
-// The horizontal and vertical extent of everything that is not background.
-struct Extent {
-  int left, right, top, bottom;
-};
-Extent foregroundExtent(const Image& image) {
-  Extent e{image.width, -1, image.height, -1};
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      if (!near(image.at(x, y), kBackground)) {
-        e = {std::min(e.left, x), std::max(e.right, x), std::min(e.top, y), std::max(e.bottom, y)};
-      }
-    }
-  }
-  return e;
-}
-
 TEST(ViewerEndToEnd, FirstFrameShowsTheTonedOutlinedSphere) {
   ViewerProcess viewer;
   ASSERT_TRUE(viewer.waitForWindow());
