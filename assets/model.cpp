@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -24,8 +25,16 @@ constexpr size_t kMaxTokenLength = 79;
 constexpr int64_t kMinVertexRecordBytes = 13;
 constexpr int64_t kMinFaceRecordBytes = 7;
 
-// Whitespace as the classic locale defines it.
-inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// Whitespace as the classic locale defines it: space, tab, line feed, vertical tab, form feed, carriage
+// return. A table, since the tokenizer asks for every byte of the file.
+constexpr std::array<bool, 256> kSpaceTable = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+    table[c] = true;
+  }
+  return table;
+}();
+inline bool isSpace(char c) { return kSpaceTable[static_cast<unsigned char>(c)]; }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads the text the way formatted stream extraction does: tokens end at whitespace, numbers end at
@@ -41,91 +50,82 @@ class Reader {
       return false;
     }
     const char* start = p_;
-    while (p_ != end_ && !isSpace(*p_)) {
-      ++p_;
+    const char* p = start;
+    while (p != end_ && !isSpace(*p)) {
+      ++p;
     }
-    out = std::string_view(start, static_cast<size_t>(p_ - start));
+    p_ = p;
+    out = std::string_view(start, static_cast<size_t>(p - start));
     return true;
   }
 
-  // A decimal integer with an optional sign that fits in 32 bits.
+  // A decimal integer with an optional sign that fits in 32 bits. from_chars finds where the digits end,
+  // as extraction does; it takes a minus sign but not a plus, so a plus is passed over if a digit follows.
   bool readInt(int& value) {
     skipSpace();
-    const char* start = p_;
-    if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
-      ++p_;
+    const char* first = p_;
+    if (first != end_ && *first == '+') {
+      ++first;
+      if (first == end_ || !isDigit(*first)) {
+        return false;
+      }
     }
-    const char* digits = p_;
-    while (p_ != end_ && isDigit(*p_)) {
-      ++p_;
-    }
-    if (p_ == digits) {
-      return false;
-    }
-    // from_chars takes a minus sign but not a plus.
-    const char* first = *start == '+' ? start + 1 : start;
-    auto [ptr, ec] = std::from_chars(first, p_, value);
-    return ec == std::errc() && ptr == p_;
+    const auto [ptr, ec] = std::from_chars(first, end_, value);
+    p_ = ptr;
+    return ec == std::errc();
   }
 
-  // A decimal float: optional sign, digits with at most one point, an optional exponent. The extent is
-  // found first, as extraction finds it ("1e" is taken whole and then fails), then converted whole.
+  // A decimal float: optional sign, digits with at most one point, an optional exponent. from_chars finds
+  // the extent. Where extraction's would be longer, the number fails for extraction but not here: "1e" or
+  // "1e+", where extraction takes the "e" (and sign) and then finds no exponent digits. Here the number
+  // ends before the "e", and what is read next fails instead: a number cannot start with "e", nor can a
+  // record token. So the file is refused either way.
   bool readFloat(float& value) {
     skipSpace();
-    const char* start = p_;
-    if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
-      ++p_;
+    const char* const start = p_;
+    const char* mantissa = start;
+    if (mantissa != end_ && (*mantissa == '+' || *mantissa == '-')) {
+      ++mantissa;
     }
-    bool mantissa = false, point = false, exponent = false;
-    while (p_ != end_) {
-      const char c = *p_;
-      if (isDigit(c)) {
-        mantissa = true;
-      } else if (c == '.' && !point && !exponent) {
-        point = true;
-      } else if ((c == 'e' || c == 'E') && mantissa && !exponent) {
-        exponent = true;
-        if (p_ + 1 != end_ && (p_[1] == '+' || p_[1] == '-')) {
-          ++p_;
-        }
-      } else {
-        break;
-      }
-      ++p_;
-    }
-    if (!mantissa) {
+    // Extraction takes no "inf", "nan" or second sign, which from_chars would.
+    if (mantissa == end_ || !(isDigit(*mantissa) || *mantissa == '.')) {
       return false;
     }
-    const char* first = *start == '+' ? start + 1 : start;
-    auto [ptr, ec] = std::from_chars(first, p_, value, std::chars_format::general);
-    if (ptr != p_) {
-      return false;
-    }
+    const char* const first = *start == '+' ? start + 1 : start;
+    const auto [ptr, ec] = std::from_chars(first, end_, value, std::chars_format::general);
+    p_ = ptr;
     if (ec == std::errc::result_out_of_range) {
-      return convertOutOfRange(first, value);
+      return convertOutOfRange(start, value);
     }
     return ec == std::errc();
   }
 
  private:
+  // Works on a local copy: a store to p_ could alias the text, which would force a reload per character.
   void skipSpace() {
-    while (p_ != end_ && isSpace(*p_)) {
-      ++p_;
+    const char* p = p_;
+    while (p != end_ && isSpace(*p)) {
+      ++p;
     }
+    p_ = p;
   }
 
   // from_chars calls both overflow and underflow out of range; extraction fails only on overflow and
-  // takes a value too small for a float as the nearest float (zero or a denormal). Rare, so a copy is
-  // fine here.
+  // takes a value too small for a float as the nearest float (zero or a denormal), which strtof gives. The
+  // number ends at p_; strtof needs it terminated, so it is copied into scratch space kept for the parse.
   bool convertOutOfRange(const char* first, float& value) {
     const size_t length = static_cast<size_t>(p_ - first);
-    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
-    if (!copy) {
-      return false;
+    if (length >= scratchSize_) {
+      scratchSize_ = 2 * length + 1;
+      scratch_.reset(new (std::nothrow) char[scratchSize_]);
+      if (!scratch_) {
+        scratchSize_ = 0;
+        return false;
+      }
     }
-    std::memcpy(copy.get(), first, length);
-    copy[length] = '\0';
-    const float v = std::strtof(copy.get(), nullptr);
+    std::memcpy(scratch_.get(), first, length);
+    scratch_[length] = '\0';
+    const float v = std::strtof(scratch_.get(), nullptr);
     if (v == HUGE_VALF || v == -HUGE_VALF) {
       return false;
     }
@@ -135,6 +135,8 @@ class Reader {
 
   const char* p_;
   const char* end_;
+  std::unique_ptr<char[]> scratch_;
+  size_t scratchSize_ = 0;
 };
 
 bool equalsIgnoringCase(std::string_view token, std::string_view keyword) {
