@@ -1,0 +1,23 @@
+// What the benchmark program's parts share: the files and models they measure, and how they register.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "gl_context.h"
+#include "large_sphere.h"
+#include "model.h"
+
+// A model to draw, with how the viewer would draw it.
+struct DrawnModel {
+  std::string name;  // file name without folder and extension
+  Model* model;
+  bool reversedWinding;
+};
+
+// load/loadModel, load/parsePoly, load/reference and load/tinyobjloader on the large sphere.
+void registerLoadBenchmarks(const LargeSphereFiles& files);
+
+// draw/NAME/draw, draw/NAME/floor and draw/NAME/vertex_array for each model, in a current 768x768 GL
+// context. Returns false (and registers nothing) when the floor does not draw exactly what draw draws.
+bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const GlContext& context);

@@ -1,0 +1,129 @@
+// Drawing a frame (fill pass and outline pass) beside what the same triangles cost without the tone maths,
+// and from a client-side vertex array.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "benchmarks.h"
+#include "frame.h"
+#include "gl_context.h"
+#include "hatch_renderer.h"
+#include "tone.h"
+
+namespace {
+
+// The viewer's start-up view, with hatching off.
+DrawState startupState(bool reversedWinding) {
+  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, reversedWinding, 5, false};
+}
+
+// Each face's colour, worked out once, so that the floor issues exactly draw's GL calls and nothing else.
+std::vector<const Tone*> faceTones(const Model& model, const DrawState& state) {
+  const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
+  std::vector<const Tone*> tones;
+  tones.reserve(static_cast<size_t>(model.faceCount));
+  auto position = [&](int index) {
+    const ModelVertex& v = model.vertices[index];
+    return Vec3{v.x, v.y, v.z};
+  };
+  for (int i = 0; i < model.faceCount; ++i) {
+    const int* f = model.faces[i].vertexIndex;
+    tones.push_back(&toneOfBand(faceBand(position(f[0]), position(f[1]), position(f[2]), light,
+                                         state.reversedWinding)));
+  }
+  return tones;
+}
+
+void beginPass(bool fill, const DrawState& state) {
+  const bool reversed = state.reversedWinding;
+  if (fill) {
+    glLineWidth(1.0f);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(reversed ? GL_BACK : GL_FRONT, GL_FILL);
+  } else {
+    glColor3f(0.0f, 0.0f, 0.0f);
+    glLineWidth(static_cast<GLfloat>(state.outlineWidth));
+    glEnable(GL_CULL_FACE);
+    glCullFace(reversed ? GL_BACK : GL_FRONT);
+    glPolygonMode(reversed ? GL_FRONT : GL_BACK, GL_LINE);
+  }
+  glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_EYE_LINEAR));
+  glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_EYE_LINEAR));
+  glEnable(GL_TEXTURE_GEN_S);
+  glEnable(GL_TEXTURE_GEN_T);
+}
+
+// The floor: draw's GL calls in draw's order, the tones taken from a table.
+void floorFrame(const Model& model, const std::vector<const Tone*>& tones, const DrawState& state) {
+  beginFrame(state.camera);
+  for (const bool fill : {true, false}) {
+    beginPass(fill, state);
+    for (int i = 0; i < model.faceCount; ++i) {
+      if (fill) {
+        glColor3f(tones[static_cast<size_t>(i)]->r, tones[static_cast<size_t>(i)]->g, tones[static_cast<size_t>(i)]->b);
+      }
+      const int* f = model.faces[i].vertexIndex;
+      glBegin(GL_TRIANGLES);
+      glVertex3fv(&model.vertices[f[0]].x);
+      glVertex3fv(&model.vertices[f[1]].x);
+      glVertex3fv(&model.vertices[f[2]].x);
+      glEnd();
+    }
+  }
+}
+
+// The same triangles in one call per pass from client memory, in one colour: what immediate mode costs.
+void vertexArrayFrame(const Model& model, const DrawState& state) {
+  beginFrame(state.camera);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), &model.vertices[0].x);
+  for (const bool fill : {true, false}) {
+    beginPass(fill, state);
+    if (fill) {
+      glColor3f(0.85f, 0.85f, 0.5f);
+    }
+    glDrawElements(GL_TRIANGLES, 3 * model.faceCount, GL_UNSIGNED_INT, model.faces);
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+std::vector<unsigned char> pixelsAfter(const GlContext& context, auto frame) {
+  // Twice, so that the polygon modes the first outline pass leaves are in force, as in every later frame.
+  frame();
+  frame();
+  glFinish();
+  return context.readPixels();
+}
+
+}  // namespace
+
+bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const GlContext& context) {
+  static HatchRenderer* renderer = new HatchRenderer();
+  for (const DrawnModel& drawn : models) {
+    const Model& model = *drawn.model;
+    const DrawState state = startupState(drawn.reversedWinding);
+    auto tones = std::make_shared<std::vector<const Tone*>>(faceTones(model, state));
+    const auto drawn1 = pixelsAfter(context, [&] { drawFrame(*renderer, &model, state); });
+    const auto floor1 = pixelsAfter(context, [&] { floorFrame(model, *tones, state); });
+    if (drawn1 != floor1) {
+      return false;
+    }
+    auto add = [&](const std::string& variant, auto&& frame) {
+      benchmark::RegisterBenchmark(("draw/" + drawn.name + "/" + variant).c_str(),
+                                   [frame](benchmark::State& s) {
+                                     for (auto _ : s) {
+                                       frame();
+                                       glFinish();
+                                     }
+                                   })
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    };
+    const Model* m = drawn.model;
+    add("draw", [m, state] { drawFrame(*renderer, m, state); });
+    add("floor", [m, state, tones] { floorFrame(*m, *tones, state); });
+    add("vertex_array", [m, state] { vertexArrayFrame(*m, state); });
+  }
+  return true;
+}

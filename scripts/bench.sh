@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds an optimised build in build-bench/ and runs the benchmarks from the repository root:
+#   scripts/bench.sh [Google Benchmark flags]
+# Five repetitions of each, reported as mean, median and spread; the summary at the end uses the medians.
+# The large sphere (.poly and OBJ, about 67 MB) is written once into build-bench/large-sphere/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DNPRVIEW_TESTS=OFF >/dev/null
+exec build-bench/bench/nprview_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_color=false "$@" \
+  build-bench/large-sphere
