@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -233,16 +234,18 @@ struct FileBytes {
   bool ok = false;
 };
 
-// Reads the whole file. The size known beforehand is only a hint: a file that is not regular, or that
-// grows meanwhile, is read on in growing chunks. A read error ends the content there, as it ends
-// extraction from a stream.
+// Reads the whole file into a buffer of exactly its size. The size known beforehand is only a hint: a file
+// that is not regular, or that grows meanwhile, is read on in growing chunks. A read error ends the content
+// there, as it ends extraction from a stream.
 FileBytes readAll(FILE* file) {
+  constexpr size_t kChunk = 1 << 16;
   FileBytes bytes;
   struct stat info {};
-  size_t capacity = 1 << 16;
+  size_t capacity = kChunk;
   if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0) {
-    capacity = static_cast<size_t>(info.st_size) + 1;
+    capacity = static_cast<size_t>(info.st_size);
   }
+  int pending = EOF;
   for (;;) {
     std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
     if (!grown) {
@@ -252,12 +255,16 @@ FileBytes readAll(FILE* file) {
       std::memcpy(grown.get(), bytes.data.get(), bytes.size);
     }
     bytes.data = std::move(grown);
+    if (pending != EOF) {
+      bytes.data[bytes.size++] = static_cast<char>(pending);
+    }
     bytes.size += std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, file);
-    if (bytes.size < capacity) {
+    // A full buffer may or may not be the whole file; only another read tells.
+    if (bytes.size < capacity || (pending = std::fgetc(file)) == EOF) {
       bytes.ok = true;
       return bytes;
     }
-    capacity *= 2;
+    capacity = std::max(2 * capacity, kChunk);
   }
 }
 

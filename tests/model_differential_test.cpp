@@ -9,8 +9,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "model.h"
@@ -127,6 +129,23 @@ TEST(ModelDifferential, UnreadablePathsGiveTheSameLines) {
   for (const std::string path : {"no/such/model.poly", "", "tests", "/proc/self/mem"}) {
     EXPECT_EQ(loadDifference(path), "") << path;
   }
+}
+
+// A pipe has no size to go by, so the loader reads it in growing chunks.
+TEST(ModelDifferential, PipeLoadsAsTheSameFileDoes) {
+  const std::string source = "data/sphere-unit.poly";
+  ASSERT_GT(fs::file_size(source), 200000u);
+  const fs::path fifo = fs::temp_directory_path() / ("nprview-pipe-" + std::to_string(::getpid()) + ".poly");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << readFile(source); });
+  Model* piped = loadModel(fifo.c_str());
+  writer.join();
+  Model* reference = referenceLoadModel(source.c_str());
+  EXPECT_NE(piped, nullptr);
+  EXPECT_EQ(modelDifference(piped, reference), "");
+  freeModel(piped);
+  freeModel(reference);
+  fs::remove(fifo);
 }
 
 TEST(ModelDifferential, GeneratedAndMutatedFilesParseAsStreamExtractionReadsThem) {
