@@ -6,10 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -95,8 +93,9 @@ class Reader {
     const char* const first = *start == '+' ? start + 1 : start;
     const auto [ptr, ec] = std::from_chars(first, end_, value, std::chars_format::general);
     p_ = ptr;
-    if (ec == std::errc::result_out_of_range) {
-      return convertOutOfRange(start, value);
+    if (ec == std::errc::result_out_of_range && underflows(first, ptr)) {
+      value = *start == '-' ? -0.0f : 0.0f;
+      return true;
     }
     return ec == std::errc();
   }
@@ -111,33 +110,43 @@ class Reader {
     p_ = p;
   }
 
-  // from_chars calls both overflow and underflow out of range; extraction fails only on overflow and
-  // takes a value too small for a float as the nearest float (zero or a denormal), which strtof gives. The
-  // number ends at p_; strtof needs it terminated, so it is copied into scratch space kept for the parse.
-  bool convertOutOfRange(const char* first, float& value) {
-    const size_t length = static_cast<size_t>(p_ - first);
-    if (length >= scratchSize_) {
-      scratchSize_ = 2 * length + 1;
-      scratch_.reset(new (std::nothrow) char[scratchSize_]);
-      if (!scratch_) {
-        scratchSize_ = 0;
-        return false;
+  // from_chars calls both overflow and underflow out of range. Extraction fails on overflow, but keeps an
+  // underflow as strtof rounds it: zero with the number's sign. Out-of-range numbers lie far from 1 on either
+  // side (at least 3.4e38, below 7.1e-46), so the power of ten of the first significant digit tells which.
+  // The number [first, last) has one, as zero is never out of range.
+  static bool underflows(const char* first, const char* last) {
+    const char* p = first;
+    if (p != last && (*p == '+' || *p == '-')) {
+      ++p;
+    }
+    int64_t power = 0;
+    bool significant = false;
+    for (; p != last && isDigit(*p); ++p) {
+      power += significant;
+      significant = significant || *p != '0';
+    }
+    if (p != last && *p == '.') {
+      for (++p; p != last && isDigit(*p); ++p) {
+        power -= !significant;
+        significant = significant || *p != '0';
       }
     }
-    std::memcpy(scratch_.get(), first, length);
-    scratch_[length] = '\0';
-    const float v = std::strtof(scratch_.get(), nullptr);
-    if (v == HUGE_VALF || v == -HUGE_VALF) {
-      return false;
+    if (p != last && (*p == 'e' || *p == 'E')) {
+      ++p;
+      const bool negative = *p == '-';
+      p += *p == '-' || *p == '+';
+      // Past a trillion the exponent's sign alone decides, whatever the mantissa's length.
+      int64_t exponent = 0;
+      for (; p != last; ++p) {
+        exponent = std::min<int64_t>(exponent * 10 + (*p - '0'), 1'000'000'000'000);
+      }
+      power += negative ? -exponent : exponent;
     }
-    value = v;
-    return true;
+    return power < 0;
   }
 
   const char* p_;
   const char* end_;
-  std::unique_ptr<char[]> scratch_;
-  size_t scratchSize_ = 0;
 };
 
 bool equalsIgnoringCase(std::string_view token, std::string_view keyword) {
