@@ -19,7 +19,7 @@ bool writePoly(const std::string& path, const PolyMesh& mesh);
 // The regular icosahedron with circumradius 1, wound counter-clockwise as seen from outside.
 PolyMesh icosahedron();
 
-// Splits every triangle into four, len times, pushing new vertices onto the unit sphere.
+// Splits every triangle into four, levels times, pushing new vertices onto the unit sphere.
 PolyMesh subdivideOnSphere(const PolyMesh& mesh, int levels);
 
 // Scales and moves positions; normals are kept.

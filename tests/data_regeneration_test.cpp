@@ -1,0 +1,44 @@
+// scripts/make-data.sh, run with the tools of this build, makes every shipped file in data/ byte for byte:
+// the files cannot drift from the programs that make them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "viewer_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
+  const fs::path out = fs::temp_directory_path() / "nprview-make-data";
+  fs::remove_all(out);
+  int status = -1;
+  const std::string log = runCommand(
+      "NPRVIEW_TOOLS=" NPRVIEW_TOOLS_DIR " scripts/make-data.sh " + out.string() + " 2>&1", &status);
+  ASSERT_EQ(status, 0) << log;
+  int compared = 0;
+  for (const auto& made : fs::directory_iterator(out)) {
+    const fs::path shipped = fs::path("data") / made.path().filename();
+    ASSERT_TRUE(fs::exists(shipped)) << shipped << " is made but not shipped";
+    EXPECT_TRUE(contents(made.path()) == contents(shipped))
+        << shipped << " differs from what the tools make now";
+    ++compared;
+  }
+  EXPECT_GE(compared, 5);
+  for (const char* model :
+       {"sphere-unit.poly", "icos-unit.poly", "tpot-unit.poly", "penny3-unit.poly", "bunny-unit.poly"}) {
+    EXPECT_TRUE(fs::exists(out / model)) << model;
+  }
+  fs::remove_all(out);
+}
+
+}  // namespace
