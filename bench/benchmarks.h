@@ -1,6 +1,9 @@
 // What the benchmark program's parts share: the files and models they measure, and how they register.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,9 @@ struct DrawnModel {
   Model* model;
   bool reversedWinding;
 };
+
+// Registers a benchmark timed in wall-clock milliseconds, with the statistic "best": the fastest repetition.
+void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function);
 
 // load/loadModel, load/parsePoly, load/reference and load/tinyobjloader on the large sphere.
 void registerLoadBenchmarks(const LargeSphereFiles& files);

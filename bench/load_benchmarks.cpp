@@ -51,9 +51,7 @@ void loadObj(benchmark::State& state, const std::string& path) {
 }  // namespace
 
 void registerLoadBenchmarks(const LargeSphereFiles& files) {
-  auto add = [](const char* name, auto&& function) {
-    benchmark::RegisterBenchmark(name, function)->Unit(benchmark::kMillisecond)->UseRealTime();
-  };
+  const auto add = registerBenchmark;
   add("load/loadModel", [=](benchmark::State& state) { loadWith(state, loadModel, files.poly); });
   add("load/parsePoly", [=](benchmark::State& state) { parseInMemory(state, files.poly); });
   add("load/reference", [=](benchmark::State& state) { loadWith(state, referenceLoadModel, files.poly); });

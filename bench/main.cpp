@@ -3,6 +3,7 @@
 //   nprview_bench [benchmark flags] [FOLDER]   (run from the repository root; FOLDER holds the large sphere)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -17,10 +18,18 @@
 
 namespace {
 
-// Keeps each benchmark's real time per iteration in milliseconds: the median when repetitions are
-// aggregated, otherwise the last run.
+constexpr const char* kBest = "best";
+
+// Keeps each benchmark's real and CPU time per iteration in milliseconds: the best repetition when
+// repetitions are aggregated (the machine is shared, and nothing makes a run faster than it can be),
+// otherwise the last run.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
+  struct Times {
+    double real = 0;
+    double cpu = 0;
+  };
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
@@ -29,22 +38,24 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       }
       // Names without the "/real_time" that UseRealTime appends.
       const std::string name = run.run_name.function_name;
-      if (run.run_type == Run::RT_Iteration && !medians_.count(name)) {
-        milliseconds_[name] = run.GetAdjustedRealTime();
-      } else if (run.aggregate_name == "median") {
-        medians_.insert(name);
-        milliseconds_[name] = run.GetAdjustedRealTime();
+      const Times times{run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+      if (run.run_type == Run::RT_Iteration && !best_.count(name)) {
+        times_[name] = times;
+      } else if (run.aggregate_name == kBest) {
+        best_.insert(name);
+        times_[name] = times;
       }
     }
   }
-  double milliseconds(const std::string& name) const {
-    const auto found = milliseconds_.find(name);
-    return found == milliseconds_.end() ? 0.0 : found->second;
+  Times times(const std::string& name) const {
+    const auto found = times_.find(name);
+    return found == times_.end() ? Times{} : found->second;
   }
+  double milliseconds(const std::string& name) const { return times(name).real; }
 
  private:
-  std::map<std::string, double> milliseconds_;
-  std::set<std::string> medians_;
+  std::map<std::string, Times> times_;
+  std::set<std::string> best_;
 };
 
 double megabytes(const std::string& path) {
@@ -82,20 +93,30 @@ void printLoadSummary(const SummaryReporter& results, const LargeSphereFiles& fi
 void printDrawSummary(const SummaryReporter& results, const std::vector<DrawnModel>& models) {
   std::printf("\nDrawing, ms per frame (fill + outline pass, 768x768, %s)\n",
               reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-  std::printf("  %-16s %8s %9s %9s %11s %13s\n", "model", "faces", "draw", "floor", "draw/floor", "vertex array");
+  std::printf("  wall-clock time; in brackets the CPU time of the thread issuing the GL calls\n");
+  std::printf("  %-14s %7s %17s %17s %11s %17s\n", "model", "faces", "draw", "floor", "draw/floor",
+              "vertex array");
   for (const DrawnModel& drawn : models) {
     const std::string prefix = "draw/" + drawn.name + "/";
-    const double draw = results.milliseconds(prefix + "draw");
-    const double floor = results.milliseconds(prefix + "floor");
-    const double array = results.milliseconds(prefix + "vertex_array");
-    if (draw > 0 && floor > 0) {
-      std::printf("  %-16s %8d %9.2f %9.2f %11.3f %13.2f\n", drawn.name.c_str(), drawn.model->faceCount, draw, floor,
-                  draw / floor, array);
+    const auto draw = results.times(prefix + "draw");
+    const auto floor = results.times(prefix + "floor");
+    const auto array = results.times(prefix + "vertex_array");
+    if (draw.real > 0 && floor.real > 0) {
+      std::printf("  %-14s %7d %8.2f (%6.2f) %8.2f (%6.2f) %5.3f (%5.3f) %8.2f (%6.2f)\n", drawn.name.c_str(),
+                  drawn.model->faceCount, draw.real, draw.cpu, floor.real, floor.cpu, draw.real / floor.real,
+                  draw.cpu / floor.cpu, array.real, array.cpu);
     }
   }
 }
 
 }  // namespace
+
+void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function) {
+  benchmark::RegisterBenchmark(name.c_str(), std::move(function))
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->ComputeStatistics(kBest, [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+}
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
