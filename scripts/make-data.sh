@@ -9,7 +9,7 @@ out=${1:-data}
 tools=${NPRVIEW_TOOLS:-}
 if [ -z "$tools" ]; then
   cmake -S . -B build >/dev/null
-  cmake --build build -j2 --target make_sphere make_icosahedron make_teapot make_penny mesh2poly >/dev/null
+  cmake --build build -j2 --target make_sphere make_icosahedron make_teapot make_penny mesh2poly make_hatching >/dev/null
   tools=build/tools
 fi
 mkdir -p "$out"
@@ -21,4 +21,5 @@ mkdir -p "$out"
 "$tools/make_penny" "$out/penny3-unit.poly"
 "$tools/mesh2poly" --unit --winding cw --turn 150 tools/data/bunny.obj "$out/bunny-unit.poly"
 
-# Hatching images: data/xhatch1.bmp to data/xhatch4.bmp (the hatching-image generator's line goes here).
+# Hatching images, xhatch1.bmp (lightest) to xhatch4.bmp (densest).
+"$tools/make_hatching" "$out"

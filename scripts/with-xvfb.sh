@@ -1,20 +1,13 @@
 #!/usr/bin/env bash
 # Runs a command under a private virtual X server with Mesa's software renderer, whatever DISPLAY is.
 set -euo pipefail
-display=""
-for n in $(seq 90 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || { echo "with-xvfb: no free display number" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+# Xvfb picks a free display number itself and writes it to the descriptor, so parallel runs never collide.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.1
-done
-export DISPLAY=$display LIBGL_ALWAYS_SOFTWARE=1
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true; rm -f "$fifo"' EXIT
+number=$(timeout 20 head -n 1 "$fifo" || true)
+[ -n "$number" ] || { echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1
 "$@"

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "temp_path.h"
 #include "viewer_process.h"
 
 namespace {
@@ -19,7 +20,7 @@ std::string contents(const fs::path& path) {
 }
 
 TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
-  const fs::path out = fs::temp_directory_path() / "nprview-make-data";
+  const fs::path out = tempPath("make-data");
   fs::remove_all(out);
   int status = -1;
   const std::string log = runCommand(
@@ -33,10 +34,10 @@ TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
         << shipped << " differs from what the tools make now";
     ++compared;
   }
-  EXPECT_GE(compared, 5);
-  for (const char* model :
-       {"sphere-unit.poly", "icos-unit.poly", "tpot-unit.poly", "penny3-unit.poly", "bunny-unit.poly"}) {
-    EXPECT_TRUE(fs::exists(out / model)) << model;
+  EXPECT_GE(compared, 9);
+  for (const char* file : {"sphere-unit.poly", "icos-unit.poly", "tpot-unit.poly", "penny3-unit.poly",
+                           "bunny-unit.poly", "xhatch1.bmp", "xhatch2.bmp", "xhatch3.bmp", "xhatch4.bmp"}) {
+    EXPECT_TRUE(fs::exists(out / file)) << file;
   }
   fs::remove_all(out);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "temp_path.h"
 #include "model.h"
 #include "viewer_process.h"
 
@@ -29,7 +30,7 @@ struct ToolRun {
 // Runs mesh2poly with the arguments (already shell-quoted where needed) and returns its status and
 // standard error.
 ToolRun runMesh2poly(const std::string& arguments) {
-  const fs::path errors = fs::temp_directory_path() / "nprview-mesh2poly-errors.txt";
+  const fs::path errors = tempPath("mesh2poly-errors.txt");
   ToolRun run{};
   runCommand(std::string(NPRVIEW_MESH2POLY) + " " + arguments + " 2>" + errors.string(), &run.status);
   std::ifstream in(errors);
@@ -45,7 +46,7 @@ std::string testData(const std::string& name) {
 }
 
 fs::path outputPath(const std::string& name) {
-  return fs::temp_directory_path() / ("nprview-mesh2poly-" + name);
+  return tempPath("mesh2poly-" + name);
 }
 
 struct Converted {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "temp_path.h"
 #include "model.h"
 
 namespace {
@@ -24,7 +25,7 @@ struct Parsed {
 };
 
 std::string writeTemp(const std::string& name, const std::string& content) {
-  const auto path = std::filesystem::temp_directory_path() / ("nprview-" + name);
+  const auto path = tempPath(name);
   std::ofstream(path, std::ios::binary) << content;
   return path.string();
 }
