@@ -13,11 +13,11 @@
 #include <vector>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "model.h"
 #include "poly_generator.h"
 #include "poly_reference.h"
+#include "temp_path.h"
 
 namespace {
 
@@ -144,7 +144,7 @@ TEST(ModelDifferential, UnreadablePathsGiveTheSameLines) {
 TEST(ModelDifferential, PipeLoadsAsTheSameFileDoes) {
   const std::string source = "data/sphere-unit.poly";
   ASSERT_GT(fs::file_size(source), 200000u);
-  const fs::path fifo = fs::temp_directory_path() / ("nprview-pipe-" + std::to_string(::getpid()) + ".poly");
+  const fs::path fifo = tempPath("pipe.poly");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << readFile(source); });
   Model* piped = loadModel(fifo.c_str());
@@ -160,7 +160,7 @@ TEST(ModelDifferential, PipeLoadsAsTheSameFileDoes) {
 TEST(ModelDifferential, GeneratedAndMutatedFilesParseAsStreamExtractionReadsThem) {
   const long cases = fromEnvironment("NPRVIEW_DIFFERENTIAL_CASES", kDefaultCases);
   const auto seed = static_cast<uint64_t>(fromEnvironment("NPRVIEW_DIFFERENTIAL_SEED", kDefaultSeed));
-  const fs::path path = fs::temp_directory_path() / ("nprview-differential-" + std::to_string(::getpid()) + ".poly");
+  const fs::path path = tempPath("differential.poly");
   PolyGenerator generator(seed);
   long accepted = 0, failures = 0;
   for (long i = 0; i < cases && failures < 10; ++i) {
