@@ -16,6 +16,7 @@ struct DrawnModel {
   std::string name;  // file name without folder and extension
   Model* model;
   bool reversedWinding;
+  bool hatching = false;  // textures on, as after the T key
 };
 
 // Registers a benchmark timed in wall-clock milliseconds, with the statistic "best": the fastest repetition.

@@ -13,9 +13,18 @@
 
 namespace {
 
-// The viewer's start-up view, with hatching off.
-DrawState startupState(bool reversedWinding) {
-  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, reversedWinding, 5, false};
+// The viewer's start-up view.
+DrawState startupState(const DrawnModel& drawn) {
+  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, drawn.reversedWinding, 5, drawn.hatching};
+}
+
+// The T key's switch, which goes with DrawState::texturesEnabled.
+void setTexturing(const DrawState& state) {
+  if (state.texturesEnabled) {
+    glEnable(GL_TEXTURE_2D);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+  }
 }
 
 // Each face's colour, worked out once, so that the floor issues exactly draw's GL calls and nothing else.
@@ -55,13 +64,20 @@ void beginPass(bool fill, const DrawState& state) {
 }
 
 // The floor: draw's GL calls in draw's order, the tones taken from a table.
-void floorFrame(const Model& model, const std::vector<const Tone*>& tones, const DrawState& state) {
+void floorFrame(const Model& model, const std::vector<const Tone*>& tones, const DrawState& state,
+                const GLuint textures[4]) {
   beginFrame(state.camera);
   for (const bool fill : {true, false}) {
     beginPass(fill, state);
     for (int i = 0; i < model.faceCount; ++i) {
       if (fill) {
-        glColor3f(tones[static_cast<size_t>(i)]->r, tones[static_cast<size_t>(i)]->g, tones[static_cast<size_t>(i)]->b);
+        const Tone& tone = *tones[static_cast<size_t>(i)];
+        if (state.texturesEnabled) {
+          glColor3f(1.0f, 1.0f, 1.0f);
+          glBindTexture(GL_TEXTURE_2D, textures[tone.texture]);
+        } else {
+          glColor3f(tone.r, tone.g, tone.b);
+        }
       }
       const int* f = model.faces[i].vertexIndex;
       glBegin(GL_TRIANGLES);
@@ -73,14 +89,18 @@ void floorFrame(const Model& model, const std::vector<const Tone*>& tones, const
   }
 }
 
-// The same triangles in one call per pass from client memory, in one colour: what immediate mode costs.
-void vertexArrayFrame(const Model& model, const DrawState& state) {
+// The same triangles in one call per pass from client memory, in one colour or with one hatching texture:
+// what immediate mode costs.
+void vertexArrayFrame(const Model& model, const DrawState& state, const GLuint textures[4]) {
   beginFrame(state.camera);
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), &model.vertices[0].x);
   for (const bool fill : {true, false}) {
     beginPass(fill, state);
-    if (fill) {
+    if (fill && state.texturesEnabled) {
+      glColor3f(1.0f, 1.0f, 1.0f);
+      glBindTexture(GL_TEXTURE_2D, textures[1]);
+    } else if (fill) {
       glColor3f(0.85f, 0.85f, 0.5f);
     }
     glDrawElements(GL_TRIANGLES, 3 * model.faceCount, GL_UNSIGNED_INT, model.faces);
@@ -102,15 +122,18 @@ bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const GlConte
   static HatchRenderer* renderer = new HatchRenderer();
   for (const DrawnModel& drawn : models) {
     const Model& model = *drawn.model;
-    const DrawState state = startupState(drawn.reversedWinding);
+    const DrawState state = startupState(drawn);
+    const GLuint* textures = renderer->textures;
     auto tones = std::make_shared<std::vector<const Tone*>>(faceTones(model, state));
-    const auto drawn1 = pixelsAfter(context, [&] { drawFrame(*renderer, &model, state); });
-    const auto floor1 = pixelsAfter(context, [&] { floorFrame(model, *tones, state); });
-    if (drawn1 != floor1) {
+    setTexturing(state);
+    const auto drawnPixels = pixelsAfter(context, [&] { drawFrame(*renderer, &model, state); });
+    const auto floorPixels = pixelsAfter(context, [&] { floorFrame(model, *tones, state, textures); });
+    if (drawnPixels != floorPixels) {
       return false;
     }
     auto add = [&](const std::string& variant, auto&& frame) {
-      registerBenchmark("draw/" + drawn.name + "/" + variant, [frame](benchmark::State& s) {
+      registerBenchmark("draw/" + drawn.name + "/" + variant, [frame, state](benchmark::State& s) {
+        setTexturing(state);
         // Each pass sets the polygon mode of one side only, so a frame's cost depends on what was drawn
         // before it (another model may have left the inner side filled). One frame first gives the state
         // in which the viewer draws this model again and again.
@@ -124,8 +147,8 @@ bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const GlConte
     };
     const Model* m = drawn.model;
     add("draw", [m, state] { drawFrame(*renderer, m, state); });
-    add("floor", [m, state, tones] { floorFrame(*m, *tones, state); });
-    add("vertex_array", [m, state] { vertexArrayFrame(*m, state); });
+    add("floor", [m, state, tones, textures] { floorFrame(*m, *tones, state, textures); });
+    add("vertex_array", [m, state, textures] { vertexArrayFrame(*m, state, textures); });
   }
   return true;
 }

@@ -144,8 +144,10 @@ int main(int argc, char** argv) {
       }
     }
   }
-  models.push_back({"large-sphere", loadModel(files.poly.c_str()), false});
-  if (!models.back().model || !registerDrawBenchmarks(models, context)) {
+  Model* largeSphere = loadModel(files.poly.c_str());
+  models.push_back({"large-sphere", largeSphere, false});
+  models.push_back({"large-hatched", largeSphere, false, true});
+  if (!largeSphere || !registerDrawBenchmarks(models, context)) {
     std::fprintf(stderr, "nprview_bench: the floor does not draw what draw draws\n");
     return 1;
   }
