@@ -4,7 +4,7 @@ set -euo pipefail
 fifo=$(mktemp -u)
 mkfifo "$fifo"
 # Xvfb picks a free display number itself and writes it to the descriptor, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true; rm -f "$fifo"' EXIT
 number=$(timeout 20 head -n 1 "$fifo" || true)

@@ -1,0 +1,14 @@
+// PNG files through libpng: 8-bit RGB in, 8-bit RGB out.
+#pragma once
+
+#include <string>
+
+#include "rgb_image.h"
+
+// Writes image as an 8-bit RGB PNG. Returns false and fills error (libpng's reason) when the file
+// cannot be written or the image is empty or inconsistent.
+bool writePng(const std::string& path, const RgbImage& image, std::string& error);
+
+// Reads any PNG, converted to 8-bit RGB (alpha is composited onto black, as libpng does by default).
+// Returns false and fills error when the file cannot be read or is not a PNG.
+bool readPng(const std::string& path, RgbImage& image, std::string& error);
