@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gl_context.h"
+#include "offscreen_context.h"
 #include "large_sphere.h"
 #include "model.h"
 
@@ -27,4 +27,4 @@ void registerLoadBenchmarks(const LargeSphereFiles& files);
 
 // draw/NAME/draw, draw/NAME/floor and draw/NAME/vertex_array for each model, in a current 768x768 GL
 // context. Returns false (and registers nothing) when the floor does not draw exactly what draw draws.
-bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const GlContext& context);
+bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const OffscreenContext& context);

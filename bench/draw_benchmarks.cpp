@@ -7,7 +7,7 @@
 
 #include "benchmarks.h"
 #include "frame.h"
-#include "gl_context.h"
+#include "offscreen_context.h"
 #include "hatch_renderer.h"
 #include "tone.h"
 
@@ -108,17 +108,16 @@ void vertexArrayFrame(const Model& model, const DrawState& state, const GLuint t
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-std::vector<unsigned char> pixelsAfter(const GlContext& context, auto frame) {
+std::vector<uint8_t> pixelsAfter(const OffscreenContext& context, auto frame) {
   // Twice, so that the polygon modes the first outline pass leaves are in force, as in every later frame.
   frame();
   frame();
-  glFinish();
-  return context.readPixels();
+  return context.readImage().rgb;
 }
 
 }  // namespace
 
-bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const GlContext& context) {
+bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const OffscreenContext& context) {
   static HatchRenderer* renderer = new HatchRenderer();
   for (const DrawnModel& drawn : models) {
     const Model& model = *drawn.model;

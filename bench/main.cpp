@@ -14,7 +14,7 @@
 #include "viewer_state.h"
 #include "benchmarks.h"
 #include "frame.h"
-#include "gl_context.h"
+#include "offscreen_context.h"
 
 namespace {
 
@@ -130,9 +130,9 @@ int main(int argc, char** argv) {
   }
   registerLoadBenchmarks(files);
 
-  GlContext context(768, 768);
+  OffscreenContext context(768, 768);
   if (!context.ok()) {
-    std::fprintf(stderr, "nprview_bench: no EGL context\n");
+    std::fprintf(stderr, "nprview_bench: no EGL context: %s\n", context.error().c_str());
     return 1;
   }
   setFixedGlState();
