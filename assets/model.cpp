@@ -33,8 +33,12 @@ constexpr std::array<bool, 256> kSpaceTable = [] {
   }
   return table;
 }();
-inline bool isSpace(char c) { return kSpaceTable[static_cast<unsigned char>(c)]; }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isSpace(char c) {
+  return kSpaceTable[static_cast<unsigned char>(c)];
+}
+inline bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Reads the text the way formatted stream extraction does: tokens end at whitespace, numbers end at
 // the first character that cannot continue them, and a number that fails ends the parse.
@@ -172,13 +176,14 @@ struct Header {
 
 bool readHeader(Reader& reader, Header& header) {
   std::string_view token;
-  return reader.token(token) && equalsIgnoringCase(token, "vertices:") && reader.readInt(header.vertexCount) &&
-         reader.token(token) && equalsIgnoringCase(token, "faces:") && reader.readInt(header.faceCount);
+  return reader.token(token) && equalsIgnoringCase(token, "vertices:") &&
+         reader.readInt(header.vertexCount) && reader.token(token) && equalsIgnoringCase(token, "faces:") &&
+         reader.readInt(header.faceCount);
 }
 
 bool readVertex(Reader& reader, ModelVertex& v) {
-  return reader.readFloat(v.x) && reader.readFloat(v.y) && reader.readFloat(v.z) && reader.readFloat(v.extra[0]) &&
-         reader.readFloat(v.extra[1]) && reader.readFloat(v.extra[2]);
+  return reader.readFloat(v.x) && reader.readFloat(v.y) && reader.readFloat(v.z) &&
+         reader.readFloat(v.extra[0]) && reader.readFloat(v.extra[1]) && reader.readFloat(v.extra[2]);
 }
 
 // Face numbers count from 1 and must name one of the declared vertices.
@@ -291,7 +296,8 @@ PolyParse parsePoly(std::string_view text) {
     return refused;
   }
   // A count the text cannot hold would only make a large allocation fail later, or worse succeed.
-  const int64_t leastBytes = header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
+  const int64_t leastBytes =
+      header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
   if (leastBytes > static_cast<int64_t>(text.size())) {
     return refused;
   }

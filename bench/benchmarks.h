@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "offscreen_context.h"
 #include "large_sphere.h"
 #include "model.h"
+#include "offscreen_context.h"
 
 // A model to draw, with how the viewer would draw it.
 struct DrawnModel {

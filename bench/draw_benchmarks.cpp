@@ -7,15 +7,16 @@
 
 #include "benchmarks.h"
 #include "frame.h"
-#include "offscreen_context.h"
 #include "hatch_renderer.h"
+#include "offscreen_context.h"
 #include "tone.h"
 
 namespace {
 
 // The viewer's start-up view.
 DrawState startupState(const DrawnModel& drawn) {
-  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, drawn.reversedWinding, 5, drawn.hatching};
+  return {
+      {Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, drawn.reversedWinding, 5, drawn.hatching};
 }
 
 // The T key's switch, which goes with DrawState::texturesEnabled.
@@ -38,8 +39,8 @@ std::vector<const Tone*> faceTones(const Model& model, const DrawState& state) {
   };
   for (int i = 0; i < model.faceCount; ++i) {
     const int* f = model.faces[i].vertexIndex;
-    tones.push_back(&toneOfBand(faceBand(position(f[0]), position(f[1]), position(f[2]), light,
-                                         state.reversedWinding)));
+    tones.push_back(
+        &toneOfBand(faceBand(position(f[0]), position(f[1]), position(f[2]), light, state.reversedWinding)));
   }
   return tones;
 }

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "viewer_state.h"
 #include "benchmarks.h"
 #include "frame.h"
 #include "offscreen_context.h"
+#include "viewer_state.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ double megabytes(const std::string& path) {
 
 void printLoadSummary(const SummaryReporter& results, const LargeSphereFiles& files) {
   const double polyMb = megabytes(files.poly), objMb = megabytes(files.obj);
-  std::printf("\nLoading the large sphere: %d faces, %.1f MB as .poly, %.1f MB as OBJ\n", files.faceCount, polyMb,
-              objMb);
+  std::printf("\nLoading the large sphere: %d faces, %.1f MB as .poly, %.1f MB as OBJ\n", files.faceCount,
+              polyMb, objMb);
   const double fast = results.milliseconds("load/loadModel");
   if (fast <= 0) {
     return;
@@ -115,7 +115,8 @@ void registerBenchmark(const std::string& name, std::function<void(benchmark::St
   benchmark::RegisterBenchmark(name.c_str(), std::move(function))
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
-      ->ComputeStatistics(kBest, [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+      ->ComputeStatistics(kBest,
+                          [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
 }
 
 int main(int argc, char** argv) {
@@ -140,7 +141,8 @@ int main(int argc, char** argv) {
   for (int slot = 0; slot < kModelSlots; ++slot) {
     if (std::filesystem::exists(kModelPaths[slot])) {
       if (Model* model = loadModel(kModelPaths[slot])) {
-        models.push_back({std::filesystem::path(kModelPaths[slot]).stem().string(), model, isReversedWinding(slot)});
+        models.push_back(
+            {std::filesystem::path(kModelPaths[slot]).stem().string(), model, isReversedWinding(slot)});
       }
     }
   }

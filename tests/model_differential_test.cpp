@@ -173,7 +173,8 @@ TEST(ModelDifferential, GeneratedAndMutatedFilesParseAsStreamExtractionReadsThem
     }
     if (!difference.empty()) {
       ++failures;
-      ADD_FAILURE() << "case " << i << " (seed " << seed << "): " << difference << "\n\"" << escaped(text) << "\"";
+      ADD_FAILURE() << "case " << i << " (seed " << seed << "): " << difference << "\n\"" << escaped(text)
+                    << "\"";
     }
     accepted += comparison.accepted;
   }

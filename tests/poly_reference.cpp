@@ -25,8 +25,8 @@ bool isKeyword(const std::string& token, const char* keyword) {
 
 // The records go into vectors first, so that a count the file cannot back costs nothing.
 Model* newModel(const std::vector<ModelVertex>& vertices, const std::vector<ModelFace>& faces) {
-  Model* model = new (std::nothrow) Model{nullptr, nullptr, static_cast<int>(vertices.size()),
-                                          static_cast<int>(faces.size())};
+  Model* model = new (std::nothrow)
+      Model{nullptr, nullptr, static_cast<int>(vertices.size()), static_cast<int>(faces.size())};
   if (!model) {
     return nullptr;
   }
