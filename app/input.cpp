@@ -47,6 +47,9 @@ void onKeyboard(unsigned char key, int, int) {
       g_outlineWidth = g_outlineWidth - 1 < 1 ? 1 : g_outlineWidth - 1;
       break;
     case '1':
+      // The sphere's slot is filled at start-up.
+      g_currentModel = 0;
+      break;
     case '2':
     case '3':
     case '4':

@@ -1,6 +1,8 @@
 // The BMP loader: what it reads, what it refuses, the lines it prints and the record it leaves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <malloc.h>
 
 #include <cstdio>
@@ -45,7 +47,8 @@ struct Header {
 
 // A BMP with a 40-byte info header followed by data, taken as given.
 Bytes bmp(const Header& h, const Bytes& data = {}) {
-  Bytes b(54, 0);
+  Bytes b(54 + data.size(), 0);
+  std::copy(data.begin(), data.end(), b.begin() + 54);
   b[0] = 'B';
   b[1] = 'M';
   put32(b, 2, static_cast<uint32_t>(54 + data.size()));
@@ -55,7 +58,6 @@ Bytes bmp(const Header& h, const Bytes& data = {}) {
   put32(b, 22, h.height);
   put16(b, 26, h.planes);
   put16(b, 28, h.bits);
-  b.insert(b.end(), data.begin(), data.end());
   return b;
 }
 
@@ -228,9 +230,7 @@ TEST(BitmapLoader, BufferHoldsExactlyFourBytesPerPixel) {
 // Rows padded to 4 bytes and pixel data past byte 54 are read where the file puts them.
 TEST(BitmapLoader, HonoursRowFillAndPixelDataOffset) {
   const Bytes fill = {0xee, 0xee, 0xee};
-  Bytes padded = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  padded.insert(padded.end(), fill.begin(), fill.end());
-  padded.insert(padded.end(), {11, 12, 13, 14, 15, 16, 17, 18, 19});
+  Bytes padded = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xee, 0xee, 0xee, 11, 12, 13, 14, 15, 16, 17, 18, 19};
   Bytes paddedToTheEnd = padded;
   paddedToTheEnd.insert(paddedToTheEnd.end(), fill.begin(), fill.end());
   Bytes offset(16, 0xee);

@@ -126,6 +126,10 @@ Image ViewerProcess::screenshot() {
   return previous;
 }
 
+Image ViewerProcess::grab() const {
+  return grabWindow(window_);
+}
+
 void ViewerProcess::key(const std::string& keys) { xdotool("key --window %w " + keys); }
 
 void ViewerProcess::xdotool(const std::string& arguments) {

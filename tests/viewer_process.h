@@ -22,6 +22,8 @@ class ViewerProcess {
 
   // A screenshot of the window's client area, taken once the picture has settled.
   Image screenshot();
+  // The window's client area as it is now.
+  Image grab() const;
 
   // xdotool arguments aimed at the window, for instance key("plus") or xdotool("mousemove --window %w 10 10").
   void key(const std::string& keys);
@@ -30,6 +32,8 @@ class ViewerProcess {
   // Waits for the process to end and returns its exit status (-1 on timeout or a signal).
   int waitForExit(int timeoutSeconds = 30);
   bool running();
+  // The process id while it runs (-1 once it has been reaped).
+  int pid() const { return pid_; }
   std::string output() const;
 
  private:
