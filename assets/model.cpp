@@ -3,11 +3,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -24,9 +24,21 @@ constexpr size_t kMaxTokenLength = 79;
 constexpr int64_t kMinVertexRecordBytes = 13;
 constexpr int64_t kMinFaceRecordBytes = 7;
 
-// Whitespace as the classic locale defines it.
-inline bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// Whitespace as the classic locale defines it: space, tab, line feed, vertical tab, form feed, carriage
+// return. A table, since the tokenizer asks for every byte of the file.
+constexpr std::array<bool, 256> kSpaceTable = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+    table[c] = true;
+  }
+  return table;
+}();
+inline bool isSpace(char c) {
+  return kSpaceTable[static_cast<unsigned char>(c)];
+}
+inline bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Reads the text the way formatted stream extraction does: tokens end at whitespace, numbers end at
 // the first character that cannot continue them, and a number that fails ends the parse.
@@ -41,96 +53,100 @@ class Reader {
       return false;
     }
     const char* start = p_;
-    while (p_ != end_ && !isSpace(*p_)) {
-      ++p_;
+    const char* p = start;
+    while (p != end_ && !isSpace(*p)) {
+      ++p;
     }
-    out = std::string_view(start, static_cast<size_t>(p_ - start));
+    p_ = p;
+    out = std::string_view(start, static_cast<size_t>(p - start));
     return true;
   }
 
-  // A decimal integer with an optional sign that fits in 32 bits.
+  // A decimal integer with an optional sign that fits in 32 bits. from_chars finds where the digits end,
+  // as extraction does; it takes a minus sign but not a plus, so a plus is passed over if a digit follows.
   bool readInt(int& value) {
     skipSpace();
-    const char* start = p_;
-    if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
-      ++p_;
+    const char* first = p_;
+    if (first != end_ && *first == '+') {
+      ++first;
+      if (first == end_ || !isDigit(*first)) {
+        return false;
+      }
     }
-    const char* digits = p_;
-    while (p_ != end_ && isDigit(*p_)) {
-      ++p_;
-    }
-    if (p_ == digits) {
-      return false;
-    }
-    // from_chars takes a minus sign but not a plus.
-    const char* first = *start == '+' ? start + 1 : start;
-    auto [ptr, ec] = std::from_chars(first, p_, value);
-    return ec == std::errc() && ptr == p_;
+    const auto [ptr, ec] = std::from_chars(first, end_, value);
+    p_ = ptr;
+    return ec == std::errc();
   }
 
-  // A decimal float: optional sign, digits with at most one point, an optional exponent. The extent is
-  // found first, as extraction finds it ("1e" is taken whole and then fails), then converted whole.
+  // A decimal float: optional sign, digits with at most one point, an optional exponent. from_chars finds
+  // the extent. Where extraction's would be longer, the number fails for extraction but not here: "1e" or
+  // "1e+", where extraction takes the "e" (and sign) and then finds no exponent digits. Here the number
+  // ends before the "e", and what is read next fails instead: a number cannot start with "e", nor can a
+  // record token. So the file is refused either way.
   bool readFloat(float& value) {
     skipSpace();
-    const char* start = p_;
-    if (p_ != end_ && (*p_ == '+' || *p_ == '-')) {
-      ++p_;
+    const char* const start = p_;
+    const char* mantissa = start;
+    if (mantissa != end_ && (*mantissa == '+' || *mantissa == '-')) {
+      ++mantissa;
     }
-    bool mantissa = false, point = false, exponent = false;
-    while (p_ != end_) {
-      const char c = *p_;
-      if (isDigit(c)) {
-        mantissa = true;
-      } else if (c == '.' && !point && !exponent) {
-        point = true;
-      } else if ((c == 'e' || c == 'E') && mantissa && !exponent) {
-        exponent = true;
-        if (p_ + 1 != end_ && (p_[1] == '+' || p_[1] == '-')) {
-          ++p_;
-        }
-      } else {
-        break;
-      }
-      ++p_;
-    }
-    if (!mantissa) {
+    // Extraction takes no "inf", "nan" or second sign, which from_chars would.
+    if (mantissa == end_ || !(isDigit(*mantissa) || *mantissa == '.')) {
       return false;
     }
-    const char* first = *start == '+' ? start + 1 : start;
-    auto [ptr, ec] = std::from_chars(first, p_, value, std::chars_format::general);
-    if (ptr != p_) {
-      return false;
-    }
-    if (ec == std::errc::result_out_of_range) {
-      return convertOutOfRange(first, value);
+    const char* const first = *start == '+' ? start + 1 : start;
+    const auto [ptr, ec] = std::from_chars(first, end_, value, std::chars_format::general);
+    p_ = ptr;
+    if (ec == std::errc::result_out_of_range && underflows(first, ptr)) {
+      value = *start == '-' ? -0.0f : 0.0f;
+      return true;
     }
     return ec == std::errc();
   }
 
  private:
+  // Works on a local copy: a store to p_ could alias the text, which would force a reload per character.
   void skipSpace() {
-    while (p_ != end_ && isSpace(*p_)) {
-      ++p_;
+    const char* p = p_;
+    while (p != end_ && isSpace(*p)) {
+      ++p;
     }
+    p_ = p;
   }
 
-  // from_chars calls both overflow and underflow out of range; extraction fails only on overflow and
-  // takes a value too small for a float as the nearest float (zero or a denormal). Rare, so a copy is
-  // fine here.
-  bool convertOutOfRange(const char* first, float& value) {
-    const size_t length = static_cast<size_t>(p_ - first);
-    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
-    if (!copy) {
-      return false;
+  // from_chars calls both overflow and underflow out of range. Extraction fails on overflow, but keeps an
+  // underflow as strtof rounds it: zero with the number's sign. Out-of-range numbers lie far from 1 on either
+  // side (at least 3.4e38, below 7.1e-46), so the power of ten of the first significant digit tells which.
+  // The number [first, last) has one, as zero is never out of range.
+  static bool underflows(const char* first, const char* last) {
+    const char* p = first;
+    if (p != last && (*p == '+' || *p == '-')) {
+      ++p;
     }
-    std::memcpy(copy.get(), first, length);
-    copy[length] = '\0';
-    const float v = std::strtof(copy.get(), nullptr);
-    if (v == HUGE_VALF || v == -HUGE_VALF) {
-      return false;
+    int64_t power = 0;
+    bool significant = false;
+    for (; p != last && isDigit(*p); ++p) {
+      power += significant;
+      significant = significant || *p != '0';
     }
-    value = v;
-    return true;
+    if (p != last && *p == '.') {
+      for (++p; p != last && isDigit(*p); ++p) {
+        power -= !significant;
+        significant = significant || *p != '0';
+      }
+    }
+    if (p != last && (*p == 'e' || *p == 'E')) {
+      ++p;
+      const bool negative = *p == '-';
+      p += *p == '-' || *p == '+';
+      // Past a trillion the exponent's sign alone decides, whatever the mantissa's length.
+      int64_t exponent = 0;
+      for (; p != last; ++p) {
+        exponent = std::min<int64_t>(exponent * 10 + (*p - '0'), 1'000'000'000'000);
+      }
+      power += negative ? -exponent : exponent;
+    }
+    return power < 0;
   }
 
   const char* p_;
@@ -160,13 +176,14 @@ struct Header {
 
 bool readHeader(Reader& reader, Header& header) {
   std::string_view token;
-  return reader.token(token) && equalsIgnoringCase(token, "vertices:") && reader.readInt(header.vertexCount) &&
-         reader.token(token) && equalsIgnoringCase(token, "faces:") && reader.readInt(header.faceCount);
+  return reader.token(token) && equalsIgnoringCase(token, "vertices:") &&
+         reader.readInt(header.vertexCount) && reader.token(token) && equalsIgnoringCase(token, "faces:") &&
+         reader.readInt(header.faceCount);
 }
 
 bool readVertex(Reader& reader, ModelVertex& v) {
-  return reader.readFloat(v.x) && reader.readFloat(v.y) && reader.readFloat(v.z) && reader.readFloat(v.extra[0]) &&
-         reader.readFloat(v.extra[1]) && reader.readFloat(v.extra[2]);
+  return reader.readFloat(v.x) && reader.readFloat(v.y) && reader.readFloat(v.z) &&
+         reader.readFloat(v.extra[0]) && reader.readFloat(v.extra[1]) && reader.readFloat(v.extra[2]);
 }
 
 // Face numbers count from 1 and must name one of the declared vertices.
@@ -231,16 +248,18 @@ struct FileBytes {
   bool ok = false;
 };
 
-// Reads the whole file. The size known beforehand is only a hint: a file that is not regular, or that
-// grows meanwhile, is read on in growing chunks. A read error ends the content there, as it ends
-// extraction from a stream.
+// Reads the whole file into a buffer of exactly its size. The size known beforehand is only a hint: a file
+// that is not regular, or that grows meanwhile, is read on in growing chunks. A read error ends the content
+// there, as it ends extraction from a stream.
 FileBytes readAll(FILE* file) {
+  constexpr size_t kChunk = 1 << 16;
   FileBytes bytes;
   struct stat info {};
-  size_t capacity = 1 << 16;
+  size_t capacity = kChunk;
   if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0) {
-    capacity = static_cast<size_t>(info.st_size) + 1;
+    capacity = static_cast<size_t>(info.st_size);
   }
+  int pending = EOF;
   for (;;) {
     std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
     if (!grown) {
@@ -250,12 +269,16 @@ FileBytes readAll(FILE* file) {
       std::memcpy(grown.get(), bytes.data.get(), bytes.size);
     }
     bytes.data = std::move(grown);
+    if (pending != EOF) {
+      bytes.data[bytes.size++] = static_cast<char>(pending);
+    }
     bytes.size += std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, file);
-    if (bytes.size < capacity) {
+    // A full buffer may or may not be the whole file; only another read tells.
+    if (bytes.size < capacity || (pending = std::fgetc(file)) == EOF) {
       bytes.ok = true;
       return bytes;
     }
-    capacity *= 2;
+    capacity = std::max(2 * capacity, kChunk);
   }
 }
 
@@ -273,7 +296,8 @@ PolyParse parsePoly(std::string_view text) {
     return refused;
   }
   // A count the text cannot hold would only make a large allocation fail later, or worse succeed.
-  const int64_t leastBytes = header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
+  const int64_t leastBytes =
+      header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
   if (leastBytes > static_cast<int64_t>(text.size())) {
     return refused;
   }

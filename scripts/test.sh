@@ -16,3 +16,6 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DNPRVIEW_WERROR=ON -DNPRVI
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   scripts/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzzing the loaders, a short run of every harness"
+scripts/fuzz.sh 20

@@ -1,0 +1,30 @@
+// What the benchmark program's parts share: the files and models they measure, and how they register.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "large_sphere.h"
+#include "model.h"
+#include "offscreen_context.h"
+
+// A model to draw, with how the viewer would draw it.
+struct DrawnModel {
+  std::string name;  // file name without folder and extension
+  Model* model;
+  bool reversedWinding;
+  bool hatching = false;  // textures on, as after the T key
+};
+
+// Registers a benchmark timed in wall-clock milliseconds, with the statistic "best": the fastest repetition.
+void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function);
+
+// load/loadModel, load/parsePoly, load/reference and load/tinyobjloader on the large sphere.
+void registerLoadBenchmarks(const LargeSphereFiles& files);
+
+// draw/NAME/draw, draw/NAME/floor and draw/NAME/vertex_array for each model, in a current 768x768 GL
+// context. Returns false (and registers nothing) when the floor does not draw exactly what draw draws.
+bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const OffscreenContext& context);

@@ -1,0 +1,14 @@
+// The benchmarks' large model: a latitude-longitude sphere of 638,400 faces, as ".poly" and as OBJ.
+#pragma once
+
+#include <string>
+
+struct LargeSphereFiles {
+  std::string poly;  // empty when the files could not be written
+  std::string obj;
+  int faceCount = 0;
+};
+
+// Writes the sphere into folder (made if missing) unless both files are already there, and returns their
+// paths. The OBJ holds the same numbers: each vertex record as a "v" and a "vn" line, each face as "f i j k".
+LargeSphereFiles largeSphereFiles(const std::string& folder);

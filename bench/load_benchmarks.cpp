@@ -1,0 +1,59 @@
+// Loading the large sphere: the fast loader, the plain stream-extraction reader and tinyobjloader.
+#include <benchmark/benchmark.h>
+#include <tiny_obj_loader.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "benchmarks.h"
+#include "poly_reference.h"
+
+namespace {
+
+void loadWith(benchmark::State& state, Model* (*load)(const char*), const std::string& path) {
+  for (auto _ : state) {
+    Model* model = load(path.c_str());
+    if (!model) {
+      state.SkipWithError("the model did not load");
+      return;
+    }
+    benchmark::DoNotOptimize(model->vertices);
+    freeModel(model);
+  }
+}
+
+void parseInMemory(benchmark::State& state, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  const std::string text = content.str();
+  for (auto _ : state) {
+    const PolyParse parsed = parsePoly(text);
+    benchmark::DoNotOptimize(parsed.model);
+    freeModel(parsed.model);
+  }
+}
+
+void loadObj(benchmark::State& state, const std::string& path) {
+  for (auto _ : state) {
+    tinyobj::attrib_t attributes;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    std::string warning, error;
+    if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warning, &error, path.c_str(), nullptr, true)) {
+      state.SkipWithError("the OBJ did not load");
+      return;
+    }
+    benchmark::DoNotOptimize(attributes.vertices.data());
+  }
+}
+
+}  // namespace
+
+void registerLoadBenchmarks(const LargeSphereFiles& files) {
+  const auto add = registerBenchmark;
+  add("load/loadModel", [=](benchmark::State& state) { loadWith(state, loadModel, files.poly); });
+  add("load/parsePoly", [=](benchmark::State& state) { parseInMemory(state, files.poly); });
+  add("load/reference", [=](benchmark::State& state) { loadWith(state, referenceLoadModel, files.poly); });
+  add("load/tinyobjloader", [=](benchmark::State& state) { loadObj(state, files.obj); });
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Fuzzes the loaders with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer (clang):
+#   scripts/fuzz.sh [SECONDS] [HARNESS...]
+# runs each harness (default: all) for SECONDS (default 60), seeded from the tests' files. The corpora grow
+# in build-fuzz/corpus/, logs go to build-fuzz/logs/. Stops non-zero at the first crash, leak, sanitizer
+# report or disagreement, whose input libFuzzer leaves in build-fuzz/artifacts/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+build=build-fuzz
+scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_FUZZ=ON -DNPRVIEW_SANITIZE=ON \
+  -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+
+# harness, seed folders (read only; new inputs go to the harness's own corpus), extra libFuzzer flags
+declare -A seeds=(
+  [model_fuzzer]="tests/poly data"
+  [model_differential_fuzzer]="tests/poly data"
+  [bitmap_fuzzer]="tests/data data"
+)
+declare -A flags=(
+  [model_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
+  [model_differential_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
+  [bitmap_fuzzer]="-max_len=4096"
+)
+harnesses=("$@")
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_fuzzer model_differential_fuzzer bitmap_fuzzer)
+
+mkdir -p "$build/logs" "$build/artifacts"
+for harness in "${harnesses[@]}"; do
+  corpus="$build/corpus/$harness"
+  log="$build/logs/$harness.log"
+  mkdir -p "$corpus"
+  # shellcheck disable=SC2086
+  if ! "$build/fuzz/$harness" "$corpus" ${seeds[$harness]} ${flags[$harness]} -max_total_time="$seconds" \
+      -print_final_stats=1 -artifact_prefix="$build/artifacts/$harness-" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "$harness: FAILED (log: $log)"
+    exit 1
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  echo "$harness: $runs runs in $seconds s, corpus $(ls "$corpus" | wc -l) inputs, no crash"
+done
