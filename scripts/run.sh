@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-# Only what the viewer needs, whatever an earlier configuration of build/ asked for.
-scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DNPRVIEW_WERROR=OFF >/dev/null
+# The programs and tools only, whatever an earlier configuration of build/ asked for.
+scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DNPRVIEW_WERROR=OFF -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF >/dev/null
 if [ -z "${DISPLAY:-}" ] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
   picture="$PWD/build/start-up.png"
   # Its standard output is the loaders' progress lines; a failure says its own line on standard error.
