@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   glutCreateWindow("NPR Rendering");
   installCallbacks();
 
-  resetView();
+  setStartUpView();
   setFixedGlState();
 
   std::cout << "Loading Models..." << std::endl;

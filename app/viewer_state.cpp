@@ -26,7 +26,7 @@ DrawState currentDrawState() {
           g_outlineWidth, g_texturesEnabled};
 }
 
-void resetView() {
+void setStartUpView() {
   g_camera.distance = 1.0f;
   g_camera.mode = Orbit;
   g_camera.pitch = 0.0f;

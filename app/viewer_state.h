@@ -36,5 +36,6 @@ bool isReversedWinding(int slot);
 // The state the renderer reads for the current model.
 DrawState currentDrawState();
 
-// Puts the camera at its start-up orbit and the light at its start-up offsets.
-void resetView();
+// Puts the camera at its start-up orbit (its yaw starts at 0 from static initialisation) and the light at
+// its start-up offsets.
+void setStartUpView();

@@ -65,7 +65,7 @@ class Input : public ::testing::Test {
     g_dragMode = kLightDrag;
     g_lastMouseX = g_lastMouseY = 0;
     g_camera = Camera{};
-    resetView();
+    setStartUpView();
     g_currentModel = 0;
     g_texturesEnabled = false;
     glDisable(GL_TEXTURE_2D);

@@ -108,7 +108,7 @@ TEST(SnapOptions, ReversedWindingFollowsTheViewersSlotsByFileName) {
 }
 
 TEST(SnapOptions, DefaultsAreTheViewersStartUpState) {
-  resetView();
+  setStartUpView();
   g_currentModel = 0;
   const DrawState viewer = currentDrawState();
   SnapOptions options;
