@@ -6,9 +6,13 @@
 
 namespace {
 
-inline const GLfloat* positionOf(const ModelVertex& v) { return &v.x; }
+inline const GLfloat* positionOf(const ModelVertex& v) {
+  return &v.x;
+}
 
-inline Vec3 vec(const ModelVertex& v) { return {v.x, v.y, v.z}; }
+inline Vec3 vec(const ModelVertex& v) {
+  return {v.x, v.y, v.z};
+}
 
 // Eye-linear generation with the default planes: s is eye-space x and t eye-space y, so the hatching
 // stays fixed to the view and repeats once per unit.
@@ -27,9 +31,38 @@ void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVerte
   glEnd();
 }
 
+// The chosen edges as the edges of their faces in line mode, each edge flag saying whether to draw one:
+// unlike GL_LINES, lines drawn from polygons take a polygon offset, by their own face's depth slope. Half
+// a line's width from its edge a face, even one turning towards the eye and measured on the slant, comes
+// no nearer than a line's width of that slope, so the offset below shows the line at its full width on
+// both faces while anything further in front still hides it. Both sides are lined and none culled meanwhile.
+void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversedWinding, int width) {
+  const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
+  glDisable(GL_CULL_FACE);
+  glPolygonMode(outerSide, GL_LINE);
+  glPolygonOffset(-static_cast<GLfloat>(width), -1.0f);
+  glEnable(GL_POLYGON_OFFSET_LINE);
+  glBegin(GL_TRIANGLES);
+  for (int i = 0; i < edges.faceCount; ++i) {
+    const int* index = model.faces[edges.faces[i].face].vertexIndex;
+    for (int k = 0; k < 3; ++k) {
+      glEdgeFlag((edges.faces[i].edgeMask >> k & 1) ? GL_TRUE : GL_FALSE);
+      glVertex3fv(positionOf(model.vertices[index[k]]));
+    }
+  }
+  glEnd();
+  glEdgeFlag(GL_TRUE);
+  glDisable(GL_POLYGON_OFFSET_LINE);
+  glPolygonOffset(0.0f, 0.0f);
+  glPolygonMode(outerSide, GL_FILL);
+  glEnable(GL_CULL_FACE);
+}
+
 }  // namespace
 
-HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) { createHatchTextures(textures); }
+HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) {
+  createHatchTextures(textures);
+}
 
 void HatchRenderer::beginFillPass(bool reversedWinding) {
   glLineWidth(1.0f);
@@ -66,6 +99,9 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
     for (int i = 0; i < faceCount; ++i) {
       const int* index = faces[i].vertexIndex;
       drawTriangle(vertices[index[0]], vertices[index[1]], vertices[index[2]]);
+    }
+    if (state.creaseEdges) {
+      drawCreaseEdges(*model, *state.creaseEdges, state.reversedWinding, state.outlineWidth);
     }
     return;
   }

@@ -1,9 +1,11 @@
-// The two-pass tone-and-outline renderer: a fill pass of flat tones or hatching, then a silhouette pass.
+// The two-pass tone-and-outline renderer: a fill pass of flat tones or hatching, then a silhouette pass,
+// optionally with the model's crease and border edges.
 #pragma once
 
 #include <GL/gl.h>
 
 #include "camera.h"
+#include "crease_edges.h"
 #include "model.h"
 
 // What a pass reads of the viewer's state.
@@ -14,6 +16,9 @@ struct DrawState {
   bool reversedWinding;    // the model is wound clockwise as seen from outside
   int outlineWidth;        // silhouette width in pixels
   bool texturesEnabled;    // hatching textures replace the tone colours
+  // Edges of the drawn model to trace in the outline pass, found for it by findCreaseEdges; null for none,
+  // as in the viewer.
+  const CreaseEdges* creaseEdges = nullptr;
 };
 
 class HatchRenderer {

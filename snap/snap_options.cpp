@@ -24,6 +24,9 @@ const char* const kSnapUsage =
     "  --reversed             the mesh is wound clockwise as seen from outside\n"
     "  --no-reversed          the mesh is wound counter-clockwise\n"
     "                         (default: reversed for tpot-unit.poly and bunny-unit.poly, as in the viewer)\n"
+    "  --creases DEGREES      also black lines, as wide as the outline, on the edges where the faces turn\n"
+    "                         by DEGREES (0 to 180) or more, and on the border of an open mesh (default: "
+    "off)\n"
     "  -h, --help             this text\n"
     "\n"
     "Exit status: 0 when the PNG is written, 1 when the model, the GL context or the file fails,\n"
@@ -94,6 +97,14 @@ std::string applyValue(std::string_view name, std::string_view value, SnapOption
                ? std::string()
                : "--outline wants a whole number of pixels, at least 1, not " + quoted(value);
   }
+  if (name == "--creases") {
+    float degrees = 0.0f;
+    if (!parseFloat(value, degrees) || degrees < 0.0f || degrees > 180.0f) {
+      return "--creases wants an angle from 0 to 180 degrees, not " + quoted(value);
+    }
+    options.creaseDegrees = degrees;
+    return {};
+  }
   struct FloatOption {
     std::string_view name;
     float SnapOptions::*field;
@@ -118,7 +129,7 @@ std::string applyValue(std::string_view name, std::string_view value, SnapOption
 
 bool takesValue(std::string_view name) {
   for (std::string_view known : {"-o", "--output", "--size", "--outline", "--yaw", "--pitch", "--distance",
-                                 "--light-yaw", "--light-pitch"}) {
+                                 "--light-yaw", "--light-pitch", "--creases"}) {
     if (name == known) {
       return true;
     }

@@ -21,6 +21,7 @@ struct SnapOptions {
   int outlineWidth = 5;
   bool hatching = false;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
+  std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
 };
 
 struct SnapArguments {

@@ -5,6 +5,16 @@
 #include "offscreen_context.h"
 
 bool renderSnapshot(const SnapOptions& options, const Model& model, RgbImage& picture, std::string& error) {
+  DrawState state = drawStateOf(options);
+  // Found once per model, as a program that shows it would do when loading it.
+  CreaseEdges creases;
+  if (options.creaseDegrees) {
+    if (!findCreaseEdges(model, *options.creaseDegrees, creases)) {
+      error = "not enough memory to find the model's crease edges";
+      return false;
+    }
+    state.creaseEdges = &creases;
+  }
   OffscreenContext context(options.width, options.height);
   if (!context.ok()) {
     error = "no offscreen OpenGL context: " + context.error();
@@ -16,7 +26,6 @@ bool renderSnapshot(const SnapOptions& options, const Model& model, RgbImage& pi
     // What the T key does besides setting the flag the renderer reads.
     glEnable(GL_TEXTURE_2D);
   }
-  const DrawState state = drawStateOf(options);
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
   // every later redisplay repeats.
