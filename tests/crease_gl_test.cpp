@@ -178,23 +178,38 @@ TEST_F(Creases, EveryChosenEdgeInViewIsBlackAndNoOtherEdgeIs) {
   }
 }
 
-TEST_F(Creases, LinesAreAsWideAsTheOutline) {
-  // The cube's nearest upright edge, seen square on from yaw 45: both faces turn away from it alike.
-  const ModelPtr cube(loadModel("tests/models/cube.poly"));
-  ASSERT_TRUE(cube);
-  CreaseEdges creases;
-  ASSERT_TRUE(findCreaseEdges(*cube, 30.0f, creases));
-  for (const int width : {1, 3, 5, 9}) {
-    DrawState state = viewFrom(45.0f, 0.0f);
-    state.outlineWidth = width;
-    state.creaseEdges = &creases;
-    draw(cube.get(), state);
-    const auto middle = project({0.25f, 0.0f, -0.25f}, {0.25f, 0.0f, -0.25f}, 0);
-    int run = 0;
-    for (int x = static_cast<int>(middle[0]) - 20; x <= static_cast<int>(middle[0]) + 20; ++x) {
-      run += black({x + 0.5, middle[1]});
+TEST_F(Creases, LinesAreAsWideAsTheOutlineWhicheverWayTheirFacesTurn) {
+  struct Case {
+    const char* path;
+    float yaw, pitch;
+    Vec3 a, b;  // an edge in view
+  };
+  const Case cases[] = {
+      // The cube's nearest upright edge seen square on: both faces turn away from it alike.
+      {"tests/models/cube.poly", 45.0f, 0.0f, {0.25f, -0.25f, -0.25f}, {0.25f, 0.25f, -0.25f}},
+      // Borders of a tilted square where the square comes towards the eye from the edge.
+      {"tests/models/open-square.poly", 20.0f, 15.0f, {-0.3f, -0.2f, 0.0f}, {0.3f, -0.2f, 0.0f}},
+      {"tests/models/open-square.poly", 20.0f, 15.0f, {0.3f, -0.2f, 0.0f}, {0.3f, 0.4f, 0.0f}},
+  };
+  for (const Case& c : cases) {
+    const ModelPtr model(loadModel(c.path));
+    ASSERT_TRUE(model) << c.path;
+    CreaseEdges creases;
+    ASSERT_TRUE(findCreaseEdges(*model, 30.0f, creases));
+    for (const int width : {1, 3, 5, 9}) {
+      DrawState state = viewFrom(c.yaw, c.pitch);
+      state.outlineWidth = width;
+      state.creaseEdges = &creases;
+      draw(model.get(), state);
+      // A wide line covers `width` pixels across its minor axis.
+      const auto a = project(c.a, c.b, 0), b = project(c.a, c.b, 1), middle = project(c.a, c.b, 0.5);
+      const bool xMajor = std::abs(b[0] - a[0]) > std::abs(b[1] - a[1]);
+      int run = 0;
+      for (int step = -20; step <= 20; ++step) {
+        run += black({middle[0] + (xMajor ? 0 : step), middle[1] + (xMajor ? step : 0)});
+      }
+      EXPECT_NEAR(run, width, 1) << c.path << " at yaw " << c.yaw << ", width " << width;
     }
-    EXPECT_NEAR(run, width, 1) << "width " << width;
   }
 }
 
@@ -204,8 +219,11 @@ TEST_F(Creases, NoEdgesChangeNothingAndTheStateIsAsWithout) {
   CreaseEdges none;
   ASSERT_TRUE(findCreaseEdges(*sphere, 30.0f, none));
   ASSERT_EQ(none.faceCount, 0);
-  CreaseEdges all;
-  ASSERT_TRUE(findCreaseEdges(*sphere, 0.0f, all));
+  // Its last face's last edge is not drawn, so its edge flag is left off.
+  const ModelPtr square(loadModel("tests/models/open-square.poly"));
+  ASSERT_TRUE(square);
+  CreaseEdges border;
+  ASSERT_TRUE(findCreaseEdges(*square, 30.0f, border));
   for (const bool reversed : {false, true}) {
     DrawState state = viewFrom(0.0f, 0.0f);
     state.reversedWinding = reversed;
@@ -216,9 +234,9 @@ TEST_F(Creases, NoEdgesChangeNothingAndTheStateIsAsWithout) {
     EXPECT_EQ(pixels, plain) << "the 5,120-face sphere has no edge of 30 degrees";
 
     // After a pass that drew lines, the next frame starts from the same state as without them.
-    state.creaseEdges = &all;
+    state.creaseEdges = &border;
     renderer->nextPass = 1;
-    renderer->draw(sphere.get(), state);
+    renderer->draw(square.get(), state);
     GLint modes[2];
     glGetIntegerv(GL_POLYGON_MODE, modes);
     EXPECT_EQ(modes[0], reversed ? GL_LINE : GL_FILL);
