@@ -38,7 +38,7 @@ void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVerte
 // both faces while anything further in front still hides it. Both sides are lined and none culled meanwhile.
 void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversedWinding, int width) {
   const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
-  glDisable(GL_CULL_FACE);
+  glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
   glPolygonMode(outerSide, GL_LINE);
   glPolygonOffset(-static_cast<GLfloat>(width), -1.0f);
   glEnable(GL_POLYGON_OFFSET_LINE);
@@ -55,7 +55,7 @@ void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversed
   glDisable(GL_POLYGON_OFFSET_LINE);
   glPolygonOffset(0.0f, 0.0f);
   glPolygonMode(outerSide, GL_FILL);
-  glEnable(GL_CULL_FACE);
+  glCullFace(outerSide);
 }
 
 }  // namespace
