@@ -89,9 +89,9 @@ std::vector<MeshEdge> meshEdges(const Model& m, const CreaseEdges& creases, cons
 
 // A line in the window.
 struct Segment {
-  std::array<double, 2> a, b;
+  std::array<double, 3> a, b;
 
-  double distanceTo(const std::array<double, 2>& p) const {
+  double distanceTo(const std::array<double, 3>& p) const {
     const double dx = b[0] - a[0], dy = b[1] - a[1];
     const double t = std::clamp(((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
     return std::hypot(p[0] - a[0] - t * dx, p[1] - a[1] - t * dy);
@@ -115,22 +115,52 @@ class Creases : public testing::Test {
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
   }
-  // Where a point between a and b lands in the window.
-  std::array<double, 2> project(const Vec3& a, const Vec3& b, double t) const {
+  // Where a point between a and b lands in the window, and its depth there.
+  std::array<double, 3> project(const Vec3& a, const Vec3& b, double t) const {
     double x = 0, y = 0, z = 0;
     gluProject(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), a.z + t * (b.z - a.z), modelview, projection,
                viewport, &x, &y, &z);
-    return {x, y};
+    return {x, y, z};
   }
-  bool black(const std::array<double, 2>& p) const {
+  static size_t indexOf(const std::array<double, 3>& p) {
     const int x = std::clamp(static_cast<int>(p[0]), 0, kSize - 1);
     const int y = std::clamp(static_cast<int>(p[1]), 0, kSize - 1);
-    const size_t i = (static_cast<size_t>(y) * kSize + static_cast<size_t>(x)) * 3;
+    return static_cast<size_t>(y) * kSize + static_cast<size_t>(x);
+  }
+  // The nearest face's depth at every pixel, from the model's faces alone, both sides filled.
+  void drawDepths(const Model& m, const Camera& camera) {
+    beginFrame(camera);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glBegin(GL_TRIANGLES);
+    for (int f = 0; f < m.faceCount; ++f) {
+      for (int corner : m.faces[f].vertexIndex) {
+        glVertex3fv(&m.vertices[corner].x);
+      }
+    }
+    glEnd();
+    depths.resize(static_cast<size_t>(kSize) * kSize);
+    glReadPixels(0, 0, kSize, kSize, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+  }
+  // Whether no face stands in front of the point: the depths around it (a steep face's depth changes
+  // fast from pixel to pixel) reach back to it, within a hundredth of a unit at the model's distance.
+  bool unhidden(const std::array<double, 3>& p) const {
+    float farthest = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        farthest = std::max(farthest, depths[indexOf({p[0] + dx, p[1] + dy, 0})]);
+      }
+    }
+    return p[2] <= farthest + 1e-4;
+  }
+  bool black(const std::array<double, 3>& p) const {
+    const size_t i = indexOf(p) * 3;
     return pixels[i] <= 1 && pixels[i + 1] <= 1 && pixels[i + 2] <= 1;
   }
   GlContext context{kSize, kSize};
   std::unique_ptr<HatchRenderer> renderer;
   std::vector<unsigned char> pixels;
+  std::vector<float> depths;
   GLdouble modelview[16], projection[16];
   GLint viewport[4];
 };
@@ -166,29 +196,29 @@ TEST_F(Creases, EveryChosenEdgeInViewIsBlackAndNoOtherEdgeIs) {
       ASSERT_TRUE(findCreaseEdges(*drawn, 30.0f, drawnCreases));
       state.reversedWinding = reversed;
       state.creaseEdges = &drawnCreases;
+      drawDepths(*drawn, state.camera);
       draw(drawn, state);
+      // Where lines may be: the chosen edges and the silhouette, where they are not hidden.
       std::vector<Segment> lines;
       for (const MeshEdge& e : edges) {
-        if (e.inView && (e.drawn || e.besideInner)) {
+        if (e.inView && (e.drawn || e.besideInner) && unhidden(project(e.a, e.b, 0.5))) {
           lines.push_back({project(e.a, e.b, 0), project(e.a, e.b, 1)});
         }
       }
       for (const MeshEdge& e : edges) {
-        if (e.drawn && e.inView) {
-          for (double t : {0.25, 0.5, 0.75}) {
-            EXPECT_TRUE(black(project(e.a, e.b, t)))
-                << c.path << (reversed ? " reversed" : "") << ", " << e << " at " << t;
+        for (double t : {0.25, 0.5, 0.75}) {
+          const auto p = project(e.a, e.b, t);
+          const bool seen = e.inView && unhidden(p);
+          if (e.drawn && seen) {
+            EXPECT_TRUE(black(p)) << c.path << (reversed ? " reversed" : "") << ", " << e << " at " << t;
+          } else if (black(p)) {
+            // Hidden or not chosen: not black unless a line in view passes near.
+            EXPECT_TRUE(
+                std::any_of(lines.begin(), lines.end(),
+                            [&](const Segment& line) { return line.distanceTo(p) < state.outlineWidth; }))
+                << c.path << (reversed ? " reversed" : "") << ", " << e << " at " << t
+                << (seen ? " not chosen" : " hidden");
           }
-          continue;
-        }
-        // Hidden or not chosen: its middle is not black unless a line in view passes near it.
-        const auto middle = project(e.a, e.b, 0.5);
-        if (black(middle)) {
-          EXPECT_TRUE(
-              std::any_of(lines.begin(), lines.end(),
-                          [&](const Segment& line) { return line.distanceTo(middle) < state.outlineWidth; }))
-              << c.path << (reversed ? " reversed" : "") << ", " << e
-              << (e.inView ? " not chosen" : " hidden");
         }
       }
     }
@@ -223,7 +253,7 @@ TEST_F(Creases, LinesAreAsWideAsTheOutlineWhicheverWayTheirFacesTurn) {
       const bool xMajor = std::abs(b[0] - a[0]) > std::abs(b[1] - a[1]);
       int run = 0;
       for (int step = -20; step <= 20; ++step) {
-        run += black({middle[0] + (xMajor ? 0 : step), middle[1] + (xMajor ? step : 0)});
+        run += black({middle[0] + (xMajor ? 0 : step), middle[1] + (xMajor ? step : 0), 0});
       }
       EXPECT_NEAR(run, width, 1) << c.path << " at yaw " << c.yaw << ", width " << width;
     }
