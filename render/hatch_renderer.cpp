@@ -35,7 +35,9 @@ void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVerte
 // unlike GL_LINES, lines drawn from polygons take a polygon offset, by their own face's depth slope. Half
 // a line's width from its edge a face, even one turning towards the eye and measured on the slant, comes
 // no nearer than a line's width of that slope, so the offset below shows the line at its full width on
-// both faces while anything further in front still hides it. Both sides are lined and none culled meanwhile.
+// both faces while anything further in front still hides it. Only faces whose outer side is in view draw:
+// an inner face seen at a slant has a slope so steep that its offset would pull its lines through the
+// model, and an edge between two inner faces is hidden anyway.
 void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversedWinding, int width) {
   const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
   glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
