@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 
 const char* const kSnapUsage =
@@ -185,13 +184,14 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
 }
 
 bool isReversedByName(std::string_view modelPath) {
-  const std::string name = std::filesystem::path(modelPath).filename().string();
-  return name == "tpot-unit.poly" || name == "bunny-unit.poly";
+  return isReversedWinding(slotOfFileName(modelPath));
 }
 
 DrawState drawStateOf(const SnapOptions& options) {
-  const Camera camera{
-      Orbit, {0.0f, 0.1f, 0.0f}, options.cameraPitch, options.cameraYaw, options.cameraDistance};
+  Camera camera = kStartUpState.camera;
+  camera.pitch = options.cameraPitch;
+  camera.yaw = options.cameraYaw;
+  camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
   return {camera,   options.lightYawOffset, options.lightPitchOffset,
           reversed, options.outlineWidth,   options.hatching};
