@@ -17,7 +17,7 @@ bool g_texturesEnabled = kStartUpState.texturesEnabled;
 Camera g_camera{};
 
 DrawState currentDrawState() {
-  return {g_camera,       g_lightYawOffset,  g_lightPitchOffset, isReversedWinding(g_currentModel),
+  return {g_camera,       g_lightYawOffset, g_lightPitchOffset, isReversedWinding(g_currentModel),
           g_outlineWidth, g_texturesEnabled};
 }
 

@@ -3,10 +3,13 @@
 
 #include <filesystem>
 
-const char* const kModelPaths[kModelSlots] = {"data/sphere-unit.poly", "data/icos-unit.poly", "data/tpot-unit.poly",
-                                              "data/penny3-unit.poly", "data/bunny-unit.poly"};
+const char* const kModelPaths[kModelSlots] = {"data/sphere-unit.poly", "data/icos-unit.poly",
+                                              "data/tpot-unit.poly", "data/penny3-unit.poly",
+                                              "data/bunny-unit.poly"};
 
-bool isReversedWinding(int slot) { return slot == 2 || slot == 4; }
+bool isReversedWinding(int slot) {
+  return slot == 2 || slot == 4;
+}
 
 int slotOfFileName(std::string_view path) {
   const std::filesystem::path name = std::filesystem::path(path).filename();

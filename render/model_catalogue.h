@@ -23,4 +23,5 @@ constexpr int kStartUpWindowSide = 768;
 
 // What the first frame shows: the orbit camera at distance 1 from its target (0, 0.1, 0), pitch and yaw 0;
 // the light 90 degrees further in yaw and 45 higher; a 5-pixel outline; flat tones; slot 0's winding.
-constexpr DrawState kStartUpState{{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};
+constexpr DrawState kStartUpState{
+    {Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};

@@ -29,8 +29,9 @@ struct SnapArguments {
   std::string error;  // empty when the arguments are complete and valid, else one line saying why not
 };
 
-// Reads argv[1..argc-1]: one model path, -o/--output, and the options that kSnapUsage lists, each value
-// either the next argument or after "=". Numbers must be finite and whole where counts are asked for.
+// Reads argv[1..argc-1]: one model path, -o/--output, and the options that snapHelp lists, each value
+// either the next argument or after "=". Numbers must be finite and whole where counts are asked for; an
+// option given twice keeps its last value.
 SnapArguments parseSnapArguments(int argc, const char* const argv[]);
 
 // The viewer keys reversed winding on the slot; outside the viewer the file name is what is left to judge
@@ -41,4 +42,5 @@ bool isReversedByName(std::string_view modelPath);
 // given angles and distance, the light offsets, the outline width, hatching, and the winding.
 DrawState drawStateOf(const SnapOptions& options);
 
-extern const char* const kSnapUsage;
+// The text of --help: every option with its default, and the exit statuses.
+std::string snapHelp();

@@ -26,7 +26,8 @@ struct Light {
 };
 
 // The start-up view and light, a view from above and behind, and a light low on the other side.
-constexpr View kFront{"front", kStartUpState.camera.yaw, kStartUpState.camera.pitch, kStartUpState.camera.distance};
+constexpr View kFront{"front", kStartUpState.camera.yaw, kStartUpState.camera.pitch,
+                      kStartUpState.camera.distance};
 constexpr View kAbove{"above", 140.0f, 35.0f, 1.2f};
 constexpr Light kStartLight{"start", kStartUpState.lightYawOffset, kStartUpState.lightPitchOffset};
 constexpr Light kLowLight{"low", -60.0f, -10.0f};
