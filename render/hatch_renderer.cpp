@@ -6,13 +6,12 @@
 
 namespace {
 
-inline const GLfloat* positionOf(const ModelVertex& v) {
-  return &v.x;
-}
+// The outline's lines are pulled towards the eye by this many pixels' worth of their own depth slope.
+constexpr GLfloat kOutlineSlopeFactor = -1.0f;
 
-inline Vec3 vec(const ModelVertex& v) {
-  return {v.x, v.y, v.z};
-}
+inline const GLfloat* positionOf(const ModelVertex& v) { return &v.x; }
+
+inline Vec3 vec(const ModelVertex& v) { return {v.x, v.y, v.z}; }
 
 // Eye-linear generation with the default planes: s is eye-space x and t eye-space y, so the hatching
 // stays fixed to the view and repeats once per unit.
@@ -42,8 +41,7 @@ void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversed
   const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
   glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
   glPolygonMode(outerSide, GL_LINE);
-  glPolygonOffset(-static_cast<GLfloat>(width), -1.0f);
-  glEnable(GL_POLYGON_OFFSET_LINE);
+  glPolygonOffset(-static_cast<GLfloat>(width), 0.0f);
   glBegin(GL_TRIANGLES);
   for (int i = 0; i < edges.faceCount; ++i) {
     const int* index = model.faces[edges.faces[i].face].vertexIndex;
@@ -54,17 +52,14 @@ void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversed
   }
   glEnd();
   glEdgeFlag(GL_TRUE);
-  glDisable(GL_POLYGON_OFFSET_LINE);
-  glPolygonOffset(0.0f, 0.0f);
+  glPolygonOffset(kOutlineSlopeFactor, 0.0f);
   glPolygonMode(outerSide, GL_FILL);
   glCullFace(outerSide);
 }
 
 }  // namespace
 
-HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) {
-  createHatchTextures(textures);
-}
+HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) { createHatchTextures(textures); }
 
 void HatchRenderer::beginFillPass(bool reversedWinding) {
   glLineWidth(1.0f);
@@ -72,6 +67,8 @@ void HatchRenderer::beginFillPass(bool reversedWinding) {
   // Only the outer side is set to fill; the inner side keeps the line mode of the last outline pass,
   // where the filled outer faces hide it.
   glPolygonMode(reversedWinding ? GL_BACK : GL_FRONT, GL_FILL);
+  // The inner side's one-pixel lines drawn in this pass must stay behind the outer faces.
+  glDisable(GL_POLYGON_OFFSET_LINE);
   nextPass = 1;
 }
 
@@ -82,6 +79,13 @@ void HatchRenderer::beginOutlinePass(bool reversedWinding, int outlineWidth) {
   // Inner faces as thick lines; the depth test leaves only those along the silhouette visible.
   glCullFace(reversedWinding ? GL_BACK : GL_FRONT);
   glPolygonMode(reversedWinding ? GL_FRONT : GL_BACK, GL_LINE);
+  // Pulled towards the eye by one pixel's worth of their own depth slope, the lines' inner half is no longer
+  // hidden behind the outer faces along the silhouette, so the line shows at its full width, down to one
+  // pixel. Slope only, no constant term: the result then does not depend on the depth buffer's precision,
+  // and a window and an offscreen surface draw the same pixels. A larger factor would pull the steep inner
+  // walls of thin parts through the faces in front of them.
+  glPolygonOffset(kOutlineSlopeFactor, 0.0f);
+  glEnable(GL_POLYGON_OFFSET_LINE);
   nextPass = 0;
 }
 
