@@ -153,11 +153,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nprview_bench: the floor does not draw what draw draws\n");
     return 1;
   }
+  registerCreaseBenchmarks(models, *largeSphere);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   printLoadSummary(reporter, files);
   printDrawSummary(reporter, models);
+  printCreaseSummary(
+      [&reporter](const std::string& name) {
+        const auto times = reporter.times(name);
+        return BenchTimes{times.real, times.cpu};
+      },
+      models, largeSphere->faceCount);
   benchmark::Shutdown();
   return 0;
 }

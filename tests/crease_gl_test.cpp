@@ -44,13 +44,11 @@ Vec3 at(const Model& m, int vertex) {
   return {m.vertices[vertex].x, m.vertices[vertex].y, m.vertices[vertex].z};
 }
 
-// An edge of the mesh, what the finder made of it, and whether the eye sees the outer and the inner side
-// of its faces (an edge with both is on the silhouette, where the outline runs).
+// An edge of the mesh, what the finder made of it, and whether the eye sees one of its faces' outer sides.
 struct MeshEdge {
   Vec3 a, b;
   bool drawn = false;
   bool inView = false;
-  bool besideInner = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const MeshEdge& e) {
@@ -77,7 +75,6 @@ std::vector<MeshEdge> meshEdges(const Model& m, const CreaseEdges& creases, cons
       e.b = at(m, c[(k + 1) % 3]);
       e.drawn = e.drawn || (masks[static_cast<size_t>(f)] >> k & 1);
       e.inView = e.inView || facesEye;
-      e.besideInner = e.besideInner || !facesEye;
     }
   }
   std::vector<MeshEdge> list;
@@ -156,9 +153,10 @@ class Creases : public testing::Test {
     }
     return p[2] <= farthest + 1e-4;
   }
-  bool black(const std::array<double, 3>& p) const {
+  bool black(const std::array<double, 3>& p) const { return black(p, pixels); }
+  static bool black(const std::array<double, 3>& p, const std::vector<unsigned char>& picture) {
     const size_t i = indexOf(p) * 3;
-    return pixels[i] <= 1 && pixels[i + 1] <= 1 && pixels[i + 2] <= 1;
+    return picture[i] <= 1 && picture[i + 1] <= 1 && picture[i + 2] <= 1;
   }
   GlContext context{kSize, kSize};
   std::unique_ptr<HatchRenderer> renderer;
@@ -199,13 +197,16 @@ TEST_F(Creases, EveryChosenEdgeInViewIsBlackAndNoOtherEdgeIs) {
       CreaseEdges drawnCreases;
       ASSERT_TRUE(findCreaseEdges(*drawn, 30.0f, drawnCreases));
       state.reversedWinding = reversed;
-      state.creaseEdges = &drawnCreases;
       drawDepths(*drawn, state.camera);
+      state.creaseEdges = nullptr;
       draw(drawn, state);
-      // Where lines may be: the chosen edges and the silhouette, where they are not hidden.
+      const std::vector<unsigned char> plain = pixels;
+      state.creaseEdges = &drawnCreases;
+      draw(drawn, state);
+      // Where the lines may be: the chosen edges, where they are not hidden.
       std::vector<Segment> lines;
       for (const MeshEdge& e : edges) {
-        if (e.inView && (e.drawn || e.besideInner) && unhidden(project(e.a, e.b, 0.5))) {
+        if (e.inView && e.drawn && unhidden(project(e.a, e.b, 0.5))) {
           lines.push_back({project(e.a, e.b, 0), project(e.a, e.b, 1)});
         }
       }
@@ -215,8 +216,8 @@ TEST_F(Creases, EveryChosenEdgeInViewIsBlackAndNoOtherEdgeIs) {
           const bool seen = e.inView && inWindow(p) && unhidden(p);
           if (e.drawn && seen) {
             EXPECT_TRUE(black(p)) << c.path << (reversed ? " reversed" : "") << ", " << e << " at " << t;
-          } else if (black(p)) {
-            // Hidden or not chosen: not black unless a line in view passes near.
+          } else if (black(p) && !black(p, plain)) {
+            // Hidden or not chosen: not blackened unless a chosen line in view passes near.
             EXPECT_TRUE(
                 std::any_of(lines.begin(), lines.end(),
                             [&](const Segment& line) { return line.distanceTo(p) < state.outlineWidth; }))
@@ -293,6 +294,13 @@ TEST_F(Creases, NoEdgesChangeNothingAndTheStateIsAsWithout) {
     EXPECT_EQ(modes[0], reversed ? GL_LINE : GL_FILL);
     EXPECT_EQ(modes[1], reversed ? GL_FILL : GL_LINE);
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    GLint culled = 0;
+    glGetIntegerv(GL_CULL_FACE_MODE, &culled);
+    EXPECT_EQ(culled, reversed ? GL_BACK : GL_FRONT);
+    GLfloat factor = 0;
+    glGetFloatv(GL_POLYGON_OFFSET_FACTOR, &factor);
+    EXPECT_EQ(factor, -1.0f) << "the outline's offset";
+    EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
     GLboolean flag = GL_FALSE;
     glGetBooleanv(GL_EDGE_FLAG, &flag);
     EXPECT_EQ(flag, GL_TRUE);
