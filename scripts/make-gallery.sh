@@ -20,6 +20,6 @@ for model in sphere icos tpot penny3 bunny; do
 done
 # Crease and border lines on the two models with hard edges: the coin's rim and star, the bunny's folds.
 build/nprsnap data/penny3-unit.poly "${view[@]}" --creases 30 -o docs/gallery/penny3-creases.png >/dev/null
-build/nprsnap data/bunny-unit.poly "${view[@]}" --creases 45 -o docs/gallery/bunny-creases.png >/dev/null
+build/nprsnap data/bunny-unit.poly "${view[@]}" --creases 35 -o docs/gallery/bunny-creases.png >/dev/null
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 echo "Wrote docs/first-frame.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"
