@@ -36,8 +36,7 @@ TEST(CreasePictures, MatchBaselines) {
     SnapOptions options;
     options.modelPath = c.model;
     options.width = options.height = 256;
-    options.creaseDegrees = c.degrees;
-    options.hatching = c.hatching;
+    options.creaseDegrees = c.degrees, options.hatching = c.hatching;
     options.cameraYaw = c.yaw, options.cameraPitch = c.pitch, options.cameraDistance = c.distance;
     RgbImage picture;
     std::string error;
