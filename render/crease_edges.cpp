@@ -8,6 +8,7 @@
 #include <limits>
 #include <new>
 #include <numbers>
+#include <utility>
 
 namespace {
 
@@ -35,37 +36,29 @@ PositionKey keyOf(const ModelVertex& v) {
   return {keyOf(v.x), keyOf(v.y), keyOf(v.z)};
 }
 
-size_t hashOf(const PositionKey& key) {
-  uint64_t h = (uint64_t{key.x} << 32 | key.y) * 0x9E3779B97F4A7C15ull;
-  h ^= key.z * 0xC2B2AE3D27D4EB4Full;
-  h ^= h >> 29;
-  h *= 0xBF58476D1CE4E5B9ull;
-  return static_cast<size_t>(h ^ (h >> 32));
-}
-
-// Writes for every vertex the first vertex at its position, by open addressing on the position's bits.
+// Writes for every vertex the first vertex at its position. Sorted rather than hashed: no choice of
+// positions can make it slow.
 bool joinByPosition(const Model& model, int* first) {
   const size_t count = static_cast<size_t>(model.vertexCount);
-  size_t capacity = 16;
-  while (capacity < 2 * count) {
-    capacity *= 2;
-  }
-  const auto slots = allocate<int>(capacity);
-  if (!slots) {
+  const auto order = allocate<std::pair<PositionKey, int>>(count);
+  if (!order) {
     return false;
   }
-  std::fill_n(slots.get(), capacity, -1);
-  const size_t mask = capacity - 1;
   for (size_t i = 0; i < count; ++i) {
-    const PositionKey key = keyOf(model.vertices[i]);
-    size_t slot = hashOf(key) & mask;
-    while (slots[slot] >= 0 && !(keyOf(model.vertices[slots[slot]]) == key)) {
-      slot = (slot + 1) & mask;
+    order[i] = {keyOf(model.vertices[i]), static_cast<int>(i)};
+  }
+  // By position, and at one position by vertex index, so the first of a run is the first vertex there.
+  std::sort(order.get(), order.get() + count, [](const auto& a, const auto& b) {
+    const uint64_t aXY = uint64_t{a.first.x} << 32 | a.first.y, bXY = uint64_t{b.first.x} << 32 | b.first.y;
+    if (aXY != bXY) {
+      return aXY < bXY;
     }
-    if (slots[slot] < 0) {
-      slots[slot] = static_cast<int>(i);
-    }
-    first[i] = slots[slot];
+    return (uint64_t{a.first.z} << 32 | static_cast<uint32_t>(a.second)) <
+           (uint64_t{b.first.z} << 32 | static_cast<uint32_t>(b.second));
+  });
+  for (size_t i = 0; i < count; ++i) {
+    const bool samePosition = i > 0 && order[i].first == order[i - 1].first;
+    first[order[i].second] = samePosition ? first[order[i - 1].second] : order[i].second;
   }
   return true;
 }
