@@ -30,5 +30,6 @@ struct CreaseEdges {
 // Faces of no area (two corners at one position, three in a row, or a position that is not finite)
 // belong to no edge: they show nothing when drawn and would have no direction to compare.
 // Returns false, with edges empty, when memory runs out or the model has more than INT_MAX / 3 faces.
-// Linear in the size of the model, apart from sorting the edges around each corner.
+// At worst n log n in the size of the model: it sorts the corners by position and the edges around each
+// corner, and otherwise goes over the faces a few times.
 bool findCreaseEdges(const Model& model, float creaseDegrees, CreaseEdges& edges);
