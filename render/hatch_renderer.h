@@ -6,6 +6,11 @@
 #include "camera.h"
 #include "model.h"
 
+// Where the hatching is fixed: to the view (the viewer's look, one repeat per unit of eye space) or to
+// the model's surface (a cube projection of its own coordinates, one repeat per unit, mipmapped so that the
+// strokes keep their width and spacing in pixels at any distance).
+enum class HatchingSpace { Eye, Object };
+
 // What a pass reads of the viewer's state.
 struct DrawState {
   Camera camera;
@@ -14,6 +19,7 @@ struct DrawState {
   bool reversedWinding;    // the model is wound clockwise as seen from outside
   int outlineWidth;        // silhouette width in pixels
   bool texturesEnabled;    // hatching textures replace the tone colours
+  HatchingSpace hatchingSpace = HatchingSpace::Eye;
 };
 
 class HatchRenderer {
@@ -23,13 +29,17 @@ class HatchRenderer {
 
   // Draws one pass of model and flips nextPass: the fill pass when nextPass is 0, the outline pass when
   // it is 1. Needs the projection and view set and the depth test on; model is never null and holds
-  // only valid indices.
+  // only valid indices. The first fill pass with textures on in object space makes the surface textures.
   void draw(const Model* model, const DrawState& state);
 
   GLuint textures[4];
   int nextPass;
 
  private:
+  void beginFillOnSurface(bool texturesEnabled);
   void beginFillPass(bool reversedWinding);
   void beginOutlinePass(bool reversedWinding, int outlineWidth);
+
+  // The mipmapped textures of hatching in object space; all 0 until first needed.
+  GLuint surfaceTextures_[4] = {0, 0, 0, 0};
 };

@@ -21,6 +21,9 @@ const char* const kSnapUsage =
     "  --outline PIXELS       silhouette width, at least 1 (default 5)\n"
     "  --hatching             pencil hatching instead of flat tones (the viewer's T key)\n"
     "  --no-hatching          flat tones (the default)\n"
+    "  --hatching-space eye|object\n"
+    "                         hatching fixed to the view (eye, the viewer's look and the default) or to\n"
+    "                         the model's surface, keeping its strokes' width in pixels (object)\n"
     "  --reversed             the mesh is wound clockwise as seen from outside\n"
     "  --no-reversed          the mesh is wound counter-clockwise\n"
     "                         (default: reversed for tpot-unit.poly and bunny-unit.poly, as in the viewer)\n"
@@ -89,6 +92,13 @@ std::string applyValue(std::string_view name, std::string_view value, SnapOption
                : "--size wants N or WxH with sides from 1 to " + std::to_string(kMaxSide) + ", not " +
                      quoted(value);
   }
+  if (name == "--hatching-space") {
+    if (value != "eye" && value != "object") {
+      return "--hatching-space wants eye or object, not " + quoted(value);
+    }
+    options.hatchingSpace = value == "eye" ? HatchingSpace::Eye : HatchingSpace::Object;
+    return {};
+  }
   if (name == "--outline") {
     return parseInt(value, 1, std::numeric_limits<int>::max(), options.outlineWidth)
                ? std::string()
@@ -117,7 +127,7 @@ std::string applyValue(std::string_view name, std::string_view value, SnapOption
 }
 
 bool takesValue(std::string_view name) {
-  for (std::string_view known : {"-o", "--output", "--size", "--outline", "--yaw", "--pitch", "--distance",
+  for (std::string_view known : {"-o", "--output", "--size", "--outline", "--hatching-space", "--yaw", "--pitch", "--distance",
                                  "--light-yaw", "--light-pitch"}) {
     if (name == known) {
       return true;
@@ -194,5 +204,5 @@ DrawState drawStateOf(const SnapOptions& options) {
       Orbit, {0.0f, 0.1f, 0.0f}, options.cameraPitch, options.cameraYaw, options.cameraDistance};
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
   return {camera,   options.lightYawOffset, options.lightPitchOffset,
-          reversed, options.outlineWidth,   options.hatching};
+          reversed, options.outlineWidth,   options.hatching, options.hatchingSpace};
 }

@@ -20,6 +20,7 @@ struct SnapOptions {
   float lightPitchOffset = 45.0f;
   int outlineWidth = 5;
   bool hatching = false;
+  HatchingSpace hatchingSpace = HatchingSpace::Eye;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
 };
 
