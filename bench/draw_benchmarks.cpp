@@ -8,6 +8,7 @@
 #include "benchmarks.h"
 #include "frame.h"
 #include "hatch_renderer.h"
+#include "model_catalogue.h"
 #include "offscreen_context.h"
 #include "tone.h"
 
@@ -15,8 +16,10 @@ namespace {
 
 // The viewer's start-up view.
 DrawState startupState(const DrawnModel& drawn) {
-  return {
-      {Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, drawn.reversedWinding, 5, drawn.hatching};
+  DrawState state = kStartUpState;
+  state.reversedWinding = drawn.reversedWinding;
+  state.texturesEnabled = drawn.hatching;
+  return state;
 }
 
 // The T key's switch, which goes with DrawState::texturesEnabled.
