@@ -7,9 +7,13 @@
 
 namespace {
 
-inline const GLfloat* positionOf(const ModelVertex& v) { return &v.x; }
+inline const GLfloat* positionOf(const ModelVertex& v) {
+  return &v.x;
+}
 
-inline Vec3 vec(const ModelVertex& v) { return {v.x, v.y, v.z}; }
+inline Vec3 vec(const ModelVertex& v) {
+  return {v.x, v.y, v.z};
+}
 
 // Eye-linear generation with the default planes: s is eye-space x and t eye-space y, so the hatching
 // stays fixed to the view and repeats once per unit.
@@ -43,7 +47,9 @@ void drawTriangleOnSurface(const ModelVertex& v0, const ModelVertex& v1, const M
 
 }  // namespace
 
-HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) { createHatchTextures(textures); }
+HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) {
+  createHatchTextures(textures);
+}
 
 void HatchRenderer::beginFillPass(bool reversedWinding) {
   glLineWidth(1.0f);

@@ -29,7 +29,8 @@ BitmapImage halved(const BitmapImage& image) {
       const unsigned char* from = image.pixels + 2 * y * row + 2 * x * 4;
       unsigned char* to = half.pixels + (size_t{y} * half.width + x) * 4;
       for (int c = 0; c < 4; ++c) {
-        to[c] = static_cast<unsigned char>((from[c] + from[c + 4] + from[row + c] + from[row + c + 4] + 2) / 4);
+        to[c] =
+            static_cast<unsigned char>((from[c] + from[c + 4] + from[row + c] + from[row + c + 4] + 2) / 4);
       }
     }
   }
@@ -58,8 +59,8 @@ void uploadMipChain(int index) {
     if (!image.pixels) {
       return;
     }
-    glTexImage2D(GL_TEXTURE_2D, level, 3, static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height),
-                 0, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels);
+    glTexImage2D(GL_TEXTURE_2D, level, 3, static_cast<GLsizei>(image.width),
+                 static_cast<GLsizei>(image.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels);
     if (side == 1) {
       std::free(image.pixels);
       return;

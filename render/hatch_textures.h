@@ -21,7 +21,8 @@ constexpr int kHatchImageSize = 512;
 constexpr int kHatchDrawnLevels = 5;
 
 // The image of level of texture index: kHatchImagePaths[index] for level 0, the same name with "-SIZE"
-// before ".bmp" for the smaller ones ("data/xhatch1-256.bmp"). index in [0, 4), level in [0, kHatchDrawnLevels).
+// before ".bmp" for the smaller ones ("data/xhatch1-256.bmp"). index in [0, 4), level in [0,
+// kHatchDrawnLevels).
 std::string hatchLevelPath(int index, int level);
 
 // Makes the four textures of hatching drawn on the surface into names, each with the full chain of mip

@@ -143,12 +143,15 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option_function<std::string>(
          "--hatching-space",
-         [&o](const std::string& text) { o.hatchingSpace = text == "object" ? HatchingSpace::Object : HatchingSpace::Eye; },
-         "where the hatching is fixed: eye, to the view, as the viewer has it; object, to the model's surface, "
-         "its strokes keeping their width and spacing in pixels at any distance")
+         [&o](const std::string& text) {
+           o.hatchingSpace = text == "object" ? HatchingSpace::Object : HatchingSpace::Eye;
+         },
+         "where the hatching is fixed: eye, to the view, as the viewer has it; object, to the model's "
+         "surface, its strokes keeping their width and spacing in pixels at any distance")
       ->check(CLI::Validator(
           [](std::string& text) {
-            return text == "eye" || text == "object" ? std::string() : "wants eye or object, not " + inQuotes(text);
+            return text == "eye" || text == "object" ? std::string()
+                                                     : "wants eye or object, not " + inQuotes(text);
           },
           ""))
       ->type_name("eye|object")
@@ -222,6 +225,6 @@ DrawState drawStateOf(const SnapOptions& options) {
   camera.yaw = options.cameraYaw;
   camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  return {camera,   options.lightYawOffset, options.lightPitchOffset,
-          reversed, options.outlineWidth,   options.hatching, options.hatchingSpace};
+  return {camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+          options.hatching, options.hatchingSpace};
 }

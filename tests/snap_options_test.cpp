@@ -82,7 +82,8 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {{"m.poly", "-o", "o.png", "--size", "100x"}, "--size: wants N or WxH"},
       {{"m.poly", "-o", "o.png", "--size", "99999"}, "--size: wants N or WxH"},
       {{"m.poly", "-o", "o.png", "--size", "-5x5"}, "--size: wants N or WxH"},
-      {{"m.poly", "-o", "o.png", "--hatching-space", "Object"}, "--hatching-space: wants eye or object, not \"Object\""},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "Object"},
+       "--hatching-space: wants eye or object, not \"Object\""},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);

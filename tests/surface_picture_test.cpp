@@ -10,7 +10,8 @@
 
 namespace {
 
-RgbImage hatched(const std::string& model, HatchingSpace space, float yaw = 0, float pitch = 0, float distance = 1) {
+RgbImage hatched(const std::string& model, HatchingSpace space, float yaw = 0, float pitch = 0,
+                 float distance = 1) {
   const std::string path = "data/" + model + "-unit.poly";
   const std::unique_ptr<Model, void (*)(Model*)> loaded(loadModel(path.c_str()), freeModel);
   SnapOptions options;
@@ -31,7 +32,8 @@ RgbImage hatched(const std::string& model, HatchingSpace space, float yaw = 0, f
 // mipmaps must keep the strokes' width in pixels).
 TEST(SurfaceHatching, PicturesMatchBaselines) {
   for (const char* model : {"sphere", "icos", "tpot", "penny3", "bunny"}) {
-    EXPECT_TRUE(matchesBaseline(hatched(model, HatchingSpace::Object), model + std::string("-surface-front")));
+    EXPECT_TRUE(
+        matchesBaseline(hatched(model, HatchingSpace::Object), model + std::string("-surface-front")));
   }
   EXPECT_TRUE(matchesBaseline(hatched("tpot", HatchingSpace::Object, 140, 35, 1.2f), "tpot-surface-above"));
   EXPECT_TRUE(matchesBaseline(hatched("tpot", HatchingSpace::Object, 30, 20, 0.6f), "tpot-surface-near"));
@@ -43,7 +45,8 @@ TEST(SurfaceHatching, PicturesMatchBaselines) {
 // surface turns with the sphere (24%, nearly all of the sphere).
 TEST(SurfaceHatching, StrokesTurnWithTheSphereOnlyOnTheSurface) {
   for (const HatchingSpace space : {HatchingSpace::Eye, HatchingSpace::Object}) {
-    const auto differing = comparePictures(hatched("sphere", space, 25), hatched("sphere", space), 8).differing;
+    const auto differing =
+        comparePictures(hatched("sphere", space, 25), hatched("sphere", space), 8).differing;
     EXPECT_TRUE(space == HatchingSpace::Eye ? differing < 256 * 256 / 20 : differing > 256 * 256 * 15 / 100)
         << (space == HatchingSpace::Eye ? "eye" : "object") << " space: " << differing << " pixels differ";
   }

@@ -29,8 +29,9 @@ RgbImage around(const Image& shot, int side) {
 int main(int argc, char** argv) {
   const bool hatching = argc == 3 && std::string(argv[1]) == "--hatching";
   if (argc != 2 && !hatching) {
-    std::fprintf(stderr,
-                 "usage: viewer_screenshot [--hatching] OUT.png (with DISPLAY set, from the repository root)\n");
+    std::fprintf(
+        stderr,
+        "usage: viewer_screenshot [--hatching] OUT.png (with DISPLAY set, from the repository root)\n");
     return 2;
   }
   const char* out = argv[argc - 1];

@@ -75,7 +75,9 @@ class Paper {
       }
     }
   }
-  float at(int x, int y) const { return grain_[static_cast<size_t>(wrap(y, size_) * size_ + wrap(x, size_))]; }
+  float at(int x, int y) const {
+    return grain_[static_cast<size_t>(wrap(y, size_) * size_ + wrap(x, size_))];
+  }
 
  private:
   static std::vector<float> lattice(Random& random, int cells) {
@@ -93,7 +95,9 @@ class Paper {
     const int y0 = static_cast<int>(fy + static_cast<float>(cells)) - cells;
     const float tx = smoothstep(0.0f, 1.0f, fx - static_cast<float>(x0));
     const float ty = smoothstep(0.0f, 1.0f, fy - static_cast<float>(y0));
-    auto v = [&](int i, int j) { return values[static_cast<size_t>(wrap(j, cells) * cells + wrap(i, cells))]; };
+    auto v = [&](int i, int j) {
+      return values[static_cast<size_t>(wrap(j, cells) * cells + wrap(i, cells))];
+    };
     const float bottom = v(x0, y0) + (v(x0 + 1, y0) - v(x0, y0)) * tx;
     const float top = v(x0, y0 + 1) + (v(x0 + 1, y0 + 1) - v(x0, y0 + 1)) * tx;
     return bottom + (top - bottom) * ty;
@@ -109,9 +113,9 @@ struct Canvas {
 };
 
 struct Stroke {
-  float cx, cy;  // middle of the stroke, in texels
-  float ux, uy;  // unit direction
-  float length;  // in texels
+  float cx, cy;    // middle of the stroke, in texels
+  float ux, uy;    // unit direction
+  float length;    // in texels
   float width;     // of the line's core, in texels
   float bend;      // sideways bow at the middle, in texels
   float pressure;  // darkness at full pressure, 0 to 1
@@ -150,7 +154,8 @@ void draw(Canvas& canvas, const Paper& paper, const Stroke& s) {
       const float taper = smoothstep(0.0f, 0.3f, 1.0f - t) * smoothstep(0.0f, 0.15f, 1.0f + t);
       const float press = s.pressure * taper * (1.0f - s.fade * 0.5f * (t + 1.0f));
       const float darkness = cover * press * (0.45f + 0.55f * paper.at(x, y));
-      float& light = canvas.light[static_cast<size_t>(wrap(y, canvas.size) * canvas.size + wrap(x, canvas.size))];
+      float& light =
+          canvas.light[static_cast<size_t>(wrap(y, canvas.size) * canvas.size + wrap(x, canvas.size))];
       light *= 1.0f - darkness;
     }
   }
