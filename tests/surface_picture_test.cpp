@@ -41,8 +41,8 @@ TEST(SurfaceHatching, PicturesMatchBaselines) {
 }
 
 // The light rides with the camera, so as the camera orbits the sphere its tones stay where they are on
-// screen: hatching fixed to the view then hardly changes (1.6% of the pixels), while hatching on the
-// surface turns with the sphere (24%, nearly all of the sphere).
+// screen: hatching fixed to the view then hardly changes (0.9% of the pixels), while hatching on the
+// surface turns with the sphere (22%, most of the sphere).
 TEST(SurfaceHatching, StrokesTurnWithTheSphereOnlyOnTheSurface) {
   for (const HatchingSpace space : {HatchingSpace::Eye, HatchingSpace::Object}) {
     const auto differing =
