@@ -41,3 +41,7 @@ bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const Offscre
 // draw/NAME/creases0, every edge, for the large ones): drawFrame with the lines, in the same GL context.
 void registerCreaseBenchmarks(const std::vector<DrawnModel>& models, const Model& largeSphere);
 void printCreaseSummary(const TimesOf& times, const std::vector<DrawnModel>& models, int largeSphereFaces);
+
+// hatching/NAME/eye and hatching/NAME/object: a frame with hatching on, fixed to the view and to the
+// surface, for each model not marked hatching (those are the same meshes again), in a current GL context.
+void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);

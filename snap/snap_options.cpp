@@ -141,6 +141,21 @@ void addOptions(CLI::App& app, SnapOptions& o) {
          "pencil hatching instead of flat tones (the viewer's T key); --no-hatching: flat tones, the default")
       ->disable_flag_override()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option_function<std::string>(
+         "--hatching-space",
+         [&o](const std::string& text) {
+           o.hatchingSpace = text == "object" ? HatchingSpace::Object : HatchingSpace::Eye;
+         },
+         "where the hatching is fixed: eye, to the view, as the viewer has it; object, to the model's "
+         "surface, its strokes keeping their width and spacing in pixels at any distance")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text == "eye" || text == "object" ? std::string()
+                                                     : "wants eye or object, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("eye|object")
+      ->default_str("eye");
   app.add_flag_function(
          "--reversed,!--no-reversed", [&o](std::int64_t count) { o.reversedWinding = count > 0; },
          "the mesh is wound clockwise (--no-reversed: counter-clockwise) as seen from outside; by default on "
@@ -229,6 +244,6 @@ DrawState drawStateOf(const SnapOptions& options) {
   camera.yaw = options.cameraYaw;
   camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  return {camera,   options.lightYawOffset, options.lightPitchOffset,
-          reversed, options.outlineWidth,   options.hatching};
+  return {camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+          options.hatching, options.hatchingSpace};
 }

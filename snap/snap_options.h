@@ -20,6 +20,7 @@ struct SnapOptions {
   float lightPitchOffset = kStartUpState.lightPitchOffset;
   int outlineWidth = kStartUpState.outlineWidth;
   bool hatching = kStartUpState.texturesEnabled;
+  HatchingSpace hatchingSpace = kStartUpState.hatchingSpace;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
   std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
 };

@@ -38,6 +38,10 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellings) {
       {{"m.poly", "-o", "o.png", "--hatching"}, [](const SnapOptions& o) { return o.hatching; }},
       {{"m.poly", "-o", "o.png", "--hatching", "--no-hatching"},
        [](const SnapOptions& o) { return !o.hatching; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "object"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Object; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space=object", "--hatching-space=eye"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Eye; }},
       {{"m.poly", "-o", "o.png", "--reversed"},
        [](const SnapOptions& o) { return o.reversedWinding == true; }},
       {{"m.poly", "-o", "o.png", "--no-reversed"},
@@ -87,6 +91,8 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
        "--creases: wants an angle from 0 to 180 degrees, not \"-1\""},
       {{"m.poly", "-o", "o.png", "--creases", "180.5"}, "--creases: wants an angle from 0 to 180"},
       {{"m.poly", "-o", "o.png", "--creases", "nan"}, "--creases: wants an angle"},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "Object"},
+       "--hatching-space: wants eye or object, not \"Object\""},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -139,6 +145,7 @@ TEST(SnapOptions, DefaultsAreTheViewersStartUpState) {
   EXPECT_EQ(snap.reversedWinding, viewer.reversedWinding);
   EXPECT_EQ(snap.outlineWidth, viewer.outlineWidth);
   EXPECT_EQ(snap.texturesEnabled, viewer.texturesEnabled);
+  EXPECT_EQ(snap.hatchingSpace, viewer.hatchingSpace);
   EXPECT_EQ(options.width, g_windowWidth);
   EXPECT_EQ(options.height, g_windowHeight);
 }
