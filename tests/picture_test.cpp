@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "model_catalogue.h"
 #include "picture.h"
 #include "snapshot.h"
 
@@ -24,9 +26,10 @@ struct Light {
 };
 
 // The start-up view and light, a view from above and behind, and a light low on the other side.
-constexpr View kFront{"front", 0.0f, 0.0f, 1.0f};
+constexpr View kFront{"front", kStartUpState.camera.yaw, kStartUpState.camera.pitch,
+                      kStartUpState.camera.distance};
 constexpr View kAbove{"above", 140.0f, 35.0f, 1.2f};
-constexpr Light kStartLight{"start", 90.0f, 45.0f};
+constexpr Light kStartLight{"start", kStartUpState.lightYawOffset, kStartUpState.lightPitchOffset};
 constexpr Light kLowLight{"low", -60.0f, -10.0f};
 
 struct PictureCase {
@@ -38,16 +41,17 @@ struct PictureCase {
 };
 
 std::vector<PictureCase> pictureCases() {
-  const char* models[] = {"sphere", "icos", "tpot", "penny3", "bunny"};
   std::vector<PictureCase> cases;
-  for (const char* model : models) {
+  for (const char* path : kModelPaths) {
+    // "data/sphere-unit.poly" is "sphere" in the pictures' names.
+    const std::string file = std::filesystem::path(path).stem().string();
+    const std::string model = file.substr(0, file.find('-'));
     for (bool hatching : {false, true}) {
       // Each view under the start-up light, and the front view under the other light too.
       for (auto [view, light] :
            {std::pair{kFront, kStartLight}, {kFront, kLowLight}, {kAbove, kStartLight}}) {
-        cases.push_back({std::string(model) + "-" + (hatching ? "hatching" : "tones") + "-" + view.name +
-                             "-" + light.name,
-                         std::string("data/") + model + "-unit.poly", hatching, view, light});
+        cases.push_back({model + "-" + (hatching ? "hatching" : "tones") + "-" + view.name + "-" + light.name,
+                         path, hatching, view, light});
       }
     }
   }

@@ -7,12 +7,12 @@
 #include "frame.h"
 #include "gl_context.h"
 #include "hatch_renderer.h"
+#include "model_catalogue.h"
 #include "tone.h"
 
 namespace {
 
 constexpr int kSize = 256;
-const DrawState kStartupState{{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};
 
 struct ModelDeleter {
   void operator()(Model* m) const { freeModel(m); }
@@ -90,7 +90,7 @@ TEST_F(RendererGl, PassesAlternateAndLeaveTheirState) {
   ASSERT_TRUE(empty);
   for (const Model* model : {sphere.get(), empty.get()}) {
     renderer->nextPass = 0;
-    DrawState state = kStartupState;
+    DrawState state = kStartUpState;
     state.outlineWidth = 3;
     // Fill, outline, fill: the pass follows the count of calls.
     renderer->draw(model, state);
@@ -124,7 +124,7 @@ TEST_F(RendererGl, PassesAlternateAndLeaveTheirState) {
 }
 
 TEST_F(RendererGl, ReversedWindingSwapsTheSides) {
-  DrawState state = kStartupState;
+  DrawState state = kStartUpState;
   state.reversedWinding = true;
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   renderer->draw(sphere.get(), state);
@@ -135,7 +135,7 @@ TEST_F(RendererGl, ReversedWindingSwapsTheSides) {
 }
 
 TEST_F(RendererGl, FirstFrameShowsOnlyToneColoursOutlineAndBackground) {
-  drawFrame(*renderer, sphere.get(), kStartupState);
+  drawFrame(*renderer, sphere.get(), kStartUpState);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
   EXPECT_TRUE(isBackground(context.pixel(0, 0)));
   EXPECT_TRUE(isBackground(context.pixel(kSize - 1, kSize - 1)));
@@ -160,12 +160,12 @@ TEST_F(RendererGl, FirstFrameShowsOnlyToneColoursOutlineAndBackground) {
 
 TEST_F(RendererGl, ReversedModelInAReversedSlotLooksTheSame) {
   // The second frame of each starts from the polygon modes the first one left.
-  drawFrame(*renderer, sphere.get(), kStartupState);
-  drawFrame(*renderer, sphere.get(), kStartupState);
+  drawFrame(*renderer, sphere.get(), kStartUpState);
+  drawFrame(*renderer, sphere.get(), kStartUpState);
   const auto forward = context.readPixels();
   ModelPtr clockwise = reversedCopy(*sphere);
   ASSERT_TRUE(clockwise);
-  DrawState state = kStartupState;
+  DrawState state = kStartUpState;
   state.reversedWinding = true;
   drawFrame(*renderer, clockwise.get(), state);
   drawFrame(*renderer, clockwise.get(), state);
@@ -183,7 +183,7 @@ TEST_F(RendererGl, TexturesReplaceColoursWithTheBandsTexture) {
                               "v -0.0625 0.0625 0 0 0 0 f 1 2 3")
                         .model);
   ASSERT_TRUE(triangle);
-  DrawState state = kStartupState;
+  DrawState state = kStartUpState;
   state.camera = {Orbit, {0.0f, 0.0f, 0.0f}, 0.0f, 180.0f, 2.0f};
   state.lightYawOffset = 0.0f;
   state.lightPitchOffset = 0.0f;

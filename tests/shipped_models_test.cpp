@@ -9,14 +9,14 @@
 #include <string>
 
 #include "model.h"
+#include "model_catalogue.h"
 
 namespace {
 
 using Vec = std::array<double, 3>;
 
 struct ShippedModel {
-  const char* path;
-  bool clockwise;  // slots 3 and 5 (keys) are drawn with front and back swapped
+  int slot;
   int minFaces;
   int maxFaces;
   // Vertices where two parts of the surface touch in a single point, so that one normal cannot suit both:
@@ -25,13 +25,11 @@ struct ShippedModel {
 };
 
 void PrintTo(const ShippedModel& model, std::ostream* out) {
-  *out << model.path;
+  *out << kModelPaths[model.slot];
 }
 
 const ShippedModel kShipped[] = {
-    {"data/sphere-unit.poly", false, 5120, 5120, 0}, {"data/icos-unit.poly", false, 20, 20, 0},
-    {"data/tpot-unit.poly", true, 2000, 9000, 1},    {"data/penny3-unit.poly", false, 2000, 9000, 0},
-    {"data/bunny-unit.poly", true, 2000, 9000, 0},
+    {0, 5120, 5120, 0}, {1, 20, 20, 0}, {2, 2000, 9000, 1}, {3, 2000, 9000, 0}, {4, 2000, 9000, 0},
 };
 
 struct Loaded {
@@ -66,7 +64,7 @@ class ShippedModelTest : public testing::TestWithParam<ShippedModel> {};
 
 // Centred with its largest side 1, no face without area (a repeated corner among them), no vertex twice.
 TEST_P(ShippedModelTest, LoadsWithTheFilesGuaranteesAndTheWindingOfItsSlot) {
-  Loaded loaded(GetParam().path);
+  Loaded loaded(kModelPaths[GetParam().slot]);
   ASSERT_NE(loaded.model, nullptr);
   const Model& m = *loaded.model;
   EXPECT_GE(m.faceCount, GetParam().minFaces);
@@ -89,7 +87,7 @@ TEST_P(ShippedModelTest, LoadsWithTheFilesGuaranteesAndTheWindingOfItsSlot) {
 
   // Wound as the slot needs: the enclosed volume has the slot's sign, and the three further numbers of each
   // vertex are a unit normal on the outer side of every face the vertex belongs to (but where parts touch).
-  const double outward = GetParam().clockwise ? -1 : 1;
+  const double outward = isReversedWinding(GetParam().slot) ? -1 : 1;
   double volume = 0;
   std::set<int> against;
   for (int i = 0; i < m.faceCount; ++i) {
@@ -111,7 +109,7 @@ TEST_P(ShippedModelTest, LoadsWithTheFilesGuaranteesAndTheWindingOfItsSlot) {
 
 INSTANTIATE_TEST_SUITE_P(Data, ShippedModelTest, testing::ValuesIn(kShipped),
                          [](const testing::TestParamInfo<ShippedModel>& info) {
-                           std::string name = info.param.path + 5;
+                           std::string name = kModelPaths[info.param.slot] + 5;
                            name = name.substr(0, name.find('-'));
                            return name;
                          });

@@ -36,7 +36,7 @@ const std::string kHatchImageLines = [] {
   std::string lines;
   for (int i = 1; i <= 4; ++i) {
     const std::string path = "data/xhatch" + std::to_string(i) + ".bmp";
-    lines += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+    lines += "Width of " + path + ": 512\nHeight of " + path + ": 512\n";
   }
   return lines;
 }();
@@ -70,7 +70,7 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
   };
   const Case cases[] = {
       {"", 2, "no model file given", ""},
-      {"data/sphere-unit.poly -o x.png --yaw", 2, "\"--yaw\" needs a value", ""},
+      {"data/sphere-unit.poly -o x.png --yaw", 2, "--yaw: 1 required DEGREES missing", ""},
       {"data/no-such-model.poly -o x.png", 1, "cannot read the model \"data/no-such-model.poly\"",
        "Error: Could not load model \"data/no-such-model.poly\"\n"},
       {junk + " -o x.png", 1, "cannot read the model",

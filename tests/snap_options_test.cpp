@@ -38,10 +38,18 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellings) {
       {{"m.poly", "-o", "o.png", "--hatching"}, [](const SnapOptions& o) { return o.hatching; }},
       {{"m.poly", "-o", "o.png", "--hatching", "--no-hatching"},
        [](const SnapOptions& o) { return !o.hatching; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "object"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Object; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space=object", "--hatching-space=eye"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Eye; }},
       {{"m.poly", "-o", "o.png", "--reversed"},
        [](const SnapOptions& o) { return o.reversedWinding == true; }},
       {{"m.poly", "-o", "o.png", "--no-reversed"},
        [](const SnapOptions& o) { return o.reversedWinding == false; }},
+      {{"m.poly", "-o", "o.png", "--no-reversed", "--reversed", "--yaw", "1", "--yaw=2"},
+       [](const SnapOptions& o) { return o.reversedWinding == true && o.cameraYaw == 2.0f; }},
+      {{"m.poly", "-o", "o.png", "--distance", "0.1"},
+       [](const SnapOptions& o) { return o.cameraDistance == 0.1f; }},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -59,21 +67,23 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
   const Case cases[] = {
       {{}, "no model file given"},
       {{"m.poly"}, "no output file given"},
-      {{"m.poly", "n.poly", "-o", "o.png"}, "one model at a time"},
-      {{"m.poly", "-o"}, "\"-o\" needs a value"},
-      {{"m.poly", "-o", "o.png", "--frobnicate"}, "unknown option \"--frobnicate\""},
-      {{"m.poly", "-o", "o.png", "--hatching=yes"}, "unknown option \"--hatching\""},
-      {{"m.poly", "-o", "o.png", "--yaw", "north"}, "--yaw wants a number"},
-      {{"m.poly", "-o", "o.png", "--pitch", "12deg"}, "--pitch wants a number"},
-      {{"m.poly", "-o", "o.png", "--distance", "inf"}, "--distance wants a number"},
-      {{"m.poly", "-o", "o.png", "--light-yaw", "nan"}, "--light-yaw wants a number"},
-      {{"m.poly", "-o", "o.png", "--light-pitch="}, "--light-pitch wants a number"},
-      {{"m.poly", "-o", "o.png", "--outline", "0"}, "--outline wants a whole number"},
-      {{"m.poly", "-o", "o.png", "--outline", "2.5"}, "--outline wants a whole number"},
-      {{"m.poly", "-o", "o.png", "--size", "0"}, "--size wants N or WxH"},
-      {{"m.poly", "-o", "o.png", "--size", "100x"}, "--size wants N or WxH"},
-      {{"m.poly", "-o", "o.png", "--size", "99999"}, "--size wants N or WxH"},
-      {{"m.poly", "-o", "o.png", "--size", "-5x5"}, "--size wants N or WxH"},
+      {{"m.poly", "n.poly", "-o", "o.png"}, "not expected: n.poly"},
+      {{"m.poly", "-o"}, "--output: 1 required FILE missing"},
+      {{"m.poly", "-o", "o.png", "--frobnicate"}, "not expected: --frobnicate"},
+      {{"m.poly", "-o", "o.png", "--hatching=yes"}, "hatching was given a disallowed flag override"},
+      {{"m.poly", "-o", "o.png", "--yaw", "north"}, "--yaw: wants a number (degrees), not \"north\""},
+      {{"m.poly", "-o", "o.png", "--pitch", "12deg"}, "--pitch: wants a number"},
+      {{"m.poly", "-o", "o.png", "--distance", "inf"}, "--distance: wants a number"},
+      {{"m.poly", "-o", "o.png", "--light-yaw", "nan"}, "--light-yaw: wants a number"},
+      {{"m.poly", "-o", "o.png", "--light-pitch", "0x10"}, "--light-pitch: wants a number"},
+      {{"m.poly", "-o", "o.png", "--outline", "0"}, "--outline: wants a whole number from 1 up"},
+      {{"m.poly", "-o", "o.png", "--outline", "2.5"}, "--outline: wants a whole number"},
+      {{"m.poly", "-o", "o.png", "--size", "0"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--size", "100x"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--size", "99999"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--size", "-5x5"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "Object"},
+       "--hatching-space: wants eye or object, not \"Object\""},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -126,6 +136,7 @@ TEST(SnapOptions, DefaultsAreTheViewersStartUpState) {
   EXPECT_EQ(snap.reversedWinding, viewer.reversedWinding);
   EXPECT_EQ(snap.outlineWidth, viewer.outlineWidth);
   EXPECT_EQ(snap.texturesEnabled, viewer.texturesEnabled);
+  EXPECT_EQ(snap.hatchingSpace, viewer.hatchingSpace);
   EXPECT_EQ(options.width, g_windowWidth);
   EXPECT_EQ(options.height, g_windowHeight);
 }

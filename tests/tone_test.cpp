@@ -3,11 +3,12 @@
 
 #include <cmath>
 
+#include "model_catalogue.h"
 #include "tone.h"
 
 namespace {
 
-const Camera kStartup{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f};
+const Camera kStartup = kStartUpState.camera;
 
 // A triangle in the plane z = 0 whose reference point (two thirds from the midpoint of p0-p1 towards p2)
 // is the origin; counter-clockwise seen from +z, so its outer normal is +z.
@@ -24,7 +25,7 @@ int band(const Triangle& t, Vec3 light, bool reversedWinding = false) {
 }
 
 TEST(Light, StartsUpAboveAndBesideTheEye) {
-  const Vec3 light = lightPosition(kStartup, 90.0f, 45.0f);
+  const Vec3 light = lightPosition(kStartup, kStartUpState.lightYawOffset, kStartUpState.lightPitchOffset);
   EXPECT_NEAR(light.x, 0.7071f, 1e-4f);
   EXPECT_NEAR(light.y, 0.8071f, 1e-4f);
   EXPECT_NEAR(light.z, 0.0f, 1e-6f);
