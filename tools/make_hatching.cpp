@@ -9,13 +9,13 @@
 // each image tiles without a seam. Only +, -, *, / and sqrt shape a pixel and the random numbers come from
 // our own xorshift, so the same command writes the same bytes wherever IEEE floats behave as IEEE floats.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "output_file.h"
 
 namespace {
 
@@ -229,15 +229,16 @@ void hatch(Canvas& canvas, const Paper& paper, uint64_t family, const Hatching& 
 }
 
 // A 24-bit BMP with the 40-byte info header: rows bottom first, BGR, no fill (size * 3 is a multiple of 4).
-// Written to a temporary file beside path and renamed over it when complete, so a failure leaves what was
-// there. Returns the system's reason on failure, empty on success.
+// Written whole or not at all (writeOutputFile). Returns the system's reason on failure, empty on success.
 std::string writeBmp(const std::string& path, const Canvas& canvas) {
   const uint32_t side = static_cast<uint32_t>(canvas.size);
   const uint32_t dataBytes = side * side * 3;
-  unsigned char header[54] = {'B', 'M'};
-  auto put32 = [&](int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-      header[at + i] = static_cast<unsigned char>(v >> (8 * i));
+  std::string bytes(54 + dataBytes, '\0');
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) {
+      bytes[at + i] = static_cast<char>(v >> (8 * i));
     }
   };
   put32(2, 54 + dataBytes);
@@ -245,45 +246,27 @@ std::string writeBmp(const std::string& path, const Canvas& canvas) {
   put32(14, 40);
   put32(18, side);
   put32(22, side);
-  header[26] = 1;
-  header[28] = 24;
+  bytes[26] = 1;
+  bytes[28] = 24;
   put32(34, dataBytes);
   put32(38, 2835);  // 72 dots per inch
   put32(42, 2835);
 
   // Graphite is a cool dark grey: where the canvas lets no light through the texel takes this colour.
   constexpr float kGraphite[3] = {0.16f, 0.17f, 0.20f};  // red, green, blue
-  std::vector<unsigned char> data(dataBytes);
+  char* data = bytes.data() + 54;
   for (size_t i = 0; i < canvas.light.size(); ++i) {
     const float light = canvas.light[i];
     for (int c = 0; c < 3; ++c) {
       // BMP stores blue first.
       const float ink = kGraphite[2 - c];
       const float value = 255.0f * (ink + (1.0f - ink) * light);
-      data[i * 3 + static_cast<size_t>(c)] = static_cast<unsigned char>(value + 0.5f);
+      data[i * 3 + static_cast<size_t>(c)] = static_cast<char>(static_cast<unsigned char>(value + 0.5f));
     }
   }
-  const std::string temporary = path + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    return std::strerror(errno);
-  }
-  bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header &&
-            std::fwrite(data.data(), 1, data.size(), file) == data.size();
-  int error = ok ? 0 : errno;
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    std::remove(temporary.c_str());
-    return std::strerror(error);
-  }
-  return {};
+  std::string error;
+  writeOutputFile(path, bytes, error);
+  return error;
 }
 
 std::string imageName(int tone, int size) {
