@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -15,41 +16,46 @@ std::array<float, 3> unit(std::array<double, 3> v) {
 }
 
 // Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte.
-void printNumber(FILE* out, float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
-  if (std::string(text) == "-0.000000") {
-    std::fputs("0.000000", out);
-  } else {
-    std::fputs(text, out);
-  }
+void appendNumber(std::string& text, float value) {
+  char number[64];
+  std::snprintf(number, sizeof number, "%.6f", static_cast<double>(value));
+  text += std::string_view(number) == "-0.000000" ? "0.000000" : number;
 }
 
 }  // namespace
 
+std::string polyText(const PolyMesh& mesh) {
+  std::string text;
+  char line[96];
+  std::snprintf(line, sizeof line, "vertices: %zu\nfaces: %zu\n", mesh.positions.size(), mesh.faces.size());
+  text += line;
+  for (size_t i = 0; i < mesh.positions.size(); ++i) {
+    text += 'v';
+    for (float value : mesh.positions[i]) {
+      text += ' ';
+      appendNumber(text, value);
+    }
+    for (float value : mesh.normals[i]) {
+      text += ' ';
+      appendNumber(text, value);
+    }
+    text += '\n';
+  }
+  for (const auto& face : mesh.faces) {
+    std::snprintf(line, sizeof line, "f %d %d %d\n", face[0] + 1, face[1] + 1, face[2] + 1);
+    text += line;
+  }
+  return text;
+}
+
 bool writePoly(const std::string& path, const PolyMesh& mesh) {
+  const std::string text = polyText(mesh);
   const std::string temporary = path + ".tmp";
   FILE* out = std::fopen(temporary.c_str(), "wb");
   if (!out) {
     return false;
   }
-  std::fprintf(out, "vertices: %zu\nfaces: %zu\n", mesh.positions.size(), mesh.faces.size());
-  for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    std::fputs("v", out);
-    for (float value : mesh.positions[i]) {
-      std::fputc(' ', out);
-      printNumber(out, value);
-    }
-    for (float value : mesh.normals[i]) {
-      std::fputc(' ', out);
-      printNumber(out, value);
-    }
-    std::fputc('\n', out);
-  }
-  for (const auto& face : mesh.faces) {
-    std::fprintf(out, "f %d %d %d\n", face[0] + 1, face[1] + 1, face[2] + 1);
-  }
-  const bool written = !std::ferror(out);
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
     std::remove(temporary.c_str());
     return false;
