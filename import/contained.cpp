@@ -242,8 +242,10 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
 
   if (stop == Stop::Time ||
       (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))) {
-    error = "importing it takes longer than " +
-            seconds(stop == Stop::Time ? limits.wallSeconds : limits.cpuSeconds);
+    // Which limit ends a spinning child first depends on the machine's load; the message says which did.
+    error = stop == Stop::Time ? "importing it takes too long (over " + seconds(limits.wallSeconds) + ")"
+                               : "importing it takes too long (over " + seconds(limits.cpuSeconds) +
+                                     " of processor time)";
     return false;
   }
   if (stop == Stop::Memory || stop == Stop::Size ||
