@@ -146,8 +146,13 @@ bool readAnswer(const std::vector<char>& answer, PolyMesh& mesh, std::string& er
   }
   mesh.positions.resize(counts[0]);
   mesh.faces.resize(counts[1]);
-  std::memcpy(mesh.positions.data(), rest + sizeof counts, counts[0] * positionBytes);
-  std::memcpy(mesh.faces.data(), rest + sizeof counts + counts[0] * positionBytes, counts[1] * faceBytes);
+  // An empty vector's data() may be null, which memcpy must not be given even for no bytes.
+  if (counts[0] > 0) {
+    std::memcpy(mesh.positions.data(), rest + sizeof counts, counts[0] * positionBytes);
+  }
+  if (counts[1] > 0) {
+    std::memcpy(mesh.faces.data(), rest + sizeof counts + counts[0] * positionBytes, counts[1] * faceBytes);
+  }
   mesh.normals.clear();
   return true;
 }

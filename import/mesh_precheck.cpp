@@ -1,6 +1,7 @@
 // The pre-check: PLY headers, OFF counts and indices, binary STL triangle counts.
 #include "mesh_precheck.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -117,7 +118,12 @@ struct PlyElement {
 bool checkPly(std::string_view bytes, std::string& reason) {
   Lines lines(bytes);
   std::string_view line;
-  lines.next(line);  // "ply", already seen
+  lines.next(line);
+  const std::vector<std::string_view> magic = firstTokens(line, 2);
+  if (magic.size() != 1 || magic[0].size() != 3) {
+    reason = "its first line is not the PLY magic \"ply\"";
+    return false;
+  }
   std::vector<PlyElement> elements;
   bool ascii = false, haveFormat = false, ended = false;
   for (int number = 2; !ended && lines.next(line); ++number) {
@@ -146,8 +152,8 @@ bool checkPly(std::string_view bytes, std::string& reason) {
       elements.push_back(element);
     } else if (tokens[0] == "property") {
       const bool list = tokens.size() == 5 && tokens[1] == "list";
-      const int size = plyTypeSize(tokens[list ? 2 : 1]);
-      if (elements.empty() || (tokens.size() != 3 && !list) || size == 0 || (list && !plyTypeSize(tokens[3]))) {
+      const int size = list || tokens.size() == 3 ? plyTypeSize(tokens[list ? 2 : 1]) : 0;
+      if (elements.empty() || size == 0 || (list && !plyTypeSize(tokens[3]))) {
         reason = where + "is not a property line it can read";
         return false;
       }
@@ -269,8 +275,12 @@ bool checkStlCount(std::string_view bytes, std::string& reason) {
 }  // namespace
 
 bool precheckMesh(std::string_view bytes, std::string& reason) {
-  if (bytes.starts_with("ply") && (bytes.size() == 3 || isBlank(bytes[3]) || bytes[3] == '\n')) {
-    return checkPly(bytes, reason);
+  // Assimp takes a file for PLY by its first three letters in any case, even after line breaks, and then
+  // may spin forever in a header it cannot follow.
+  const size_t start = std::min(bytes.find_first_not_of(" \t\r\n\v\f"), bytes.size());
+  const std::string_view magic = bytes.substr(start, 3);
+  if (magic.size() == 3 && (magic[0] | 0x20) == 'p' && (magic[1] | 0x20) == 'l' && (magic[2] | 0x20) == 'y') {
+    return checkPly(bytes.substr(start), reason);
   }
   Lines lines(bytes);
   std::string_view first;
