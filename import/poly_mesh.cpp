@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "output_file.h"
+
 namespace {
 
 std::array<float, 3> unit(std::array<double, 3> v) {
@@ -15,7 +17,8 @@ std::array<float, 3> unit(std::array<double, 3> v) {
   return {static_cast<float>(v[0] / length), static_cast<float>(v[1] / length), static_cast<float>(v[2] / length)};
 }
 
-// Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte.
+// Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte. The buffer holds
+// the longest float, FLT_MAX's 39 digits with sign, point and 6 decimals.
 void appendNumber(std::string& text, float value) {
   char number[64];
   std::snprintf(number, sizeof number, "%.6f", static_cast<double>(value));
@@ -25,42 +28,27 @@ void appendNumber(std::string& text, float value) {
 }  // namespace
 
 std::string polyText(const PolyMesh& mesh) {
-  std::string text;
-  char line[96];
-  std::snprintf(line, sizeof line, "vertices: %zu\nfaces: %zu\n", mesh.positions.size(), mesh.faces.size());
-  text += line;
+  std::string text = "vertices: " + std::to_string(mesh.positions.size()) +
+                     "\nfaces: " + std::to_string(mesh.faces.size()) + "\n";
   for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    text += 'v';
-    for (float value : mesh.positions[i]) {
-      text += ' ';
-      appendNumber(text, value);
-    }
-    for (float value : mesh.normals[i]) {
-      text += ' ';
-      appendNumber(text, value);
+    text += "v";
+    for (const auto* numbers : {&mesh.positions[i], &mesh.normals[i]}) {
+      for (float value : *numbers) {
+        text += ' ';
+        appendNumber(text, value);
+      }
     }
     text += '\n';
   }
   for (const auto& face : mesh.faces) {
-    std::snprintf(line, sizeof line, "f %d %d %d\n", face[0] + 1, face[1] + 1, face[2] + 1);
-    text += line;
+    text += "f " + std::to_string(face[0] + 1) + " " + std::to_string(face[1] + 1) + " " +
+            std::to_string(face[2] + 1) + "\n";
   }
   return text;
 }
 
-bool writePoly(const std::string& path, const PolyMesh& mesh) {
-  const std::string text = polyText(mesh);
-  const std::string temporary = path + ".tmp";
-  FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (!out) {
-    return false;
-  }
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error) {
+  return writeOutputFile(path, polyText(mesh), error);
 }
 
 PolyMesh icosahedron() {

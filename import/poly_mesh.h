@@ -15,9 +15,8 @@ struct PolyMesh {
 // always gives the same bytes. Requires one normal per position.
 std::string polyText(const PolyMesh& mesh);
 
-// Writes mesh to path as a ".poly" file, all at once: the text goes to a temporary file beside path that
-// is renamed over it only when complete, so a failed write never leaves a half-written model.
-bool writePoly(const std::string& path, const PolyMesh& mesh);
+// Writes polyText(mesh) to path with writeOutputFile: whole or not at all, error set to the system's reason.
+bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error);
 
 // The regular icosahedron with circumradius 1, wound counter-clockwise as seen from outside.
 PolyMesh icosahedron();

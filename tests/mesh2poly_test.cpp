@@ -165,7 +165,9 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
       EXPECT_NE(status, 0);
       EXPECT_TRUE(errors.starts_with(std::string("mesh2poly: cannot read ") + input + ": ")) << errors;
       EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-      EXPECT_FALSE(fs::exists(out.string() + ".tmp"));
+      for (const auto& entry : fs::directory_iterator(out.parent_path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("." + out.filename().string()));
+      }
       EXPECT_EQ(fs::exists(out), outputExists);
       std::string kept;
       std::ifstream(out) >> kept;
@@ -173,8 +175,10 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
     }
   }
   fs::remove(out);
-  // A bad argument is named in one line; no arguments at all get the usage.
+  // A bad argument is named in one line; no arguments at all get the usage. The input is never the output.
   const std::string ends = " tests/data/tetrahedron-ccw.obj " + out.string();
+  const fs::path input = tempPath("mesh2poly-input.obj");
+  fs::copy_file("tests/data/tetrahedron-ccw.obj", input, fs::copy_options::overwrite_existing);
   const std::pair<std::string, std::string> badArguments[] = {
       {"", "usage: mesh2poly [--unit]"},
       {"--winding left" + ends, "mesh2poly: --winding: left is not one of cw|ccw"},
@@ -182,6 +186,7 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
       {"--turn 1e999" + ends, "mesh2poly: --turn: 1e999 is not"},
       {"--scale 2" + ends, "mesh2poly: The following arguments were not expected:"},
       {ends + " extra", "mesh2poly: The following argument was not expected: extra"},
+      {input.string() + " " + input.string(), "mesh2poly: " + input.string() + " is the input file"},
   };
   for (const auto& [arguments, line] : badArguments) {
     int status = 0;
@@ -191,6 +196,8 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
     EXPECT_EQ(status, 2) << arguments;
     EXPECT_FALSE(fs::exists(out)) << arguments;
   }
+  EXPECT_EQ(fs::file_size(input), fs::file_size("tests/data/tetrahedron-ccw.obj"));
+  fs::remove(input);
   int status = -1;
   EXPECT_TRUE(runMesh2poly("--help", status).starts_with("usage: mesh2poly"));
   EXPECT_EQ(status, 0);
