@@ -112,7 +112,8 @@ void limitChild(const ImportLimits& limits) {
     }
     const unsigned char tag = kAnswerError;
     const std::uint64_t length = error.size();
-    sent = writeAll(fd, &tag, 1) && writeAll(fd, &length, sizeof length) && writeAll(fd, error.data(), length);
+    sent =
+        writeAll(fd, &tag, 1) && writeAll(fd, &length, sizeof length) && writeAll(fd, error.data(), length);
   }
   _exit(sent ? 0 : 1);
 }
@@ -248,9 +249,9 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
   if (stop == Stop::Time ||
       (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))) {
     // Which limit ends a spinning child first depends on the machine's load; the message says which did.
-    error = stop == Stop::Time ? "importing it takes too long (over " + seconds(limits.wallSeconds) + ")"
-                               : "importing it takes too long (over " + seconds(limits.cpuSeconds) +
-                                     " of processor time)";
+    error = stop == Stop::Time
+                ? "importing it takes too long (over " + seconds(limits.wallSeconds) + ")"
+                : "importing it takes too long (over " + seconds(limits.cpuSeconds) + " of processor time)";
     return false;
   }
   if (stop == Stop::Memory || stop == Stop::Size ||
@@ -271,8 +272,8 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
     return false;
   }
   if (!answered) {
-    error = "the importer failed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
-            ")";
+    error = "the importer failed (exit status " +
+            std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
     return false;
   }
   if (!childError.empty()) {

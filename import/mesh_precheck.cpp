@@ -97,9 +97,9 @@ int plyTypeSize(std::string_view type) {
   static const struct {
     const char* name;
     int size;
-  } kTypes[] = {{"char", 1},    {"uchar", 1},  {"int8", 1},    {"uint8", 1},  {"short", 2},  {"ushort", 2},
-                {"int16", 2},   {"uint16", 2}, {"int", 4},     {"uint", 4},   {"int32", 4},  {"uint32", 4},
-                {"float", 4},   {"float32", 4}, {"double", 8}, {"float64", 8}};
+  } kTypes[] = {{"char", 1},  {"uchar", 1},   {"int8", 1},   {"uint8", 1},  {"short", 2}, {"ushort", 2},
+                {"int16", 2}, {"uint16", 2},  {"int", 4},    {"uint", 4},   {"int32", 4}, {"uint32", 4},
+                {"float", 4}, {"float32", 4}, {"double", 8}, {"float64", 8}};
   for (const auto& known : kTypes) {
     if (type == known.name) {
       return known.size;
@@ -264,9 +264,10 @@ bool checkStlCount(std::string_view bytes, std::string& reason) {
   std::uint32_t declared = 0;
   std::memcpy(&declared, bytes.data() + 80, sizeof declared);
   const Count needed = 84 + Count{declared} * 50;
-  if (static_cast<std::uint32_t>(needed) == static_cast<std::uint32_t>(bytes.size()) && needed != bytes.size()) {
-    reason = "as a binary STL file it declares " + number(declared) + " triangles, which need " + number(needed) +
-             " bytes, but it has " + number(bytes.size());
+  if (static_cast<std::uint32_t>(needed) == static_cast<std::uint32_t>(bytes.size()) &&
+      needed != bytes.size()) {
+    reason = "as a binary STL file it declares " + number(declared) + " triangles, which need " +
+             number(needed) + " bytes, but it has " + number(bytes.size());
     return false;
   }
   return true;

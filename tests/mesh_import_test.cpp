@@ -41,12 +41,15 @@ TEST(MeshPrecheck, RefusesWhatAssimpWouldTrustOrMishandle) {
       {"OFF 3 1 0\n0 0 0\n1 0 0\n\n# a comment\n0 1 0\n3 0 1 2 extra\n", ""},
       {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", ""},
       {stlDeclaring(2, 184), ""},
-      {"ply\nformat ascii 1.0\nelement vertex 1000000000\nproperty float x\nend_header\n0\n", "more elements"},
-      {"ply\nformat binary_little_endian 1.0\nelement vertex 2\nproperty double x\nend_header\n123456789012345",
+      {"ply\nformat ascii 1.0\nelement vertex 1000000000\nproperty float x\nend_header\n0\n",
+       "more elements"},
+      {"ply\nformat binary_little_endian 1.0\nelement vertex 2\nproperty double "
+       "x\nend_header\n123456789012345",
        "more elements"},
       {"ply\nformat binary_big_endian 1.0\nelement e 99999999999999999999\nproperty char c\nend_header\n",
        "not \"element NAME COUNT\""},
-      {"ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nend_headr\n\x01\x02", "unknown keyword"},
+      {"ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nend_headr\n\x01\x02",
+       "unknown keyword"},
       {"ply\nelement vertex 0\nend_header\n", "no format line"},
       {"\nPLY)format ascii 1.0\nend_header\n", "PLY magic"},
       {"ply\nformat ascii 1.0\nelement vertex 1\nproperty half x\nend_header\n0\n", "property line"},
@@ -89,8 +92,10 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
          return true;
        },
        ""},
-      {[](PolyMesh&, std::string& error) { return (error = "no triangles in it", false); }, "no triangles in it"},
-      {[](PolyMesh&, std::string&) { return raise(SIGSEGV) == 0; }, "the importer crashed (Segmentation fault)"},
+      {[](PolyMesh&, std::string& error) { return (error = "no triangles in it", false); },
+       "no triangles in it"},
+      {[](PolyMesh&, std::string&) { return raise(SIGSEGV) == 0; },
+       "the importer crashed (Segmentation fault)"},
       {[](PolyMesh&, std::string&) -> bool { std::abort(); }, "the importer crashed (Aborted)"},
       {[](PolyMesh&, std::string&) -> bool { _exit(7); }, "the importer failed (exit status 7)"},
       {[](PolyMesh&, std::string&) {
@@ -159,7 +164,8 @@ TEST(MeshImport, Mesh2PolyRefusesHostileFilesInOneLine) {
       {"cut.ply", kPlyHeader.substr(0, 40), "PLY header"},
       {"billion.off", "OFF\n1000000000 1 0\n0 0 0\n", "1000000000 vertices"},
       {"index.off", kOffVertices + "3 0 1 7\n", "names vertex \"7\""},
-      {"infinite.obj", "v inf 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n", "vertex at (inf, 0, 0), which is not a finite point"},
+      {"infinite.obj", "v inf 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n",
+       "vertex at (inf, 0, 0), which is not a finite point"},
       {"huge.obj", "v 3e38 0 3e38\nv 0 1 0\nv 0 0 1\nf 1 2 3\n", "turned and scaled, it has a vertex at ("},
   };
   const std::filesystem::path out = tempPath("hostile.poly");
@@ -167,9 +173,9 @@ TEST(MeshImport, Mesh2PolyRefusesHostileFilesInOneLine) {
     const std::filesystem::path in = tempPath(name);
     std::ofstream(in, std::ios::binary) << bytes;
     int status = -1;
-    const std::string errors = runCommand(std::string(NPRVIEW_MESH2POLY) + " --unit --turn 45 " + in.string() +
-                                              " " + out.string() + " 2>&1",
-                                          &status);
+    const std::string errors = runCommand(
+        std::string(NPRVIEW_MESH2POLY) + " --unit --turn 45 " + in.string() + " " + out.string() + " 2>&1",
+        &status);
     std::filesystem::remove(in);
     EXPECT_EQ(status, 1) << name;
     EXPECT_THAT(errors, testing::StartsWith("mesh2poly: cannot read " + in.string() + ": ")) << name;
