@@ -26,6 +26,8 @@ using ModelPointer = std::unique_ptr<Model, void (*)(Model*)>;
 const std::string kPlyHeader =
     "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
     "element face 1\nproperty list uchar int vertex_indices\nend_header\n";
+const std::string kBinaryFace =
+    "ply\nformat binary_big_endian 1.0\nelement face 1\nproperty list uint int i\nend_header\n";
 const std::string kOffVertices = "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n";
 
 std::string stlDeclaring(std::uint32_t triangles, size_t size) {
@@ -38,6 +40,9 @@ TEST(MeshPrecheck, RefusesWhatAssimpWouldTrustOrMishandle) {
   const std::pair<std::string, std::string> cases[] = {
       {kPlyHeader + "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", ""},
       {kOffVertices + "3 0 1 2\n", ""},
+      {kBinaryFace + std::string("\0\0\0\3", 4) + std::string(12, '\0'), ""},
+      {kBinaryFace + std::string("\xee\x6b\x28\0", 4) + std::string(12, '\0'), "declares 4000000000 items"},
+      {kPlyHeader + "0 0 0\n1 0 0\n0 1 0\n4000000000 0 1 2\n", "declares 4000000000 items"},
       {"OFF 3 1 0\n0 0 0\n1 0 0\n\n# a comment\n0 1 0\n3 0 1 2 extra\n", ""},
       {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", ""},
       {stlDeclaring(2, 184), ""},
