@@ -246,17 +246,21 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
     }
   }
 
-  if (stop == Stop::Time ||
-      (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))) {
-    // Which limit ends a spinning child first depends on the machine's load; the message says which did.
-    error = stop == Stop::Time
-                ? "importing it takes too long (over " + seconds(limits.wallSeconds) + ")"
-                : "importing it takes too long (over " + seconds(limits.cpuSeconds) + " of processor time)";
+  // What this process stopped comes first: the child it killed ends on SIGKILL like one over its hard
+  // processor-time limit.
+  const bool outOfMemory =
+      stop == Stop::Memory || stop == Stop::Size ||
+      (stop == Stop::None && WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus);
+  if (outOfMemory) {
+    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
     return false;
   }
-  if (stop == Stop::Memory || stop == Stop::Size ||
-      (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus)) {
-    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
+  if (stop == Stop::Time) {
+    error = "importing it takes too long (over " + seconds(limits.wallSeconds) + ")";
+    return false;
+  }
+  if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {
+    error = "importing it takes too long (over " + seconds(limits.cpuSeconds) + " of processor time)";
     return false;
   }
   if (WIFSIGNALED(status)) {
