@@ -27,8 +27,9 @@
 namespace {
 
 constexpr size_t kMiB = size_t{1} << 20;
-// The child's exit status when an allocation fails.
+// The child's exit status when an allocation fails, and when the work throws.
 constexpr int kOutOfMemoryStatus = 3;
+constexpr int kThrewStatus = 4;
 
 enum : unsigned char { kAnswerMesh = 1, kAnswerError = 2 };
 
@@ -99,8 +100,15 @@ void limitChild(const ImportLimits& limits) {
   limitChild(limits);
   PolyMesh mesh;
   std::string error;
+  bool worked = false;
+  // An exception must not unwind into the parent's frames, which this process shares.
+  try {
+    worked = work(mesh, error);
+  } catch (...) {
+    _exit(kThrewStatus);
+  }
   bool sent = false;
-  if (work(mesh, error)) {
+  if (worked) {
     const unsigned char tag = kAnswerMesh;
     const std::uint64_t counts[2] = {mesh.positions.size(), mesh.faces.size()};
     sent = writeAll(fd, &tag, 1) && writeAll(fd, counts, sizeof counts) &&
@@ -273,6 +281,10 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
     answered = WIFEXITED(status) && WEXITSTATUS(status) == 0 && readAnswer(answer, mesh, childError);
   } catch (const std::bad_alloc&) {
     error = "importing it needs more memory than there is";
+    return false;
+  }
+  if (!answered && WIFEXITED(status) && WEXITSTATUS(status) == kThrewStatus) {
+    error = "the importer stopped on an exception";
     return false;
   }
   if (!answered) {

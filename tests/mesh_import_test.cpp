@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "contained.h"
@@ -106,6 +107,8 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
        "the importer crashed (Segmentation fault)"},
       {[](PolyMesh&, std::string&) -> bool { std::abort(); }, "the importer crashed (Aborted)"},
       {[](PolyMesh&, std::string&) -> bool { _exit(7); }, "the importer failed (exit status 7)"},
+      {[](PolyMesh&, std::string&) -> bool { throw std::runtime_error("unwinds"); },
+       "the importer stopped on an exception"},
       {[](PolyMesh&, std::string&) {
          volatile unsigned spins = 0;
          for (;;) {
