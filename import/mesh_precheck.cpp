@@ -313,6 +313,11 @@ bool checkOff(Lines& lines, std::vector<std::string_view> header, std::string& r
       reason = face + " does not start with its corner count";
       return false;
     }
+    // Assimp loses its place in the file after a face without corners, and may crash.
+    if (corners == 0) {
+      reason = face + " has no corners";
+      return false;
+    }
     for (Count k = 0; k < corners; ++k) {
       Count index = 0;
       if (!tokens.next(token)) {

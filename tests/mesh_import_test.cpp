@@ -67,6 +67,7 @@ TEST(MeshPrecheck, RefusesWhatAssimpWouldTrustOrMishandle) {
       {kOffVertices + "3 0 1 -1\n", "names vertex \"-1\""},
       {kOffVertices + "3 0 1\n", "declares 3 corners, but lists 2"},
       {kOffVertices + "x 0 1 2\n", "corner count"},
+      {kOffVertices + "0\nx\n", "OFF face 1 has no corners"},
       {"OFF\n3\n", "no vertex and face counts"},
       {stlDeclaring(2147483650u, 184), "declares 2147483650 triangles"},
   };
