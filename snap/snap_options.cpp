@@ -7,11 +7,15 @@
 #include <cmath>
 #include <limits>
 
+#include "turntable.h"
+
 namespace {
 
 // A sanity bound that keeps W x H x samples in range; the GL driver's own limit is checked when the
 // context is made.
 constexpr int kMaxSide = 16384;
+constexpr int kMaxSamples = 8;
+constexpr int kMaxFrames = 10000;
 
 std::string inQuotes(std::string_view text) {
   std::string result(1, '"');
@@ -117,8 +121,9 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option("-o,--output", o.outputPath, "the PNG to write (required)")->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
-         "picture size in pixels, the viewer's window by default; sides from 1 to " +
-             std::to_string(kMaxSide) + ", and no larger than the GL driver draws")
+         "picture size in pixels, the viewer's window by default: sides from 1 to " +
+             std::to_string(kMaxSide) +
+             ", each times --samples at most the GL driver's largest framebuffer side (16384 with Mesa)")
       ->check(CLI::Validator(
           [](std::string& text) {
             int width, height;
@@ -148,6 +153,14 @@ void addOptions(CLI::App& app, SnapOptions& o) {
              reversedFileNames() + ", as the viewer has it")
       ->disable_flag_override()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  addWholeNumber(app, "--samples", o.samples, 1, kMaxSamples,
+                 "antialiasing: the picture drawn N times larger in each direction, with the outline N times "
+                 "wider, each N x N block averaged into one pixel");
+  addWholeNumber(
+      app, "--turntable", o.turntableFrames, 1, kMaxFrames,
+      "N pictures around the model, the camera's yaw stepping by 360/N from --yaw; the output name "
+      "takes one integer field for the frame number, 0 first (-o turn-%03d.png)")
+      ->default_str("");
 }
 
 constexpr const char* kDescription =
@@ -189,6 +202,9 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     result.error = "no model file given";
   } else if (options.outputPath.empty()) {
     result.error = "no output file given (-o OUT.png)";
+  } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
+                                       !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
+    result.error = "--output with --turntable: " + result.error;
   }
   return result;
 }

@@ -21,6 +21,8 @@ struct SnapOptions {
   int outlineWidth = kStartUpState.outlineWidth;
   bool hatching = kStartUpState.texturesEnabled;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
+  int samples = 1;                      // drawn this many times larger in each direction, then averaged
+  int turntableFrames = 0;              // 0: one picture; else this many around the model
 };
 
 struct SnapArguments {

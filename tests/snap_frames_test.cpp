@@ -1,0 +1,190 @@
+// nprsnap's antialiased pictures and turntables, and the pictures it refuses to draw.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "picture.h"
+#include "png_file.h"
+#include "snapshot.h"
+#include "temp_path.h"
+#include "turntable.h"
+#include "viewer_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+RgbImage draw(const SnapOptions& options) {
+  const std::unique_ptr<Model, void (*)(Model*)> model(loadModel(options.modelPath.c_str()), freeModel);
+  RgbImage picture;
+  std::string error;
+  EXPECT_TRUE(model && renderSnapshot(options, *model, picture, error)) << error;
+  return picture;
+}
+
+// Each n x n block of big averaged into one pixel, rounded to nearest.
+RgbImage averaged(const RgbImage& big, int n) {
+  RgbImage small{big.width / n, big.height / n, {}};
+  for (int y = 0; y < small.height; ++y) {
+    for (int x = 0; x < small.width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int i = 0; i < n * n; ++i) {
+          sum += big.at(x * n + i % n, y * n + i / n)[c];
+        }
+        small.rgb.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
+      }
+    }
+  }
+  return small;
+}
+
+struct SnapRun {
+  int status;
+  std::string err;
+};
+
+// The real program in folder, its standard output dropped and standard error kept.
+SnapRun nprsnap(const std::string& arguments, const fs::path& folder = NPRVIEW_SOURCE_DIR) {
+  const fs::path err = tempPath("frames-stderr.txt");
+  SnapRun run{};
+  runCommand(
+      "cd " + folder.string() + " && " + NPRSNAP_BINARY + " " + arguments + " >/dev/null 2>" + err.string(),
+      &run.status);
+  std::ifstream in(err);
+  run.err.assign(std::istreambuf_iterator<char>(in), {});
+  return run;
+}
+
+TEST(Samples, GiveTheLargerPictureWithTheWiderOutlineAveragedOverEachBlock) {
+  struct Case {
+    const char* model;
+    int width, height, samples, outline;
+    bool hatching;
+  };
+  const Case cases[] = {{"data/sphere-unit.poly", 64, 64, 4, 5, false},
+                        {"data/bunny-unit.poly", 90, 60, 3, 2, true},
+                        {"data/tpot-unit.poly", 40, 56, 8, 1, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    SnapOptions options;
+    options.modelPath = c.model;
+    options.cameraYaw = 30;
+    options.cameraPitch = 20;
+    options.hatching = c.hatching;
+    options.outlineWidth = c.outline * c.samples;
+    options.width = c.width * c.samples;
+    options.height = c.height * c.samples;
+    const RgbImage expected = averaged(draw(options), c.samples);
+    options.outlineWidth = c.outline;
+    options.width = c.width;
+    options.height = c.height;
+    options.samples = c.samples;
+    const PictureDifference difference = comparePictures(draw(options), expected, 1);
+    EXPECT_TRUE(difference.sameSize);
+    EXPECT_EQ(difference.differing, 0) << "largest channel difference " << difference.largest;
+  }
+}
+
+TEST(Turntable, WritesEachFrameAsTheSinglePictureFromItsYaw) {
+  const fs::path folder = tempPath("turntable");
+  fs::create_directories(folder);
+  const SnapRun run =
+      nprsnap("data/bunny-unit.poly --size 48 --yaw 10 --turntable 4 -o " + folder.string() + "/t-%02d.png");
+  EXPECT_EQ(run.status, 0);
+  // Not a terminal: no progress.
+  EXPECT_EQ(run.err, "");
+  SnapOptions options;
+  options.modelPath = "data/bunny-unit.poly";
+  options.width = options.height = 48;
+  for (int frame = 0; frame < 4; ++frame) {
+    RgbImage written;
+    std::string error;
+    ASSERT_TRUE(readPng(folder / ("t-0" + std::to_string(frame) + ".png"), written, error)) << error;
+    options.cameraYaw = 10.0f + 90.0f * static_cast<float>(frame);
+    EXPECT_EQ(comparePictures(written, draw(options), 0).differing, 0) << "frame " << frame;
+  }
+  EXPECT_FALSE(fs::exists(folder / "t-04.png"));
+  fs::remove_all(folder);
+}
+
+TEST(Turntable, StopsAtTheFirstFrameThatCannotBeWrittenAndShowsProgressOnlyOnATerminal) {
+  const fs::path folder = tempPath("turntable-stop");
+  fs::create_directories(folder / "t-1.png");
+  const std::string arguments =
+      "data/sphere-unit.poly --size 16 --turntable 3 -o " + folder.string() + "/t-%d.png";
+  const SnapRun run = nprsnap(arguments);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("nprsnap: cannot write \"" + (folder / "t-1.png").string() + "\": ", 0), 0u)
+      << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_TRUE(fs::exists(folder / "t-0.png"));
+  EXPECT_FALSE(fs::exists(folder / "t-2.png"));
+
+  fs::remove(folder / "t-1.png");
+  const std::string terminal = runCommand("cd " NPRVIEW_SOURCE_DIR " && script -qec '" NPRSNAP_BINARY " " +
+                                          arguments + " >/dev/null' /dev/null");
+  EXPECT_NE(terminal.find("\r\033[Knprsnap: frame 2 of 3, "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("nprsnap: frame 3 of 3, 0:00 elapsed, about 0:00 left\r\n"), std::string::npos)
+      << terminal;
+  fs::remove_all(folder);
+}
+
+TEST(FrameNames, TakeExactlyOneIntegerField) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"turn-%03d.png", "turn-007.png"},
+      {"%i", "7"},
+      {"100%%-%-3u|%%", "100%-7  |%"},
+      {"%+.2d", "+07"},
+      {"turn.png", "needs an integer field"},
+      {"%d-%d.png", "more than one integer field"},
+      {"%s-%d.png", "not \"%s\""},
+      {"%ld.png", "not \"%l\""},
+      {"%1000d.png", "not \"%1000d\""},
+      {"turn-%", "not \"%\""},
+  };
+  for (const auto& [pattern, expected] : cases) {
+    FrameNamePattern parsed;
+    std::string error;
+    const std::string result =
+        parseFrameNamePattern(pattern, parsed, error) ? frameFileName(parsed, 7) : error;
+    EXPECT_NE(result.find(expected), std::string::npos) << pattern << " gave " << result;
+  }
+}
+
+TEST(SnapRefusals, SayWhyInOneLine) {
+  const fs::path empty = tempPath("no-data");
+  fs::create_directories(empty);
+  struct Case {
+    std::string arguments;
+    fs::path folder;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"data/sphere-unit.poly --size 16384 --samples 2 -o x.png", NPRVIEW_SOURCE_DIR, 2,
+       "--size 16384x16384 with --samples 2: the GL driver draws at most "},
+      {"data/sphere-unit.poly --samples 9 -o x.png", NPRVIEW_SOURCE_DIR, 2,
+       "--samples: wants a whole number from 1 to 8"},
+      {"data/sphere-unit.poly --turntable 2 -o x.png", NPRVIEW_SOURCE_DIR, 2, "needs an integer field"},
+      // The viewer goes on with white faces; a picture asked for in hatching is no use so.
+      {NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
+       "no hatching: data/xhatch1.bmp, data/xhatch2.bmp, data/xhatch3.bmp, data/xhatch4.bmp did not load"},
+  };
+  for (const Case& c : cases) {
+    const SnapRun run = nprsnap(c.arguments, c.folder);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(fs::exists(c.folder / "x.png"));
+  }
+  // Flat tones need no hatching images.
+  EXPECT_EQ(nprsnap(NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --size 8 -o x.png", empty).status, 0);
+  EXPECT_TRUE(fs::exists(empty / "x.png"));
+  fs::remove_all(empty);
+}
+
+}  // namespace
