@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
+#include "output_file.h"
 #include "poly_mesh.h"
 
 namespace {
@@ -45,30 +47,27 @@ PolyMesh latitudeLongitudeSphere() {
   return mesh;
 }
 
-// The OBJ twin of a ".poly" file, converted from its text so that every number is the same string. Written
-// beside the target and renamed over it when complete.
+// The OBJ twin of a ".poly" file, converted from its text so that every number is the same string.
 bool writeObjFromPoly(const std::string& polyPath, const std::string& objPath) {
-  const std::string temporary = objPath + ".tmp";
   FILE* in = std::fopen(polyPath.c_str(), "rb");
-  FILE* out = std::fopen(temporary.c_str(), "wb");
-  bool ok = in && out;
+  if (!in) {
+    return false;
+  }
+  std::string obj;
   char line[256];
-  while (ok && std::fgets(line, sizeof line, in)) {
+  while (std::fgets(line, sizeof line, in)) {
     char p[6][32];
     int a, b, c;
     if (std::sscanf(line, "v %31s %31s %31s %31s %31s %31s", p[0], p[1], p[2], p[3], p[4], p[5]) == 6) {
-      std::fprintf(out, "v %s %s %s\nvn %s %s %s\n", p[0], p[1], p[2], p[3], p[4], p[5]);
+      obj += std::string("v ") + p[0] + " " + p[1] + " " + p[2] + "\nvn " + p[3] + " " + p[4] + " " + p[5] +
+             "\n";
     } else if (std::sscanf(line, "f %d %d %d", &a, &b, &c) == 3) {
-      std::fprintf(out, "f %d %d %d\n", a, b, c);
+      obj += "f " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + "\n";
     }
   }
-  if (in) {
-    std::fclose(in);
-  }
-  if (out) {
-    ok = std::fclose(out) == 0 && ok;
-  }
-  return ok && std::rename(temporary.c_str(), objPath.c_str()) == 0;
+  std::fclose(in);
+  std::string error;
+  return writeOutputFile(objPath, obj, error);
 }
 
 }  // namespace
@@ -82,7 +81,9 @@ LargeSphereFiles largeSphereFiles(const std::string& folder) {
   if (fs::exists(files.poly) && fs::exists(files.obj)) {
     return files;
   }
-  if (!writePoly(files.poly, latitudeLongitudeSphere()) || !writeObjFromPoly(files.poly, files.obj)) {
+  std::string writeError;
+  if (!writePoly(files.poly, latitudeLongitudeSphere(), writeError) ||
+      !writeObjFromPoly(files.poly, files.obj)) {
     files.poly.clear();
   }
   return files;

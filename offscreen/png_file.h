@@ -5,8 +5,9 @@
 
 #include "rgb_image.h"
 
-// Writes image as an 8-bit RGB PNG. Returns false and fills error (libpng's reason) when the file
-// cannot be written or the image is empty or inconsistent.
+// Writes image as an 8-bit RGB PNG, whole or not at all (writeOutputFile). Returns false and fills error
+// with the system's reason when the file cannot be written, or libpng's when the image is empty or
+// inconsistent.
 bool writePng(const std::string& path, const RgbImage& image, std::string& error);
 
 // Reads any PNG, converted to 8-bit RGB (alpha is composited onto black, as libpng does by default).

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "output_file.h"
+
 namespace {
 
 constexpr int kSize = 256;
@@ -194,12 +196,14 @@ void hatch(Canvas& canvas, const Paper& paper, Random& random, const Hatching& h
 }
 
 // A 24-bit BMP with the 40-byte info header: rows bottom first, BGR, no fill (256 * 3 is a multiple of 4).
-bool writeBmp(const std::string& path, const Canvas& canvas) {
+bool writeBmp(const std::string& path, const Canvas& canvas, std::string& error) {
   constexpr uint32_t kDataBytes = kSize * kSize * 3;
-  unsigned char header[54] = {'B', 'M'};
-  auto put32 = [&](int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-      header[at + i] = static_cast<unsigned char>(v >> (8 * i));
+  std::string bytes(54 + kDataBytes, '\0');
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (size_t i = 0; i < 4; ++i) {
+      bytes[at + i] = static_cast<char>(v >> (8 * i));
     }
   };
   put32(2, 54 + kDataBytes);
@@ -207,31 +211,25 @@ bool writeBmp(const std::string& path, const Canvas& canvas) {
   put32(14, 40);
   put32(18, kSize);
   put32(22, kSize);
-  header[26] = 1;
-  header[28] = 24;
+  bytes[26] = 1;
+  bytes[28] = 24;
   put32(34, kDataBytes);
   put32(38, 2835);  // 72 dots per inch
   put32(42, 2835);
 
   // Graphite is a cool dark grey: where the canvas lets no light through the pixel takes this colour.
   constexpr float kGraphite[3] = {0.16f, 0.17f, 0.20f};  // red, green, blue
-  std::vector<unsigned char> data(kDataBytes);
+  char* data = bytes.data() + 54;
   for (size_t i = 0; i < canvas.size(); ++i) {
     const float light = canvas[i];
     for (int c = 0; c < 3; ++c) {
       // BMP stores blue first.
       const float ink = kGraphite[2 - c];
       const float value = 255.0f * (ink + (1.0f - ink) * light);
-      data[i * 3 + static_cast<size_t>(c)] = static_cast<unsigned char>(value + 0.5f);
+      data[i * 3 + static_cast<size_t>(c)] = static_cast<char>(static_cast<unsigned char>(value + 0.5f));
     }
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    return false;
-  }
-  const bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header &&
-                  std::fwrite(data.data(), 1, data.size(), file) == data.size();
-  return std::fclose(file) == 0 && ok;
+  return writeOutputFile(path, bytes, error);
 }
 
 }  // namespace
@@ -260,8 +258,9 @@ int main(int argc, char** argv) {
       hatch(canvas, paper, random, h);
     }
     const std::string path = folder + "/xhatch" + std::to_string(level + 1) + ".bmp";
-    if (!writeBmp(path, canvas)) {
-      std::fprintf(stderr, "make_hatching: cannot write %s\n", path.c_str());
+    std::string error;
+    if (!writeBmp(path, canvas, error)) {
+      std::fprintf(stderr, "make_hatching: cannot write %s: %s\n", path.c_str(), error.c_str());
       return 1;
     }
   }

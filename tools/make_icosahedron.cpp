@@ -1,6 +1,7 @@
 // Writes data/icos-unit.poly: the regular icosahedron (12 vertices, 20 faces), centred, its largest side 1,
 // wound counter-clockwise as seen from outside.
 #include <cstdio>
+#include <string>
 
 #include "mesh_ops.h"
 #include "poly_mesh.h"
@@ -21,8 +22,9 @@ int main(int argc, char** argv) {
   turnAboutX(mesh, kTurnAboutX);
   fitUnitBox(mesh);
   orientFaces(mesh, Winding::CounterClockwise);
-  if (!writePoly(path, mesh)) {
-    std::fprintf(stderr, "make_icosahedron: cannot write %s\n", path);
+  std::string error;
+  if (!writePoly(path, mesh, error)) {
+    std::fprintf(stderr, "make_icosahedron: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }
   return 0;

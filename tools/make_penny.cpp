@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "mesh_ops.h"
@@ -210,8 +211,9 @@ int main(int argc, char** argv) {
   fitUnitBox(mesh);
   orientFaces(mesh, Winding::CounterClockwise);
   computeNormals(mesh);
-  if (!writePoly(path, mesh)) {
-    std::fprintf(stderr, "make_penny: cannot write %s\n", path);
+  std::string error;
+  if (!writePoly(path, mesh, error)) {
+    std::fprintf(stderr, "make_penny: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }
   return 0;

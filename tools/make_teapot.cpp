@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "bezier_patches.h"
 #include "mesh_ops.h"
@@ -40,8 +41,9 @@ int main(int argc, char** argv) {
   fitUnitBox(mesh);
   orientFaces(mesh, Winding::Clockwise);
   computeNormals(mesh);
-  if (!writePoly(path, mesh)) {
-    std::fprintf(stderr, "make_teapot: cannot write %s\n", path);
+  std::string error;
+  if (!writePoly(path, mesh, error)) {
+    std::fprintf(stderr, "make_teapot: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }
   return 0;

@@ -156,8 +156,8 @@ int main(int argc, char** argv) {
                  options->input.c_str());
   }
   computeNormals(mesh);
-  if (!writePoly(options->output, mesh)) {
-    std::fprintf(stderr, "mesh2poly: cannot write %s\n", options->output.c_str());
+  if (!writePoly(options->output, mesh, error)) {
+    std::fprintf(stderr, "mesh2poly: cannot write %s: %s\n", options->output.c_str(), error.c_str());
     return 1;
   }
   return 0;

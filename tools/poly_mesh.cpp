@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <string_view>
 #include <utility>
+
+#include "output_file.h"
 
 namespace {
 
@@ -14,47 +17,38 @@ std::array<float, 3> unit(std::array<double, 3> v) {
   return {static_cast<float>(v[0] / length), static_cast<float>(v[1] / length), static_cast<float>(v[2] / length)};
 }
 
-// Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte.
-void printNumber(FILE* out, float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
-  if (std::string(text) == "-0.000000") {
-    std::fputs("0.000000", out);
-  } else {
-    std::fputs(text, out);
-  }
+// Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte. The buffer holds
+// the longest float, FLT_MAX's 39 digits with sign, point and 6 decimals.
+void appendNumber(std::string& text, float value) {
+  char number[64];
+  std::snprintf(number, sizeof number, "%.6f", static_cast<double>(value));
+  text += std::string_view(number) == "-0.000000" ? "0.000000" : number;
 }
 
 }  // namespace
 
-bool writePoly(const std::string& path, const PolyMesh& mesh) {
-  const std::string temporary = path + ".tmp";
-  FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (!out) {
-    return false;
-  }
-  std::fprintf(out, "vertices: %zu\nfaces: %zu\n", mesh.positions.size(), mesh.faces.size());
+std::string polyText(const PolyMesh& mesh) {
+  std::string text = "vertices: " + std::to_string(mesh.positions.size()) +
+                     "\nfaces: " + std::to_string(mesh.faces.size()) + "\n";
   for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    std::fputs("v", out);
-    for (float value : mesh.positions[i]) {
-      std::fputc(' ', out);
-      printNumber(out, value);
+    text += "v";
+    for (const auto* numbers : {&mesh.positions[i], &mesh.normals[i]}) {
+      for (float value : *numbers) {
+        text += ' ';
+        appendNumber(text, value);
+      }
     }
-    for (float value : mesh.normals[i]) {
-      std::fputc(' ', out);
-      printNumber(out, value);
-    }
-    std::fputc('\n', out);
+    text += '\n';
   }
   for (const auto& face : mesh.faces) {
-    std::fprintf(out, "f %d %d %d\n", face[0] + 1, face[1] + 1, face[2] + 1);
+    text += "f " + std::to_string(face[0] + 1) + " " + std::to_string(face[1] + 1) + " " +
+            std::to_string(face[2] + 1) + "\n";
   }
-  const bool written = !std::ferror(out);
-  if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return text;
+}
+
+bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error) {
+  return writeOutputFile(path, polyText(mesh), error);
 }
 
 PolyMesh icosahedron() {

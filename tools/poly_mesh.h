@@ -11,10 +11,12 @@ struct PolyMesh {
   std::vector<std::array<int, 3>> faces;      // zero-based, in winding order
 };
 
-// Writes mesh to path as a ".poly" file, all at once: the text goes to a temporary file beside path that
-// is renamed over it only when complete, so a failed write never leaves a half-written model.
-// Numbers are printed with a fixed precision, so the same mesh always gives the same bytes.
-bool writePoly(const std::string& path, const PolyMesh& mesh);
+// The mesh as the text of a ".poly" file. Numbers are printed with a fixed precision, so the same mesh
+// always gives the same bytes.
+std::string polyText(const PolyMesh& mesh);
+
+// Writes polyText(mesh) to path with writeOutputFile: whole or not at all, error set to the system's reason.
+bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error);
 
 // The regular icosahedron with circumradius 1, wound counter-clockwise as seen from outside.
 PolyMesh icosahedron();
