@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "model.h"
+#include "output_file.h"
 #include "png_file.h"
 #include "snap_options.h"
 #include "snapshot.h"
@@ -29,10 +30,9 @@ int write(const std::string& path, const RgbImage& picture) {
 
 // The frames around the model, each written as soon as it is drawn. On a terminal one line on standard
 // error follows the run, rewritten in place; a pipe or a file gets nothing but a failure's line.
-int writeTurntable(const SnapOptions& options, const Model& model, Snapshotter& snapshotter) {
-  FrameNamePattern pattern;
+int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names, const Model& model,
+                   Snapshotter& snapshotter) {
   std::string error;
-  parseFrameNamePattern(options.outputPath, pattern, error);
   const bool showProgress = isatty(STDERR_FILENO) == 1;
   const auto start = std::chrono::steady_clock::now();
   const int frames = options.turntableFrames;
@@ -40,7 +40,7 @@ int writeTurntable(const SnapOptions& options, const Model& model, Snapshotter& 
     DrawState state = drawStateOf(options);
     state.camera.yaw = turntableYaw(options.cameraYaw, frame, frames);
     const RgbImage picture = snapshotter.draw(model, state);
-    const std::string name = frameFileName(pattern, frame);
+    const std::string& name = names[static_cast<size_t>(frame)];
     if (!writePng(name, picture, error)) {
       // The failure's line starts on a line of its own.
       std::cerr << (showProgress && frame > 0 ? "\n" : "");
@@ -67,6 +67,12 @@ int main(int argc, char** argv) {
     return fail(arguments.error + " (nprsnap --help lists the options)", kBadArguments);
   }
   const SnapOptions& options = arguments.options;
+  const std::vector<std::string> names = outputNames(options);
+  for (const std::string& name : names) {
+    if (isSameFile(name, options.modelPath)) {
+      return fail("will not write \"" + name + "\" over the model it draws", kBadArguments);
+    }
+  }
 
   // The viewer's own loader, so a file draws here exactly when it would there; it writes its own line
   // to standard output when it refuses one.
@@ -81,7 +87,7 @@ int main(int argc, char** argv) {
     status = fail(snapshotter.error(),
                   snapshotter.failure() == Snapshotter::Failure::TooLarge ? kBadArguments : kFailed);
   } else if (options.turntableFrames > 0) {
-    status = writeTurntable(options, *model, snapshotter);
+    status = writeTurntable(options, names, *model, snapshotter);
   } else {
     status = write(options.outputPath, snapshotter.draw(*model, drawStateOf(options)));
   }

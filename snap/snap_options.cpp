@@ -209,6 +209,20 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   return result;
 }
 
+std::vector<std::string> outputNames(const SnapOptions& options) {
+  if (options.turntableFrames <= 0) {
+    return {options.outputPath};
+  }
+  FrameNamePattern pattern;
+  std::string error;
+  parseFrameNamePattern(options.outputPath, pattern, error);
+  std::vector<std::string> names;
+  for (int frame = 0; frame < options.turntableFrames; ++frame) {
+    names.push_back(frameFileName(pattern, frame));
+  }
+  return names;
+}
+
 std::string snapHelp() {
   SnapOptions defaults;
   CLI::App app(kDescription, "nprsnap");

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model_catalogue.h"
 
@@ -43,6 +44,10 @@ bool isReversedByName(std::string_view modelPath);
 // The renderer's state for these options: the viewer's orbit camera around its start-up target at the
 // given angles and distance, the light offsets, the outline width, hatching, and the winding.
 DrawState drawStateOf(const SnapOptions& options);
+
+// The files a run writes: the output path, or with a turntable each frame's name from it, frame 0 first.
+// Needs options as parseSnapArguments accepts them.
+std::vector<std::string> outputNames(const SnapOptions& options);
 
 // The text of --help: every option with its default, and the exit statuses.
 std::string snapHelp();

@@ -158,6 +158,7 @@ TEST(FrameNames, TakeExactlyOneIntegerField) {
 TEST(SnapRefusals, SayWhyInOneLine) {
   const fs::path empty = tempPath("no-data");
   fs::create_directories(empty);
+  fs::copy_file(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly", empty / "icos.poly");
   struct Case {
     std::string arguments;
     fs::path folder;
@@ -170,6 +171,8 @@ TEST(SnapRefusals, SayWhyInOneLine) {
       {"data/sphere-unit.poly --samples 9 -o x.png", NPRVIEW_SOURCE_DIR, 2,
        "--samples: wants a whole number from 1 to 8"},
       {"data/sphere-unit.poly --turntable 2 -o x.png", NPRVIEW_SOURCE_DIR, 2, "needs an integer field"},
+      {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2,
+       "will not write \"./icos.poly\" over the model it draws"},
       // The viewer goes on with white faces; a picture asked for in hatching is no use so.
       {NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
        "no hatching: data/xhatch1.bmp, data/xhatch2.bmp, data/xhatch3.bmp, data/xhatch4.bmp did not load"},
@@ -181,6 +184,7 @@ TEST(SnapRefusals, SayWhyInOneLine) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_FALSE(fs::exists(c.folder / "x.png"));
   }
+  EXPECT_EQ(fs::file_size(empty / "icos.poly"), fs::file_size(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly"));
   // Flat tones need no hatching images.
   EXPECT_EQ(nprsnap(NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --size 8 -o x.png", empty).status, 0);
   EXPECT_TRUE(fs::exists(empty / "x.png"));
