@@ -18,5 +18,9 @@ for model in sphere icos tpot penny3 bunny; do
   build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance --hatching \
     -o "docs/gallery/$model-hatching.png" >/dev/null
 done
+# The same picture without and with antialiasing, for the README's section on pictures of your own meshes.
+for samples in 1 4; do
+  build/nprsnap data/bunny-unit.poly "${view[@]}" --samples $samples -o "docs/bunny-samples-$samples.png" >/dev/null
+done
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 echo "Wrote docs/first-frame.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"
