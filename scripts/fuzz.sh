@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the loaders with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer (clang):
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]
-# runs each harness (default: all) for SECONDS (default 60), seeded from the tests' files. The corpora grow
+# runs each harness (default: all but the slow mesh_import_fuzzer) for SECONDS (default 60), seeded from the tests' files. The corpora grow
 # in build-fuzz/corpus/, logs go to build-fuzz/logs/. Stops non-zero at the first crash, leak, sanitizer
 # report or disagreement, whose input libFuzzer leaves in build-fuzz/artifacts/.
 set -euo pipefail
@@ -17,14 +17,20 @@ declare -A seeds=(
   [model_fuzzer]="tests/poly data"
   [model_differential_fuzzer]="tests/poly data"
   [bitmap_fuzzer]="tests/data data"
+  [mesh_precheck_fuzzer]="tests/data"
+  [mesh_import_fuzzer]="tests/data"
 )
 declare -A flags=(
   [model_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
   [model_differential_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
   [bitmap_fuzzer]="-max_len=4096"
+  [mesh_precheck_fuzzer]="-dict=fuzz/mesh.dict -max_len=4096"
+  # assimp runs in a child under the import's own limits; a hang of the import itself is one past them.
+  [mesh_import_fuzzer]="-dict=fuzz/mesh.dict -max_len=4096 -timeout=30 -malloc_limit_mb=1000000"
 )
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_fuzzer model_differential_fuzzer bitmap_fuzzer)
+# The whole import (mesh_import_fuzzer, a few hundred runs a second) is run by name, for minutes.
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_fuzzer model_differential_fuzzer bitmap_fuzzer mesh_precheck_fuzzer)
 
 mkdir -p "$build/logs" "$build/artifacts"
 for harness in "${harnesses[@]}"; do

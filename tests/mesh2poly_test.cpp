@@ -149,7 +149,7 @@ TEST(Mesh2Poly, TriangulatesAndFitsTheUnitBox) {
 }
 
 // A file that cannot be read gets one line on standard error and a non-zero status, and leaves no output
-// behind: no new file, no temporary file, an existing file untouched. Bad arguments get the usage.
+// behind: no new file, no temporary file, an existing file untouched.
 TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
   const fs::path out = tempPath("mesh2poly-failed.poly");
   for (bool outputExists : {false, true}) {
@@ -175,14 +175,27 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
     }
   }
   fs::remove(out);
+  // A bad argument is named in one line; no arguments at all get the usage.
   const std::string ends = " tests/data/tetrahedron-ccw.obj " + out.string();
-  for (const std::string& arguments :
-       {std::string(""), "--winding left" + ends, "--up w" + ends, "--scale 2" + ends, ends + " extra"}) {
+  const std::pair<std::string, std::string> badArguments[] = {
+      {"", "usage: mesh2poly [--unit]"},
+      {"--winding left" + ends, "mesh2poly: --winding: left is not one of cw|ccw"},
+      {"--up w" + ends, "mesh2poly: --up: w is not one of x|y|z"},
+      {"--turn 1e999" + ends, "mesh2poly: --turn: 1e999 is not"},
+      {"--scale 2" + ends, "mesh2poly: The following arguments were not expected:"},
+      {ends + " extra", "mesh2poly: The following argument was not expected: extra"},
+  };
+  for (const auto& [arguments, line] : badArguments) {
     int status = 0;
-    EXPECT_TRUE(runMesh2poly(arguments, status).starts_with("usage: mesh2poly")) << arguments;
+    const std::string errors = runMesh2poly(arguments, status);
+    EXPECT_TRUE(errors.starts_with(line)) << arguments << ": " << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     EXPECT_EQ(status, 2) << arguments;
     EXPECT_FALSE(fs::exists(out)) << arguments;
   }
+  int status = -1;
+  EXPECT_TRUE(runMesh2poly("--help", status).starts_with("usage: mesh2poly"));
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

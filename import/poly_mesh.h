@@ -12,7 +12,7 @@ struct PolyMesh {
 };
 
 // The mesh as the text of a ".poly" file. Numbers are printed with a fixed precision, so the same mesh
-// always gives the same bytes.
+// always gives the same bytes. Requires one normal per position.
 std::string polyText(const PolyMesh& mesh);
 
 // Writes polyText(mesh) to path with writeOutputFile: whole or not at all, error set to the system's reason.

@@ -28,21 +28,25 @@ void appendNumber(std::string& text, float value) {
 }  // namespace
 
 std::string polyText(const PolyMesh& mesh) {
-  std::string text = "vertices: " + std::to_string(mesh.positions.size()) +
-                     "\nfaces: " + std::to_string(mesh.faces.size()) + "\n";
+  std::string text;
+  char line[96];
+  std::snprintf(line, sizeof line, "vertices: %zu\nfaces: %zu\n", mesh.positions.size(), mesh.faces.size());
+  text += line;
   for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    text += "v";
-    for (const auto* numbers : {&mesh.positions[i], &mesh.normals[i]}) {
-      for (float value : *numbers) {
-        text += ' ';
-        appendNumber(text, value);
-      }
+    text += 'v';
+    for (float value : mesh.positions[i]) {
+      text += ' ';
+      appendNumber(text, value);
+    }
+    for (float value : mesh.normals[i]) {
+      text += ' ';
+      appendNumber(text, value);
     }
     text += '\n';
   }
   for (const auto& face : mesh.faces) {
-    text += "f " + std::to_string(face[0] + 1) + " " + std::to_string(face[1] + 1) + " " +
-            std::to_string(face[2] + 1) + "\n";
+    std::snprintf(line, sizeof line, "f %d %d %d\n", face[0] + 1, face[1] + 1, face[2] + 1);
+    text += line;
   }
   return text;
 }

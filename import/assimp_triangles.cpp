@@ -1,0 +1,69 @@
+// Reading triangles with assimp.
+#include "assimp_triangles.h"
+
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <assimp/Importer.hpp>
+
+namespace {
+
+// Assimp's messages may span lines; the tools report in exactly one.
+std::string oneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') {
+      c = ' ';
+    }
+  }
+  while (!text.empty() && text.back() == ' ') {
+    text.pop_back();
+  }
+  return text;
+}
+
+}  // namespace
+
+bool readTriangles(const std::string& path, PolyMesh& mesh, std::string& error) {
+  Assimp::Importer importer;
+  // Only positions matter here; without the other components, assimp joins vertices by position alone.
+  importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
+                              aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS | aiComponent_COLORS |
+                                  aiComponent_TEXCOORDS | aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
+                                  aiComponent_LIGHTS | aiComponent_CAMERAS);
+  importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+  // Validated on its own before any other step: the steps assume a sound scene, and on a broken one
+  // (a PLY file cut short, say) they end the process on a failed assertion.
+  const aiScene* scene = importer.ReadFile(path, 0);
+  if (scene) {
+    scene = importer.ApplyPostProcessing(aiProcess_ValidateDataStructure);
+  }
+  if (scene) {
+    scene = importer.ApplyPostProcessing(aiProcess_RemoveComponent | aiProcess_Triangulate |
+                                         aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices |
+                                         aiProcess_SortByPType);
+  }
+  if (!scene) {
+    error = oneLine(importer.GetErrorString());
+    if (error.empty()) {
+      error = "not a mesh file assimp can read";
+    }
+    return false;
+  }
+  for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+    const aiMesh* part = scene->mMeshes[m];
+    const int base = static_cast<int>(mesh.positions.size());
+    for (unsigned v = 0; v < part->mNumVertices; ++v) {
+      const aiVector3D& p = part->mVertices[v];
+      mesh.positions.push_back({p.x, p.y, p.z});
+    }
+    for (unsigned f = 0; f < part->mNumFaces; ++f) {
+      const aiFace& face = part->mFaces[f];
+      if (face.mNumIndices == 3) {
+        mesh.faces.push_back({base + static_cast<int>(face.mIndices[0]),
+                              base + static_cast<int>(face.mIndices[1]),
+                              base + static_cast<int>(face.mIndices[2])});
+      }
+    }
+  }
+  return true;
+}

@@ -1,0 +1,283 @@
+// The child process, its limits, and the parent's watch over time and memory.
+#include "contained.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define NPRVIEW_IMPORT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NPRVIEW_IMPORT_ASAN 1
+#endif
+#endif
+
+namespace {
+
+constexpr size_t kMiB = size_t{1} << 20;
+// The child's exit status when an allocation fails.
+constexpr int kOutOfMemoryStatus = 3;
+
+enum : unsigned char { kAnswerMesh = 1, kAnswerError = 2 };
+
+size_t pageSize() {
+  return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Field 0 of /proc/PID/statm is the address space, field 1 the resident set, both in pages.
+size_t statmField(pid_t pid, int field) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/statm", static_cast<int>(pid));
+  FILE* file = std::fopen(path, "r");
+  if (!file) {
+    return 0;
+  }
+  unsigned long values[2] = {0, 0};
+  const int read = std::fscanf(file, "%lu %lu", &values[0], &values[1]);
+  std::fclose(file);
+  return read == 2 ? values[field] * pageSize() : 0;
+}
+
+bool writeAll(int fd, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = write(fd, bytes, size);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      return false;
+    }
+    bytes += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+void outOfMemory() {
+  _exit(kOutOfMemoryStatus);
+}
+
+void limitChild(const ImportLimits& limits) {
+  const rlimit cpu{static_cast<rlim_t>(limits.cpuSeconds), static_cast<rlim_t>(limits.cpuSeconds) + 1};
+  setrlimit(RLIMIT_CPU, &cpu);
+  const rlimit core{0, 0};
+  setrlimit(RLIMIT_CORE, &core);
+#ifndef NPRVIEW_IMPORT_ASAN
+  // A huge allocation then fails at once instead of growing until the parent notices. The sanitizer
+  // reserves terabytes of address space for its shadow, so there only the parent's watch applies.
+  const rlim_t space = statmField(getpid(), 0) + limits.memoryBytes;
+  const rlimit address{space, space};
+  setrlimit(RLIMIT_AS, &address);
+#endif
+  std::set_new_handler(outOfMemory);
+  // Die of the signal itself, not in a handler the parent (a sanitizer, a fuzzer) installed.
+  for (int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGXCPU}) {
+    ::signal(signal, SIG_DFL);
+  }
+  const int null = open("/dev/null", O_RDWR);
+  if (null >= 0) {
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+  }
+}
+
+[[noreturn]] void runChild(int fd, const std::function<bool(PolyMesh&, std::string&)>& work,
+                           const ImportLimits& limits) {
+  limitChild(limits);
+  PolyMesh mesh;
+  std::string error;
+  bool sent = false;
+  if (work(mesh, error)) {
+    const unsigned char tag = kAnswerMesh;
+    const std::uint64_t counts[2] = {mesh.positions.size(), mesh.faces.size()};
+    sent = writeAll(fd, &tag, 1) && writeAll(fd, counts, sizeof counts) &&
+           writeAll(fd, mesh.positions.data(), mesh.positions.size() * sizeof mesh.positions[0]) &&
+           writeAll(fd, mesh.faces.data(), mesh.faces.size() * sizeof mesh.faces[0]);
+  } else {
+    if (error.empty()) {
+      error = "the importer gave no reason";
+    }
+    const unsigned char tag = kAnswerError;
+    const std::uint64_t length = error.size();
+    sent = writeAll(fd, &tag, 1) && writeAll(fd, &length, sizeof length) && writeAll(fd, error.data(), length);
+  }
+  _exit(sent ? 0 : 1);
+}
+
+// Reads the child's answer into mesh or error; false when it is not a whole answer.
+bool readAnswer(const std::vector<char>& answer, PolyMesh& mesh, std::string& error) {
+  if (answer.size() < 1 + sizeof(std::uint64_t)) {
+    return false;
+  }
+  const char* rest = answer.data() + 1;
+  const size_t restSize = answer.size() - 1;
+  if (answer[0] == kAnswerError) {
+    std::uint64_t length = 0;
+    std::memcpy(&length, rest, sizeof length);
+    if (length != restSize - sizeof length) {
+      return false;
+    }
+    error.assign(rest + sizeof length, length);
+    return true;
+  }
+  std::uint64_t counts[2] = {0, 0};
+  if (answer[0] != kAnswerMesh || restSize < sizeof counts) {
+    return false;
+  }
+  std::memcpy(counts, rest, sizeof counts);
+  const size_t positionBytes = sizeof mesh.positions[0], faceBytes = sizeof mesh.faces[0];
+  // The answer is bounded by the memory limit, so a count that could overflow is already too large.
+  if (counts[0] > restSize / positionBytes || counts[1] > restSize / faceBytes ||
+      counts[0] * positionBytes + counts[1] * faceBytes != restSize - sizeof counts) {
+    return false;
+  }
+  mesh.positions.resize(counts[0]);
+  mesh.faces.resize(counts[1]);
+  // An empty vector's data() may be null, which memcpy must not be given even for no bytes.
+  if (counts[0] > 0) {
+    std::memcpy(mesh.positions.data(), rest + sizeof counts, counts[0] * positionBytes);
+  }
+  if (counts[1] > 0) {
+    std::memcpy(mesh.faces.data(), rest + sizeof counts + counts[0] * positionBytes, counts[1] * faceBytes);
+  }
+  mesh.normals.clear();
+  return true;
+}
+
+std::string seconds(int count) {
+  return std::to_string(count) + (count == 1 ? " second" : " seconds");
+}
+
+std::string mebibytes(size_t bytes) {
+  return std::to_string(bytes / kMiB) + " MiB";
+}
+
+enum class Stop { None, Time, Memory, Size };
+
+}  // namespace
+
+ImportLimits importLimitsFor(std::uint64_t fileBytes) {
+  const std::uint64_t mib = fileBytes / kMiB;
+  std::uint64_t memory = 64 * kMiB + 50 * fileBytes;
+#ifdef NPRVIEW_IMPORT_ASAN
+  memory = 3 * memory + 256 * kMiB;
+#endif
+  const std::uint64_t cpu = 5 + mib;
+  const std::uint64_t most = 1u << 30;
+  return {static_cast<size_t>(std::min<std::uint64_t>(memory, std::uint64_t{1} << 46)),
+          static_cast<int>(std::min(cpu, most)), static_cast<int>(std::min(2 * cpu + 5, most))};
+}
+
+bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, const ImportLimits& limits,
+                  PolyMesh& mesh, std::string& error) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    error = std::string("cannot start the importer: ") + std::strerror(errno);
+    return false;
+  }
+  // What the child shares with this process at the start does not count against its limit.
+  const size_t rssLimit = statmField(getpid(), 1) + limits.memoryBytes;
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) {
+    error = std::string("cannot start the importer: ") + std::strerror(errno);
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (child == 0) {
+    close(fds[0]);
+    runChild(fds[1], work, limits);
+  }
+  close(fds[1]);
+
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limits.wallSeconds);
+  std::vector<char> answer;
+  Stop stop = Stop::None;
+  bool ended = false;
+  while (!ended && stop == Stop::None) {
+    pollfd ready{fds[0], POLLIN, 0};
+    if (poll(&ready, 1, 10) > 0) {
+      char buffer[65536];
+      const ssize_t count = read(fds[0], buffer, sizeof buffer);
+      if (count > 0 && answer.size() + static_cast<size_t>(count) > limits.memoryBytes) {
+        stop = Stop::Size;
+      } else if (count > 0) {
+        answer.insert(answer.end(), buffer, buffer + count);
+      } else if (count == 0 || errno != EINTR) {
+        ended = true;
+      }
+    }
+    if (Clock::now() > deadline) {
+      stop = Stop::Time;
+    } else if (statmField(child, 1) > rssLimit) {
+      stop = Stop::Memory;
+    }
+  }
+  close(fds[0]);
+  // The child closes its end only by ending; give it until the deadline to do so.
+  int status = 0;
+  pid_t reaped = 0;
+  while ((reaped = waitpid(child, &status, WNOHANG)) == 0 && stop == Stop::None) {
+    if (Clock::now() > deadline) {
+      stop = Stop::Time;
+    } else {
+      poll(nullptr, 0, 1);
+    }
+  }
+  if (reaped == 0) {
+    kill(child, SIGKILL);
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+
+  if (stop == Stop::Time ||
+      (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))) {
+    // Which limit ends a spinning child first depends on the machine's load; the message says which did.
+    error = stop == Stop::Time ? "importing it takes too long (over " + seconds(limits.wallSeconds) + ")"
+                               : "importing it takes too long (over " + seconds(limits.cpuSeconds) +
+                                     " of processor time)";
+    return false;
+  }
+  if (stop == Stop::Memory || stop == Stop::Size ||
+      (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus)) {
+    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
+    return false;
+  }
+  if (WIFSIGNALED(status)) {
+    error = std::string("the importer crashed (") + strsignal(WTERMSIG(status)) + ")";
+    return false;
+  }
+  std::string childError;
+  bool answered = false;
+  try {
+    answered = WIFEXITED(status) && WEXITSTATUS(status) == 0 && readAnswer(answer, mesh, childError);
+  } catch (const std::bad_alloc&) {
+    error = "importing it needs more memory than there is";
+    return false;
+  }
+  if (!answered) {
+    error = "the importer failed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
+            ")";
+    return false;
+  }
+  if (!childError.empty()) {
+    error = childError;
+    return false;
+  }
+  return true;
+}

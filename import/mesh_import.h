@@ -1,0 +1,36 @@
+// Mesh files of any format assimp reads, imported safely and turned into what mesh2poly writes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "mesh_ops.h"
+#include "poly_mesh.h"
+
+struct Model;
+
+// What mesh2poly's options ask of the imported mesh, applied in this order: up axis, turn about the
+// vertical, unit box, winding.
+struct ImportOptions {
+  bool unit = false;
+  std::optional<Winding> winding;
+  Axis up = Axis::Y;
+  double turn = 0.0;
+};
+
+// Reads any mesh file assimp reads, contained: the file is checked first for declared sizes it cannot
+// hold and headers assimp mishandles, then assimp runs in a child process under CPU, memory and time
+// limits. Applies the options as mesh2poly does and computes the outward normals, so the result is
+// exactly what mesh2poly writes. False with a one-line reason when the file cannot be read or its mesh
+// would not load in the viewer (coordinates that are not finite numbers, too many vertices). Forks:
+// call it before starting threads of one's own.
+bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh& mesh, std::string& error);
+
+// The same; windingKept tells whether a winding was asked for but left as given because the mesh
+// encloses no volume.
+bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh& mesh, std::string& error,
+                bool& windingKept);
+
+// The Model that loadModel gives for the ".poly" text mesh2poly writes of mesh (bit-identical floats),
+// owned by the caller (freeModel). Null if it cannot be built.
+Model* modelOfMesh(const PolyMesh& mesh);

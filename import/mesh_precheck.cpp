@@ -1,0 +1,294 @@
+// The pre-check: PLY headers, OFF counts and indices, binary STL triangle counts.
+#include "mesh_precheck.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Count = std::uint64_t;
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Splits text into lines at line feeds; a carriage return before one belongs to the break.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : rest_(text) {}
+  bool next(std::string_view& line) {
+    if (rest_.empty()) {
+      return false;
+    }
+    const size_t end = rest_.find('\n');
+    line = rest_.substr(0, end);
+    rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    return true;
+  }
+  std::string_view rest() const { return rest_; }
+
+ private:
+  std::string_view rest_;
+};
+
+// Walks the whitespace-separated tokens of a line.
+class Tokens {
+ public:
+  explicit Tokens(std::string_view line) : rest_(line) {}
+  bool next(std::string_view& token) {
+    size_t i = 0;
+    while (i < rest_.size() && isBlank(rest_[i])) {
+      ++i;
+    }
+    size_t end = i;
+    while (end < rest_.size() && !isBlank(rest_[end])) {
+      ++end;
+    }
+    token = rest_.substr(i, end - i);
+    rest_ = rest_.substr(end);
+    return !token.empty();
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// The first few tokens of a line: enough to judge a header line, and bounded however long the line is.
+std::vector<std::string_view> firstTokens(std::string_view line, size_t most) {
+  std::vector<std::string_view> tokens;
+  Tokens walk(line);
+  std::string_view token;
+  while (tokens.size() < most && walk.next(token)) {
+    tokens.push_back(token);
+  }
+  return tokens;
+}
+
+// A count or index: decimal digits only, no sign.
+bool parseCount(std::string_view token, Count& value) {
+  if (token.empty() || token[0] < '0' || token[0] > '9') {
+    return false;
+  }
+  const auto [end, status] = std::from_chars(token.data(), token.data() + token.size(), value);
+  return status == std::errc() && end == token.data() + token.size();
+}
+
+// a * b + c, saturating, so that absurd counts compare as absurdly large.
+Count mulAdd(Count a, Count b, Count c) {
+  const Count most = ~Count{0};
+  if (b != 0 && a > (most - c) / b) {
+    return most;
+  }
+  return a * b + c;
+}
+
+std::string number(Count value) {
+  return std::to_string(value);
+}
+
+// PLY: "ply", a header of format, element, property and comment lines, "end_header", then the elements.
+int plyTypeSize(std::string_view type) {
+  static const struct {
+    const char* name;
+    int size;
+  } kTypes[] = {{"char", 1},    {"uchar", 1},  {"int8", 1},    {"uint8", 1},  {"short", 2},  {"ushort", 2},
+                {"int16", 2},   {"uint16", 2}, {"int", 4},     {"uint", 4},   {"int32", 4},  {"uint32", 4},
+                {"float", 4},   {"float32", 4}, {"double", 8}, {"float64", 8}};
+  for (const auto& known : kTypes) {
+    if (type == known.name) {
+      return known.size;
+    }
+  }
+  return 0;
+}
+
+struct PlyElement {
+  std::string name;
+  Count count = 0;
+  Count properties = 0;
+  Count fixedBytes = 0;  // binary: scalar properties plus the count of each list
+};
+
+bool checkPly(std::string_view bytes, std::string& reason) {
+  Lines lines(bytes);
+  std::string_view line;
+  lines.next(line);
+  const std::vector<std::string_view> magic = firstTokens(line, 2);
+  if (magic.size() != 1 || magic[0].size() != 3) {
+    reason = "its first line is not the PLY magic \"ply\"";
+    return false;
+  }
+  std::vector<PlyElement> elements;
+  bool ascii = false, haveFormat = false, ended = false;
+  for (int number = 2; !ended && lines.next(line); ++number) {
+    const std::vector<std::string_view> tokens = firstTokens(line, 6);
+    const std::string where = "line " + std::to_string(number) + " of the PLY header ";
+    if (tokens.empty() || tokens[0] == "comment" || tokens[0] == "obj_info") {
+      continue;
+    }
+    if (tokens[0] == "end_header") {
+      ended = true;
+    } else if (tokens[0] == "format") {
+      if (tokens.size() != 3 || haveFormat ||
+          (tokens[1] != "ascii" && tokens[1] != "binary_little_endian" && tokens[1] != "binary_big_endian")) {
+        reason = where + "is not a format line it can read";
+        return false;
+      }
+      haveFormat = true;
+      ascii = tokens[1] == "ascii";
+    } else if (tokens[0] == "element") {
+      PlyElement element;
+      if (tokens.size() != 3 || !parseCount(tokens[2], element.count)) {
+        reason = where + "is not \"element NAME COUNT\"";
+        return false;
+      }
+      element.name = tokens[1];
+      elements.push_back(element);
+    } else if (tokens[0] == "property") {
+      const bool list = tokens.size() == 5 && tokens[1] == "list";
+      const int size = list || tokens.size() == 3 ? plyTypeSize(tokens[list ? 2 : 1]) : 0;
+      if (elements.empty() || size == 0 || (list && !plyTypeSize(tokens[3]))) {
+        reason = where + "is not a property line it can read";
+        return false;
+      }
+      elements.back().properties += 1;
+      elements.back().fixedBytes += static_cast<Count>(size);
+    } else {
+      reason = where + "starts with an unknown keyword";
+      return false;
+    }
+  }
+  if (!ended) {
+    reason = "the PLY header has no end_header line";
+    return false;
+  }
+  if (!haveFormat) {
+    reason = "the PLY header has no format line";
+    return false;
+  }
+  // Every element takes at least a byte per instance even without properties (a line in text).
+  const Count body = lines.rest().size();
+  Count least = 0;
+  for (const PlyElement& element : elements) {
+    const Count each = ascii ? 2 * element.properties : element.fixedBytes;
+    least = mulAdd(element.count, each > 0 ? each : 1, least);
+  }
+  // Text needs no separator after its last value.
+  if (least > body + (ascii ? 1 : 0)) {
+    reason = "its PLY header declares more elements than the file can hold (" + number(least) +
+             " bytes at least, " + number(body) + " there)";
+    return false;
+  }
+  return true;
+}
+
+// OFF: a header word ending in "OFF", the vertex and face counts, a line per vertex, a line per face
+// (its corner count, then the corners). Lines that are blank or start with '#' are skipped.
+bool nextOffLine(Lines& lines, std::string_view& line) {
+  while (lines.next(line)) {
+    std::string_view token;
+    if (Tokens(line).next(token) && token[0] != '#') {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isOffHeader(std::string_view word) {
+  // [ST][C][N][4]OFF; the n-dimensional form puts another line first and is left to the importer.
+  if (word.size() < 3 || word.size() > 8 || word.substr(word.size() - 3) != "OFF") {
+    return false;
+  }
+  return word.substr(0, word.size() - 3).find_first_not_of("STCN4") == std::string_view::npos;
+}
+
+bool checkOff(Lines& lines, std::vector<std::string_view> header, std::string& reason) {
+  std::vector<std::string_view> counts(header.begin() + 1, header.end());
+  std::string_view line;
+  if (counts.empty() && nextOffLine(lines, line)) {
+    counts = firstTokens(line, 2);
+  }
+  Count vertices = 0, faces = 0;
+  if (counts.size() < 2 || !parseCount(counts[0], vertices) || !parseCount(counts[1], faces)) {
+    reason = "its OFF header has no vertex and face counts";
+    return false;
+  }
+  for (Count i = 0; i < vertices; ++i) {
+    if (!nextOffLine(lines, line)) {
+      reason = "its OFF header declares " + number(vertices) + " vertices, but it holds " + number(i);
+      return false;
+    }
+  }
+  for (Count i = 0; i < faces; ++i) {
+    if (!nextOffLine(lines, line)) {
+      reason = "its OFF header declares " + number(faces) + " faces, but it holds " + number(i);
+      return false;
+    }
+    const std::string face = "OFF face " + number(i + 1);
+    Tokens tokens(line);
+    std::string_view token;
+    Count corners = 0;
+    tokens.next(token);
+    if (!parseCount(token, corners)) {
+      reason = face + " does not start with its corner count";
+      return false;
+    }
+    for (Count k = 0; k < corners; ++k) {
+      Count index = 0;
+      if (!tokens.next(token)) {
+        reason = face + " declares " + number(corners) + " corners, but lists " + number(k);
+        return false;
+      }
+      if (!parseCount(token, index) || index >= vertices) {
+        reason = face + " names vertex \"" + std::string(token) + "\", but there are " + number(vertices) +
+                 " vertices, numbered from 0";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Assimp takes a file for a binary STL when 84 bytes plus 50 per declared triangle equals its size, in
+// 32-bit arithmetic; a count that matches only by wrapping around is not left to its later checks.
+bool checkStlCount(std::string_view bytes, std::string& reason) {
+  if (bytes.size() < 84) {
+    return true;
+  }
+  std::uint32_t declared = 0;
+  std::memcpy(&declared, bytes.data() + 80, sizeof declared);
+  const Count needed = 84 + Count{declared} * 50;
+  if (static_cast<std::uint32_t>(needed) == static_cast<std::uint32_t>(bytes.size()) && needed != bytes.size()) {
+    reason = "as a binary STL file it declares " + number(declared) + " triangles, which need " + number(needed) +
+             " bytes, but it has " + number(bytes.size());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool precheckMesh(std::string_view bytes, std::string& reason) {
+  // Assimp takes a file for PLY by its first three letters in any case, even after line breaks, and then
+  // may spin forever in a header it cannot follow.
+  const size_t start = std::min(bytes.find_first_not_of(" \t\r\n\v\f"), bytes.size());
+  const std::string_view magic = bytes.substr(start, 3);
+  if (magic.size() == 3 && (magic[0] | 0x20) == 'p' && (magic[1] | 0x20) == 'l' && (magic[2] | 0x20) == 'y') {
+    return checkPly(bytes.substr(start), reason);
+  }
+  Lines lines(bytes);
+  std::string_view first;
+  if (nextOffLine(lines, first)) {
+    const std::vector<std::string_view> header = firstTokens(first, 4);
+    if (isOffHeader(header[0])) {
+      return checkOff(lines, header, reason);
+    }
+  }
+  return checkStlCount(bytes, reason);
+}
