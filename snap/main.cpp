@@ -74,11 +74,26 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The viewer's own loader, so a file draws here exactly when it would there; it writes its own line
-  // to standard output when it refuses one.
-  Model* model = loadModel(options.modelPath.c_str());
-  if (!model) {
-    return fail("cannot read the model \"" + options.modelPath + "\"");
+  // Before the GL context: the import forks, and the driver may have started threads by then.
+  Model* model = nullptr;
+  if (isPolyFile(options.modelPath)) {
+    // The viewer's own loader, so a file draws here exactly when it would there; it writes its own line
+    // to standard output when it refuses one.
+    model = loadModel(options.modelPath.c_str());
+    if (!model) {
+      return fail("cannot read the model \"" + options.modelPath + "\"");
+    }
+  } else {
+    PolyMesh mesh;
+    std::string error;
+    if (!importMesh(options.modelPath, importOptionsOf(options), mesh, error)) {
+      return fail("cannot read " + options.modelPath + ": " + error);
+    }
+    model = modelOfMesh(mesh);
+    if (!model) {
+      return fail("cannot read " + options.modelPath + ": no memory for its " +
+                  std::to_string(mesh.faces.size()) + " faces");
+    }
   }
 
   Snapshotter snapshotter(options);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mesh_import.h"
 #include "model_catalogue.h"
 
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
@@ -22,6 +23,8 @@ struct SnapOptions {
   int outlineWidth = kStartUpState.outlineWidth;
   bool hatching = kStartUpState.texturesEnabled;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
+  std::optional<Axis> up;               // turns an imported mesh so that this axis points up
+  std::optional<double> turn;           // then turns it about the vertical, in degrees
   int samples = 1;                      // drawn this many times larger in each direction, then averaged
   int turntableFrames = 0;              // 0: one picture; else this many around the model
 };
@@ -44,6 +47,13 @@ bool isReversedByName(std::string_view modelPath);
 // The renderer's state for these options: the viewer's orbit camera around its start-up target at the
 // given angles and distance, the light offsets, the outline width, hatching, and the winding.
 DrawState drawStateOf(const SnapOptions& options);
+
+// True for a model file the viewer's loader reads (".poly", in any case); any other goes through the import.
+bool isPolyFile(std::string_view modelPath);
+
+// How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
+// sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.
+ImportOptions importOptionsOf(const SnapOptions& options);
 
 // The files a run writes: the output path, or with a turntable each frame's name from it, frame 0 first.
 // Needs options as parseSnapArguments accepts them.

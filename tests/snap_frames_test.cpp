@@ -133,6 +133,37 @@ TEST(Turntable, StopsAtTheFirstFrameThatCannotBeWrittenAndShowsProgressOnlyOnATe
   fs::remove_all(folder);
 }
 
+TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"box-quads.obj", ""},
+      {"cube-ccw.off", "--up x"},
+      {"octahedron-cw.ply", "--turn 30"},
+      {"tetrahedron-ccw-binary.stl", "--up z --turn -100"},
+      {"tetrahedron-ccw.gltf", ""},
+  };
+  const fs::path poly = tempPath("converted.poly");
+  for (const auto& [file, turns] : cases) {
+    const std::string mesh = std::string("tests/data/") + file;
+    int status = -1;
+    runCommand(std::string("cd " NPRVIEW_SOURCE_DIR " && " NPRVIEW_MESH2POLY " --unit --winding ccw ") +
+                   turns + " " + mesh + " " + poly.string(),
+               &status);
+    ASSERT_EQ(status, 0) << file;
+    const std::string view = std::string(" --size 96 --yaw 30 --pitch 20 ") + turns + " -o ";
+    const fs::path fromMesh = tempPath("from-mesh.png"), fromPoly = tempPath("from-poly.png");
+    ASSERT_EQ(nprsnap(mesh + view + fromMesh.string()).status, 0) << file;
+    ASSERT_EQ(
+        nprsnap(poly.string() + std::string(" --size 96 --yaw 30 --pitch 20 -o ") + fromPoly.string()).status,
+        0);
+    RgbImage a, b;
+    std::string error;
+    ASSERT_TRUE(readPng(fromMesh, a, error) && readPng(fromPoly, b, error)) << error;
+    EXPECT_EQ(comparePictures(a, b, 0).differing, 0) << file;
+    // Not two empty pictures: the background is (115, 128, 153).
+    EXPECT_GT(std::count(a.rgb.begin(), a.rgb.end(), 0), 100) << file << " shows no outline";
+  }
+}
+
 TEST(FrameNames, TakeExactlyOneIntegerField) {
   const std::pair<const char*, const char*> cases[] = {
       {"turn-%03d.png", "turn-007.png"},
@@ -173,6 +204,9 @@ TEST(SnapRefusals, SayWhyInOneLine) {
       {"data/sphere-unit.poly --turntable 2 -o x.png", NPRVIEW_SOURCE_DIR, 2, "needs an integer field"},
       {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2,
        "will not write \"./icos.poly\" over the model it draws"},
+      {"tests/data/truncated.ply -o x.png", NPRVIEW_SOURCE_DIR, 1,
+       "cannot read tests/data/truncated.ply: its PLY header"},
+      {"data/icos-unit.poly --up z -o x.png", NPRVIEW_SOURCE_DIR, 2, "--up and --turn turn imported meshes"},
       // The viewer goes on with white faces; a picture asked for in hatching is no use so.
       {NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
        "no hatching: data/xhatch1.bmp, data/xhatch2.bmp, data/xhatch3.bmp, data/xhatch4.bmp did not load"},
