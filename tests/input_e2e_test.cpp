@@ -141,16 +141,16 @@ TEST_F(InputEndToEnd, ModelKeysSwitchModelsLoadingEachOnce) {
   EXPECT_EQ(loadingLines(viewer_.output()), 4);
 }
 
-// The line is centred on the silhouette and the filled front hides its inner half: the visible outline is
-// about half the line width, and the picture grows by about a pixel per press.
+// The visible outline is as wide as the line, centred on the silhouette: the picture grows by about a pixel
+// per press.
 TEST_F(InputEndToEnd, PlusWidensTheOutlineAndMinusNarrowsItDownToOne) {
   const Image two = changed("minus minus minus", first_);
   const Image one = changed("minus", two);
   // Presses below 1 do nothing, so a single + after them brings back 2.
   EXPECT_EQ(changed("minus minus plus", one).rgb, two.rgb);
   const Image twelve = changed("plus plus plus plus plus plus plus plus plus plus", two);
-  EXPECT_NEAR(outlineWidthOnRow(two, 384), 1, 1);
-  EXPECT_NEAR(outlineWidthOnRow(twelve, 384), 6, 1);
+  EXPECT_NEAR(outlineWidthOnRow(two, 384), 2, 1);
+  EXPECT_NEAR(outlineWidthOnRow(twelve, 384), 12, 1);
   EXPECT_NEAR(foregroundExtent(twelve).width() - foregroundExtent(two).width(), 10, 2);
 }
 
