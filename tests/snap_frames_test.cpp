@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "picture.h"
@@ -17,6 +16,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+SnapOptions optionsFor(const char* model, int width, int height, float yaw = 30, float pitch = 20) {
+  SnapOptions options;
+  options.modelPath = model;
+  options.width = width;
+  options.height = height;
+  options.cameraYaw = yaw;
+  options.cameraPitch = pitch;
+  return options;
+}
+
 RgbImage draw(const SnapOptions& options) {
   const std::unique_ptr<Model, void (*)(Model*)> model(loadModel(options.modelPath.c_str()), freeModel);
   RgbImage picture;
@@ -25,19 +34,23 @@ RgbImage draw(const SnapOptions& options) {
   return picture;
 }
 
+RgbImage readPicture(const fs::path& path) {
+  RgbImage picture;
+  std::string error;
+  EXPECT_TRUE(readPng(path, picture, error)) << error;
+  return picture;
+}
+
 // Each n x n block of big averaged into one pixel, rounded to nearest.
 RgbImage averaged(const RgbImage& big, int n) {
   RgbImage small{big.width / n, big.height / n, {}};
-  for (int y = 0; y < small.height; ++y) {
-    for (int x = 0; x < small.width; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        int sum = 0;
-        for (int i = 0; i < n * n; ++i) {
-          sum += big.at(x * n + i % n, y * n + i / n)[c];
-        }
-        small.rgb.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
-      }
+  for (int i = 0; i < small.width * small.height * 3; ++i) {
+    const int x = i / 3 % small.width, y = i / 3 / small.width;
+    int sum = 0;
+    for (int j = 0; j < n * n; ++j) {
+      sum += big.at(x * n + j % n, y * n + j / n)[i % 3];
     }
+    small.rgb.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
   }
   return small;
 }
@@ -49,13 +62,9 @@ struct SnapRun {
 
 // The real program in folder, its standard output dropped and standard error kept.
 SnapRun nprsnap(const std::string& arguments, const fs::path& folder = NPRVIEW_SOURCE_DIR) {
-  const fs::path err = tempPath("frames-stderr.txt");
   SnapRun run{};
-  runCommand(
-      "cd " + folder.string() + " && " + NPRSNAP_BINARY + " " + arguments + " >/dev/null 2>" + err.string(),
-      &run.status);
-  std::ifstream in(err);
-  run.err.assign(std::istreambuf_iterator<char>(in), {});
+  run.err = runCommand("cd " + folder.string() + " && " NPRSNAP_BINARY " " + arguments + " 2>&1 >/dev/null",
+                       &run.status);
   return run;
 }
 
@@ -70,20 +79,15 @@ TEST(Samples, GiveTheLargerPictureWithTheWiderOutlineAveragedOverEachBlock) {
                         {"data/tpot-unit.poly", 40, 56, 8, 1, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
-    SnapOptions options;
-    options.modelPath = c.model;
-    options.cameraYaw = 30;
-    options.cameraPitch = 20;
-    options.hatching = c.hatching;
-    options.outlineWidth = c.outline * c.samples;
-    options.width = c.width * c.samples;
-    options.height = c.height * c.samples;
-    const RgbImage expected = averaged(draw(options), c.samples);
-    options.outlineWidth = c.outline;
-    options.width = c.width;
-    options.height = c.height;
-    options.samples = c.samples;
-    const PictureDifference difference = comparePictures(draw(options), expected, 1);
+    auto options = [&c](int scale, int samples) {
+      SnapOptions options = optionsFor(c.model, c.width * scale, c.height * scale);
+      options.hatching = c.hatching;
+      options.outlineWidth = c.outline * scale;
+      options.samples = samples;
+      return options;
+    };
+    const PictureDifference difference =
+        comparePictures(draw(options(1, c.samples)), averaged(draw(options(c.samples, 1)), c.samples), 1);
     EXPECT_TRUE(difference.sameSize);
     EXPECT_EQ(difference.differing, 0) << "largest channel difference " << difference.largest;
   }
@@ -97,15 +101,11 @@ TEST(Turntable, WritesEachFrameAsTheSinglePictureFromItsYaw) {
   EXPECT_EQ(run.status, 0);
   // Not a terminal: no progress.
   EXPECT_EQ(run.err, "");
-  SnapOptions options;
-  options.modelPath = "data/bunny-unit.poly";
-  options.width = options.height = 48;
   for (int frame = 0; frame < 4; ++frame) {
-    RgbImage written;
-    std::string error;
-    ASSERT_TRUE(readPng(folder / ("t-0" + std::to_string(frame) + ".png"), written, error)) << error;
-    options.cameraYaw = 10.0f + 90.0f * static_cast<float>(frame);
-    EXPECT_EQ(comparePictures(written, draw(options), 0).differing, 0) << "frame " << frame;
+    const RgbImage written = readPicture(folder / ("t-0" + std::to_string(frame) + ".png"));
+    const RgbImage drawn =
+        draw(optionsFor("data/bunny-unit.poly", 48, 48, 10.0f + 90.0f * static_cast<float>(frame), 0));
+    EXPECT_EQ(comparePictures(written, drawn, 0).differing, 0) << "frame " << frame;
   }
   EXPECT_FALSE(fs::exists(folder / "t-04.png"));
   fs::remove_all(folder);
@@ -134,13 +134,11 @@ TEST(Turntable, StopsAtTheFirstFrameThatCannotBeWrittenAndShowsProgressOnlyOnATe
 }
 
 TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"box-quads.obj", ""},
-      {"cube-ccw.off", "--up x"},
-      {"octahedron-cw.ply", "--turn 30"},
-      {"tetrahedron-ccw-binary.stl", "--up z --turn -100"},
-      {"tetrahedron-ccw.gltf", ""},
-  };
+  const std::pair<const char*, const char*> cases[] = {{"box-quads.obj", ""},
+                                                       {"cube-ccw.off", "--up x"},
+                                                       {"octahedron-cw.ply", "--turn 30"},
+                                                       {"tetrahedron-ccw-binary.stl", "--up z --turn -100"},
+                                                       {"tetrahedron-ccw.gltf", ""}};
   const fs::path poly = tempPath("converted.poly");
   for (const auto& [file, turns] : cases) {
     const std::string mesh = std::string("tests/data/") + file;
@@ -149,15 +147,10 @@ TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
                    turns + " " + mesh + " " + poly.string(),
                &status);
     ASSERT_EQ(status, 0) << file;
-    const std::string view = std::string(" --size 96 --yaw 30 --pitch 20 ") + turns + " -o ";
-    const fs::path fromMesh = tempPath("from-mesh.png"), fromPoly = tempPath("from-poly.png");
-    ASSERT_EQ(nprsnap(mesh + view + fromMesh.string()).status, 0) << file;
-    ASSERT_EQ(
-        nprsnap(poly.string() + std::string(" --size 96 --yaw 30 --pitch 20 -o ") + fromPoly.string()).status,
-        0);
-    RgbImage a, b;
-    std::string error;
-    ASSERT_TRUE(readPng(fromMesh, a, error) && readPng(fromPoly, b, error)) << error;
+    const fs::path fromMesh = tempPath("from-mesh.png");
+    ASSERT_EQ(nprsnap(mesh + " --size 96 --yaw 30 --pitch 20 " + turns + " -o " + fromMesh.string()).status,
+              0);
+    const RgbImage a = readPicture(fromMesh), b = draw(optionsFor(poly.c_str(), 96, 96));
     EXPECT_EQ(comparePictures(a, b, 0).differing, 0) << file;
     // Not two empty pictures: the background is (115, 128, 153).
     EXPECT_GT(std::count(a.rgb.begin(), a.rgb.end(), 0), 100) << file << " shows no outline";
@@ -165,18 +158,16 @@ TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
 }
 
 TEST(FrameNames, TakeExactlyOneIntegerField) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"turn-%03d.png", "turn-007.png"},
-      {"%i", "7"},
-      {"100%%-%-3u|%%", "100%-7  |%"},
-      {"%+.2d", "+07"},
-      {"turn.png", "needs an integer field"},
-      {"%d-%d.png", "more than one integer field"},
-      {"%s-%d.png", "not \"%s\""},
-      {"%ld.png", "not \"%l\""},
-      {"%1000d.png", "not \"%1000d\""},
-      {"turn-%", "not \"%\""},
-  };
+  const std::pair<const char*, const char*> cases[] = {{"turn-%03d.png", "turn-007.png"},
+                                                       {"%i", "7"},
+                                                       {"100%%-%-3u|%%", "100%-7  |%"},
+                                                       {"%+.2d", "+07"},
+                                                       {"turn.png", "needs an integer field"},
+                                                       {"%d-%d.png", "more than one integer field"},
+                                                       {"%s-%d.png", "not \"%s\""},
+                                                       {"%ld.png", "not \"%l\""},
+                                                       {"%1000d.png", "not \"%1000d\""},
+                                                       {"turn-%", "not \"%\""}};
   for (const auto& [pattern, expected] : cases) {
     FrameNamePattern parsed;
     std::string error;
@@ -199,9 +190,6 @@ TEST(SnapRefusals, SayWhyInOneLine) {
   const Case cases[] = {
       {"data/sphere-unit.poly --size 16384 --samples 2 -o x.png", NPRVIEW_SOURCE_DIR, 2,
        "--size 16384x16384 with --samples 2: the GL driver draws at most "},
-      {"data/sphere-unit.poly --samples 9 -o x.png", NPRVIEW_SOURCE_DIR, 2,
-       "--samples: wants a whole number from 1 to 8"},
-      {"data/sphere-unit.poly --turntable 2 -o x.png", NPRVIEW_SOURCE_DIR, 2, "needs an integer field"},
       {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2,
        "will not write \"./icos.poly\" over the model it draws"},
       {"tests/data/truncated.ply -o x.png", NPRVIEW_SOURCE_DIR, 1,

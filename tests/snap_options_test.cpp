@@ -44,8 +44,6 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellings) {
        [](const SnapOptions& o) { return o.reversedWinding == false; }},
       {{"m.poly", "-o", "o.png", "--no-reversed", "--reversed", "--yaw", "1", "--yaw=2"},
        [](const SnapOptions& o) { return o.reversedWinding == true && o.cameraYaw == 2.0f; }},
-      {{"m.poly", "-o", "o.png", "--distance", "0.1"},
-       [](const SnapOptions& o) { return o.cameraDistance == 0.1f; }},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
