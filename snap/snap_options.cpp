@@ -206,8 +206,11 @@ void describe(CLI::App& app, SnapOptions& options) {
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
-      "Exit status: 0 when the PNG is written, 1 when the model, the GL context or the file fails,\n"
-      "2 for bad arguments; each failure is one line on standard error.");
+      "Exit status: 0 when the PNGs are written; 2 for bad arguments, a size the GL driver cannot draw or "
+      "an\n"
+      "output that is the model itself; 1 when the model, the GL context, the hatching images asked for or "
+      "a\n"
+      "PNG fails. Each failure is one line on standard error.");
 }
 
 }  // namespace
