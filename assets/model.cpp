@@ -1,13 +1,18 @@
-// Reading ".poly" model files: a pure parser over the file's bytes and a thin file-reading edge.
+// Reading ".poly" model files: a pure parser over the file's text, whole or in chunks, and a thin edge that
+// maps a regular file or reads anything else in chunks, so no more is read than is parsed.
 #include "model.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -18,6 +23,11 @@ namespace {
 
 // Tokens live in an 80-character buffer with its terminator in the file format's definition.
 constexpr size_t kMaxTokenLength = 79;
+
+// Streamed text is held in this much memory; a number longer than that is refused.
+constexpr size_t kStreamBuffer = 64 * 1024;
+// Most numbers are shorter than this, and are parsed once; longer ones again with more of the text.
+constexpr size_t kNumberFirstLook = 64;
 
 // The fewest bytes a record can take: "v" and a blank, then six one-digit numbers separated by one
 // character each (a sign also separates numbers); "f", a blank and three numbers likewise.
@@ -40,21 +50,75 @@ inline bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// Text held whole in memory, a string or a mapped file: nothing more arrives.
+class WholeText {
+ public:
+  static constexpr bool kWhole = true;
+  bool ended() const { return true; }
+  bool more(const char*&, const char*&) { return false; }
+};
+
+// Text that arrives in chunks, from a pipe or a device, held in a fixed buffer: before each read the unread
+// rest moves to the front, so only what the parser still looks at is kept.
+class StreamedText {
+ public:
+  static constexpr bool kWhole = false;
+  StreamedText(PolyChunkReader read, void* source, char* buffer, size_t capacity)
+      : read_(read), source_(source), buffer_(buffer), capacity_(capacity) {}
+
+  // True once the source has said its text ends.
+  bool ended() const { return ended_; }
+
+  // Keeps the unread text [p, end) and appends what the source gives next. False, with nothing
+  // added, at the end of the text or when the unread text fills the buffer.
+  bool more(const char*& p, const char*& end) {
+    const size_t kept = static_cast<size_t>(end - p);
+    if (ended_ || kept == capacity_) {
+      return false;
+    }
+    std::memmove(buffer_, p, kept);
+    const size_t got = read_(source_, buffer_ + kept, capacity_ - kept);
+    ended_ = got == 0;
+    p = buffer_;
+    end = buffer_ + kept + got;
+    return got != 0;
+  }
+
+ private:
+  PolyChunkReader read_;
+  void* source_;
+  char* buffer_;
+  size_t capacity_;
+  bool ended_ = false;
+};
+
+// A number's extent depends on up to three characters after it ("1e+5" against "1e+x"). A streamed number
+// counts as ended only with that many characters buffered after it.
+constexpr ptrdiff_t kNumberLookahead = 3;
+
 // Reads the text the way formatted stream extraction does: tokens end at whitespace, numbers end at
-// the first character that cannot continue them, and a number that fails ends the parse.
+// the first character that cannot continue them, and a number that fails ends the parse. Over streamed
+// text it reads more whenever a token or number might go on past what is buffered.
+template <class Text>
 class Reader {
  public:
-  explicit Reader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+  Reader(std::string_view text, Text& source)
+      : p_(text.data()), end_(text.data() + text.size()), text_(source) {}
 
-  // Skips whitespace and returns the next token; false at the end of the text.
+  // Skips whitespace and returns the next token; false at the end of the text. A token longer than
+  // kMaxTokenLength comes back cut to kMaxTokenLength + 1 characters, enough to refuse it, so no more of
+  // it is ever read.
   bool token(std::string_view& out) {
     skipSpace();
     if (p_ == end_) {
       return false;
     }
+    buffer(kMaxTokenLength + 1);
     const char* start = p_;
+    const char* last =
+        static_cast<size_t>(end_ - start) > kMaxTokenLength ? start + kMaxTokenLength + 1 : end_;
     const char* p = start;
-    while (p != end_ && !isSpace(*p)) {
+    while (p != last && !isSpace(*p)) {
       ++p;
     }
     p_ = p;
@@ -65,17 +129,18 @@ class Reader {
   // A decimal integer with an optional sign that fits in 32 bits. from_chars finds where the digits end,
   // as extraction does; it takes a minus sign but not a plus, so a plus is passed over if a digit follows.
   bool readInt(int& value) {
-    skipSpace();
-    const char* first = p_;
-    if (first != end_ && *first == '+') {
-      ++first;
-      if (first == end_ || !isDigit(*first)) {
-        return false;
+    return number([&] {
+      const char* first = p_;
+      if (first != end_ && *first == '+') {
+        ++first;
+        if (first == end_ || !isDigit(*first)) {
+          return false;
+        }
       }
-    }
-    const auto [ptr, ec] = std::from_chars(first, end_, value);
-    p_ = ptr;
-    return ec == std::errc();
+      const auto [ptr, ec] = std::from_chars(first, end_, value);
+      p_ = ptr;
+      return ec == std::errc();
+    });
   }
 
   // A decimal float: optional sign, digits with at most one point, an optional exponent. from_chars finds
@@ -84,34 +149,75 @@ class Reader {
   // ends before the "e", and what is read next fails instead: a number cannot start with "e", nor can a
   // record token. So the file is refused either way.
   bool readFloat(float& value) {
-    skipSpace();
-    const char* const start = p_;
-    const char* mantissa = start;
-    if (mantissa != end_ && (*mantissa == '+' || *mantissa == '-')) {
-      ++mantissa;
-    }
-    // Extraction takes no "inf", "nan" or second sign, which from_chars would.
-    if (mantissa == end_ || !(isDigit(*mantissa) || *mantissa == '.')) {
-      return false;
-    }
-    const char* const first = *start == '+' ? start + 1 : start;
-    const auto [ptr, ec] = std::from_chars(first, end_, value, std::chars_format::general);
-    p_ = ptr;
-    if (ec == std::errc::result_out_of_range && underflows(first, ptr)) {
-      value = *start == '-' ? -0.0f : 0.0f;
-      return true;
-    }
-    return ec == std::errc();
+    return number([&] {
+      const char* const start = p_;
+      const char* mantissa = start;
+      if (mantissa != end_ && (*mantissa == '+' || *mantissa == '-')) {
+        ++mantissa;
+      }
+      // Extraction takes no "inf", "nan" or second sign, which from_chars would.
+      if (mantissa == end_ || !(isDigit(*mantissa) || *mantissa == '.')) {
+        return false;
+      }
+      const char* const first = *start == '+' ? start + 1 : start;
+      const auto [ptr, ec] = std::from_chars(first, end_, value, std::chars_format::general);
+      p_ = ptr;
+      if (ec == std::errc::result_out_of_range && underflows(first, ptr)) {
+        value = *start == '-' ? -0.0f : 0.0f;
+        return true;
+      }
+      return ec == std::errc();
+    });
   }
 
  private:
   // Works on a local copy: a store to p_ could alias the text, which would force a reload per character.
   void skipSpace() {
-    const char* p = p_;
-    while (p != end_ && isSpace(*p)) {
-      ++p;
+    for (;;) {
+      const char* p = p_;
+      while (p != end_ && isSpace(*p)) {
+        ++p;
+      }
+      p_ = p;
+      if (p != end_ || !more()) {
+        return;
+      }
     }
-    p_ = p;
+  }
+
+  bool more() {
+    if constexpr (Text::kWhole) {
+      return false;
+    } else {
+      return text_.more(p_, end_);
+    }
+  }
+
+  // Reads until at least size characters are buffered from p_ on, or the text ends, or the buffer is full.
+  void buffer(size_t size) {
+    while (static_cast<size_t>(end_ - p_) < size && more()) {
+    }
+  }
+
+  // Parses a number with parse, which moves p_ past it. Streamed, a number that reaches too near the end
+  // of what is buffered is parsed again with twice as much; one that would not fit in the buffer fails.
+  template <class Parse>
+  bool number(Parse parse) {
+    skipSpace();
+    buffer(kNumberFirstLook);
+    for (;;) {
+      const char* const start = p_;
+      const bool parsed = parse();
+      if (Text::kWhole || text_.ended() || end_ - p_ >= kNumberLookahead) {
+        return parsed;
+      }
+      p_ = start;
+      const size_t buffered = static_cast<size_t>(end_ - p_);
+      buffer(2 * buffered);
+      if (static_cast<size_t>(end_ - p_) == buffered && !text_.ended()) {
+        return false;
+      }
+    }
   }
 
   // from_chars calls both overflow and underflow out of range. Extraction fails on overflow, but keeps an
@@ -151,6 +257,7 @@ class Reader {
 
   const char* p_;
   const char* end_;
+  Text& text_;
 };
 
 bool equalsIgnoringCase(std::string_view token, std::string_view keyword) {
@@ -174,20 +281,23 @@ struct Header {
   int faceCount;
 };
 
-bool readHeader(Reader& reader, Header& header) {
+template <class Text>
+bool readHeader(Reader<Text>& reader, Header& header) {
   std::string_view token;
   return reader.token(token) && equalsIgnoringCase(token, "vertices:") &&
          reader.readInt(header.vertexCount) && reader.token(token) && equalsIgnoringCase(token, "faces:") &&
          reader.readInt(header.faceCount);
 }
 
-bool readVertex(Reader& reader, ModelVertex& v) {
+template <class Text>
+bool readVertex(Reader<Text>& reader, ModelVertex& v) {
   return reader.readFloat(v.x) && reader.readFloat(v.y) && reader.readFloat(v.z) &&
          reader.readFloat(v.extra[0]) && reader.readFloat(v.extra[1]) && reader.readFloat(v.extra[2]);
 }
 
 // Face numbers count from 1 and must name one of the declared vertices.
-bool readFace(Reader& reader, int vertexCount, ModelFace& f) {
+template <class Text>
+bool readFace(Reader<Text>& reader, int vertexCount, ModelFace& f) {
   for (int& index : f.vertexIndex) {
     int number = 0;
     if (!reader.readInt(number) || number < 1 || number > vertexCount) {
@@ -198,8 +308,32 @@ bool readFace(Reader& reader, int vertexCount, ModelFace& f) {
   return true;
 }
 
+// Makes room for one more record in array, which holds capacity of the count declared: twice the room,
+// but never more than the count, so a completed array holds exactly the declared count.
+template <class T>
+bool grow(T*& array, int& capacity, int count) {
+  const int grown =
+      static_cast<int>(std::min<int64_t>(count, std::max<int64_t>(2 * int64_t{capacity}, 1024)));
+  T* larger = new (std::nothrow) T[static_cast<size_t>(grown)];
+  if (!larger) {
+    return false;
+  }
+  std::copy_n(array, capacity, larger);
+  delete[] array;
+  array = larger;
+  capacity = grown;
+  return true;
+}
+
+// The arrays' room so far; the declared counts once a model's text is known to be long enough to hold them.
+struct Capacity {
+  int vertices;
+  int faces;
+};
+
 // Fills the model's arrays from the records; true when exactly the declared records were read.
-bool readRecords(Reader& reader, Model& model) {
+template <class Text>
+bool readRecords(Reader<Text>& reader, Model& model, Capacity capacity) {
   int vertexSlot = 0, faceSlot = 0;
   std::string_view token;
   while (reader.token(token)) {
@@ -207,12 +341,16 @@ bool readRecords(Reader& reader, Model& model) {
       return false;
     }
     if (token[0] == 'v') {
-      if (vertexSlot == model.vertexCount || !readVertex(reader, model.vertices[vertexSlot])) {
+      if (vertexSlot == model.vertexCount ||
+          (vertexSlot == capacity.vertices && !grow(model.vertices, capacity.vertices, model.vertexCount)) ||
+          !readVertex(reader, model.vertices[vertexSlot])) {
         return false;
       }
       ++vertexSlot;
     } else if (token[0] == 'f') {
-      if (faceSlot == model.faceCount || !readFace(reader, model.vertexCount, model.faces[faceSlot])) {
+      if (faceSlot == model.faceCount ||
+          (faceSlot == capacity.faces && !grow(model.faces, capacity.faces, model.faceCount)) ||
+          !readFace(reader, model.vertexCount, model.faces[faceSlot])) {
         return false;
       }
       ++faceSlot;
@@ -223,13 +361,13 @@ bool readRecords(Reader& reader, Model& model) {
   return vertexSlot == model.vertexCount && faceSlot == model.faceCount;
 }
 
-Model* allocateModel(const Header& header) {
+Model* allocateModel(const Header& header, Capacity capacity) {
   Model* model = new (std::nothrow) Model{nullptr, nullptr, header.vertexCount, header.faceCount};
   if (!model) {
     return nullptr;
   }
-  model->vertices = new (std::nothrow) ModelVertex[static_cast<size_t>(header.vertexCount)];
-  model->faces = new (std::nothrow) ModelFace[static_cast<size_t>(header.faceCount)];
+  model->vertices = new (std::nothrow) ModelVertex[static_cast<size_t>(capacity.vertices)];
+  model->faces = new (std::nothrow) ModelFace[static_cast<size_t>(capacity.faces)];
   if (!model->vertices || !model->faces) {
     freeModel(model);
     return nullptr;
@@ -237,49 +375,61 @@ Model* allocateModel(const Header& header) {
   return model;
 }
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-struct FileBytes {
-  std::unique_ptr<char[]> data;
-  size_t size = 0;
-  bool ok = false;
-};
-
-// Reads the whole file into a buffer of exactly its size. The size known beforehand is only a hint: a file
-// that is not regular, or that grows meanwhile, is read on in growing chunks. A read error ends the content
-// there, as it ends extraction from a stream.
-FileBytes readAll(FILE* file) {
-  constexpr size_t kChunk = 1 << 16;
-  FileBytes bytes;
-  struct stat info {};
-  size_t capacity = kChunk;
-  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0) {
-    capacity = static_cast<size_t>(info.st_size);
+// Whole text of a known length sizes the arrays at once, once it is known to be long enough for the
+// declared counts: a count it cannot hold would only make a large allocation fail later, or worse succeed.
+// Streamed text's length is not known, so its arrays grow with the records that arrive.
+template <class Text>
+PolyParse parseText(Reader<Text>& reader, size_t wholeLength) {
+  const PolyParse refused{nullptr, PolyStatus::NotExpectedFormat};
+  Header header{};
+  if (!readHeader(reader, header) || header.vertexCount < 0 || header.faceCount < 0) {
+    return refused;
   }
-  int pending = EOF;
+  Capacity capacity{0, 0};
+  if constexpr (Text::kWhole) {
+    const int64_t leastBytes =
+        header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
+    if (leastBytes > static_cast<int64_t>(wholeLength)) {
+      return refused;
+    }
+    capacity = {header.vertexCount, header.faceCount};
+  }
+  Model* model = allocateModel(header, capacity);
+  if (!model) {
+    return refused;
+  }
+  if (!readRecords(reader, *model, capacity)) {
+    freeModel(model);
+    return refused;
+  }
+  return {model, PolyStatus::Ok};
+}
+
+size_t readFromFile(void* fd, char* buffer, size_t size) {
   for (;;) {
-    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
-    if (!grown) {
-      return bytes;
+    const ssize_t got = ::read(*static_cast<const int*>(fd), buffer, size);
+    // A read error ends the text there, as it ends extraction from a stream.
+    if (got >= 0 || errno != EINTR) {
+      return got > 0 ? static_cast<size_t>(got) : 0;
     }
-    if (bytes.size != 0) {
-      std::memcpy(grown.get(), bytes.data.get(), bytes.size);
-    }
-    bytes.data = std::move(grown);
-    if (pending != EOF) {
-      bytes.data[bytes.size++] = static_cast<char>(pending);
-    }
-    bytes.size += std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, file);
-    // A full buffer may or may not be the whole file; only another read tells.
-    if (bytes.size < capacity || (pending = std::fgetc(file)) == EOF) {
-      bytes.ok = true;
-      return bytes;
-    }
-    capacity = std::max(2 * capacity, kChunk);
   }
+}
+
+// A regular file is mapped and parsed in place. Anything else, a pipe or a device or a file whose size
+// the system does not know (as in /proc), is read in chunks as far as the parse goes.
+PolyParse parseFile(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    const auto size = static_cast<size_t>(info.st_size);
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped != MAP_FAILED) {
+      ::madvise(mapped, size, MADV_SEQUENTIAL);
+      const PolyParse parsed = parsePoly(std::string_view(static_cast<const char*>(mapped), size));
+      ::munmap(mapped, size);
+      return parsed;
+    }
+  }
+  return parsePolyChunks(readFromFile, &fd);
 }
 
 void reportNotExpectedFormat(const char* path) {
@@ -289,42 +439,29 @@ void reportNotExpectedFormat(const char* path) {
 }  // namespace
 
 PolyParse parsePoly(std::string_view text) {
-  const PolyParse refused{nullptr, PolyStatus::NotExpectedFormat};
-  Reader reader(text);
-  Header header{};
-  if (!readHeader(reader, header) || header.vertexCount < 0 || header.faceCount < 0) {
-    return refused;
+  WholeText whole;
+  Reader<WholeText> reader(text, whole);
+  return parseText(reader, text.size());
+}
+
+PolyParse parsePolyChunks(PolyChunkReader read, void* source) {
+  const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamBuffer]);
+  if (!buffer) {
+    return {nullptr, PolyStatus::NotExpectedFormat};
   }
-  // A count the text cannot hold would only make a large allocation fail later, or worse succeed.
-  const int64_t leastBytes =
-      header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes;
-  if (leastBytes > static_cast<int64_t>(text.size())) {
-    return refused;
-  }
-  Model* model = allocateModel(header);
-  if (!model) {
-    return refused;
-  }
-  if (!readRecords(reader, *model)) {
-    freeModel(model);
-    return refused;
-  }
-  return {model, PolyStatus::Ok};
+  StreamedText streamed(read, source, buffer.get(), kStreamBuffer);
+  Reader<StreamedText> reader(std::string_view(buffer.get(), 0), streamed);
+  return parseText(reader, 0);
 }
 
 Model* loadModel(const char* path) {
-  File file(std::fopen(path, "rb"));
-  if (!file) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     std::cout << "Error: Could not load model \"" << path << "\"" << std::endl;
     return nullptr;
   }
-  FileBytes bytes = readAll(file.get());
-  file.reset();
-  if (!bytes.ok) {
-    reportNotExpectedFormat(path);
-    return nullptr;
-  }
-  PolyParse parsed = parsePoly(std::string_view(bytes.data.get(), bytes.size));
+  const PolyParse parsed = parseFile(fd);
+  ::close(fd);
   if (parsed.status != PolyStatus::Ok) {
     reportNotExpectedFormat(path);
     return nullptr;

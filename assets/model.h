@@ -1,6 +1,7 @@
 // Triangle meshes read from ".poly" model files.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 struct ModelVertex {
@@ -34,8 +35,18 @@ struct PolyParse {
 // negative count or a count the text cannot hold is reported as NotExpectedFormat.
 PolyParse parsePoly(std::string_view text);
 
-// Reads and parses the file at path. Returns a new Model, or null after writing one error line
-// to standard output (could not load / not of expected format).
+// Fills buffer with up to size bytes of a model file's text and returns how many; 0 at its end (or on an
+// error).
+using PolyChunkReader = size_t (*)(void* source, char* buffer, size_t size);
+
+// parsePoly for text that arrives in chunks (a pipe, a device). Reads only as far as the text is accepted,
+// into a fixed 64 KiB buffer; the arrays grow with the records read, never past the declared counts. Gives
+// what parsePoly gives for the whole text, except that a number longer than the buffer is refused.
+PolyParse parsePolyChunks(PolyChunkReader read, void* source);
+
+// Reads and parses the file at path: a regular file mapped, anything else through parsePolyChunks. Returns a
+// new Model, or null after writing one error line to standard output (could not load / not of expected
+// format).
 Model* loadModel(const char* path);
 
 // Releases the vertex array, the face array, then the record. Null is ignored.

@@ -1,6 +1,10 @@
-// Loading the large sphere: the fast loader, the plain stream-extraction reader and tinyobjloader.
+// Loading the large sphere: the fast loader (mapped, and in chunks as from a pipe), the plain
+// stream-extraction reader and tinyobjloader.
 #include <benchmark/benchmark.h>
 #include <tiny_obj_loader.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -34,6 +38,26 @@ void parseInMemory(benchmark::State& state, const std::string& path) {
   }
 }
 
+// The chunked reader that loadModel uses for pipes and devices, here on the regular file.
+void parseInChunks(benchmark::State& state, const std::string& path) {
+  for (auto _ : state) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    const PolyParse parsed = parsePolyChunks(
+        [](void* source, char* buffer, size_t size) {
+          const ssize_t got = ::read(*static_cast<int*>(source), buffer, size);
+          return got > 0 ? static_cast<size_t>(got) : 0;
+        },
+        &fd);
+    ::close(fd);
+    if (!parsed.model) {
+      state.SkipWithError("the model did not load");
+      return;
+    }
+    benchmark::DoNotOptimize(parsed.model->vertices);
+    freeModel(parsed.model);
+  }
+}
+
 void loadObj(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
     tinyobj::attrib_t attributes;
@@ -54,6 +78,7 @@ void registerLoadBenchmarks(const LargeSphereFiles& files) {
   const auto add = registerBenchmark;
   add("load/loadModel", [=](benchmark::State& state) { loadWith(state, loadModel, files.poly); });
   add("load/parsePoly", [=](benchmark::State& state) { parseInMemory(state, files.poly); });
+  add("load/parsePolyChunks", [=](benchmark::State& state) { parseInChunks(state, files.poly); });
   add("load/reference", [=](benchmark::State& state) { loadWith(state, referenceLoadModel, files.poly); });
   add("load/tinyobjloader", [=](benchmark::State& state) { loadObj(state, files.obj); });
 }

@@ -79,6 +79,7 @@ void printLoadSummary(const SummaryReporter& results, const LargeSphereFiles& fi
     double megabytes;
   };
   for (const Row row : {Row{"parsePoly (text in memory)", "load/parsePoly", polyMb},
+                        Row{"parsePolyChunks (read(2))", "load/parsePolyChunks", polyMb},
                         Row{"stream-extraction reference", "load/reference", polyMb},
                         Row{"tinyobjloader (OBJ)", "load/tinyobjloader", objMb}}) {
     const double ms = results.milliseconds(row.name);

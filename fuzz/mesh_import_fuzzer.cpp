@@ -23,8 +23,8 @@ const char* extensionFor(std::string_view bytes) {
   const struct {
     std::string_view start;
     const char* extension;
-  } kStarts[] = {{"ply", ".ply"}, {"OFF", ".off"}, {"COFF", ".off"}, {"{", ".gltf"}, {"glTF", ".glb"},
-                 {"solid", ".stl"}};
+  } kStarts[] = {{"ply", ".ply"}, {"OFF", ".off"},  {"COFF", ".off"},
+                 {"{", ".gltf"},  {"glTF", ".glb"}, {"solid", ".stl"}};
   for (const auto& [start, extension] : kStarts) {
     if (bytes.starts_with(start)) {
       return extension;
@@ -36,7 +36,9 @@ const char* extensionFor(std::string_view bytes) {
 struct Outcomes {
   long accepted = 0, refused = 0, crashed = 0, slow = 0, large = 0;
   ~Outcomes() {
-    std::fprintf(stderr, "mesh_import_fuzzer: %ld accepted, %ld refused; contained: %ld crashed, %ld too long, %ld too large\n",
+    std::fprintf(stderr,
+                 "mesh_import_fuzzer: %ld accepted, %ld refused; contained: %ld crashed, %ld too long, %ld "
+                 "too large\n",
                  accepted, refused, crashed, slow, large);
   }
 } g_outcomes;
@@ -55,8 +57,8 @@ size_t ownResidentBytes() {
 
 void keepFinding(const std::string& path, std::string_view bytes, long number) {
   if (const char* folder = std::getenv("NPRVIEW_FUZZ_FINDINGS")) {
-    std::ofstream(std::string(folder) + "/finding-" + std::to_string(getpid()) + "-" + std::to_string(number) +
-                      path.substr(path.rfind('.')),
+    std::ofstream(std::string(folder) + "/finding-" + std::to_string(getpid()) + "-" +
+                      std::to_string(number) + path.substr(path.rfind('.')),
                   std::ios::binary)
         << bytes;
   }

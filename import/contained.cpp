@@ -27,8 +27,9 @@
 namespace {
 
 constexpr size_t kMiB = size_t{1} << 20;
-// The child's exit status when an allocation fails.
+// The child's exit status when an allocation fails, and when the work throws.
 constexpr int kOutOfMemoryStatus = 3;
+constexpr int kThrewStatus = 4;
 
 enum : unsigned char { kAnswerMesh = 1, kAnswerError = 2 };
 
@@ -99,8 +100,15 @@ void limitChild(const ImportLimits& limits) {
   limitChild(limits);
   PolyMesh mesh;
   std::string error;
+  bool worked = false;
+  // An exception must not unwind into the parent's frames, which this process shares.
+  try {
+    worked = work(mesh, error);
+  } catch (...) {
+    _exit(kThrewStatus);
+  }
   bool sent = false;
-  if (work(mesh, error)) {
+  if (worked) {
     const unsigned char tag = kAnswerMesh;
     const std::uint64_t counts[2] = {mesh.positions.size(), mesh.faces.size()};
     sent = writeAll(fd, &tag, 1) && writeAll(fd, counts, sizeof counts) &&
@@ -112,7 +120,8 @@ void limitChild(const ImportLimits& limits) {
     }
     const unsigned char tag = kAnswerError;
     const std::uint64_t length = error.size();
-    sent = writeAll(fd, &tag, 1) && writeAll(fd, &length, sizeof length) && writeAll(fd, error.data(), length);
+    sent =
+        writeAll(fd, &tag, 1) && writeAll(fd, &length, sizeof length) && writeAll(fd, error.data(), length);
   }
   _exit(sent ? 0 : 1);
 }
@@ -245,17 +254,21 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
     }
   }
 
-  if (stop == Stop::Time ||
-      (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))) {
-    // Which limit ends a spinning child first depends on the machine's load; the message says which did.
-    error = stop == Stop::Time ? "importing it takes too long (over " + seconds(limits.wallSeconds) + ")"
-                               : "importing it takes too long (over " + seconds(limits.cpuSeconds) +
-                                     " of processor time)";
+  // What this process stopped comes first: the child it killed ends on SIGKILL like one over its hard
+  // processor-time limit.
+  const bool outOfMemory =
+      stop == Stop::Memory || stop == Stop::Size ||
+      (stop == Stop::None && WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus);
+  if (outOfMemory) {
+    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
     return false;
   }
-  if (stop == Stop::Memory || stop == Stop::Size ||
-      (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus)) {
-    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
+  if (stop == Stop::Time) {
+    error = "importing it takes too long (over " + seconds(limits.wallSeconds) + ")";
+    return false;
+  }
+  if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {
+    error = "importing it takes too long (over " + seconds(limits.cpuSeconds) + " of processor time)";
     return false;
   }
   if (WIFSIGNALED(status)) {
@@ -270,9 +283,13 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
     error = "importing it needs more memory than there is";
     return false;
   }
+  if (!answered && WIFEXITED(status) && WEXITSTATUS(status) == kThrewStatus) {
+    error = "the importer stopped on an exception";
+    return false;
+  }
   if (!answered) {
-    error = "the importer failed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
-            ")";
+    error = "the importer failed (exit status " +
+            std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
     return false;
   }
   if (!childError.empty()) {

@@ -69,8 +69,8 @@ bool fitsModel(const PolyMesh& mesh, const char* when, std::string& error) {
   for (const auto* points : {&mesh.positions, &mesh.normals}) {
     for (const auto& p : *points) {
       if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
-        error = std::string(when) + " it has a " + (points == &mesh.positions ? "vertex" : "normal") + " at " +
-                pointText(p) + ", which is not a finite point";
+        error = std::string(when) + " it has a " + (points == &mesh.positions ? "vertex" : "normal") +
+                " at " + pointText(p) + ", which is not a finite point";
         return false;
       }
     }

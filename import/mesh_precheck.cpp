@@ -97,9 +97,9 @@ int plyTypeSize(std::string_view type) {
   static const struct {
     const char* name;
     int size;
-  } kTypes[] = {{"char", 1},    {"uchar", 1},  {"int8", 1},    {"uint8", 1},  {"short", 2},  {"ushort", 2},
-                {"int16", 2},   {"uint16", 2}, {"int", 4},     {"uint", 4},   {"int32", 4},  {"uint32", 4},
-                {"float", 4},   {"float32", 4}, {"double", 8}, {"float64", 8}};
+  } kTypes[] = {{"char", 1},  {"uchar", 1},   {"int8", 1},   {"uint8", 1},  {"short", 2}, {"ushort", 2},
+                {"int16", 2}, {"uint16", 2},  {"int", 4},    {"uint", 4},   {"int32", 4}, {"uint32", 4},
+                {"float", 4}, {"float32", 4}, {"double", 8}, {"float64", 8}};
   for (const auto& known : kTypes) {
     if (type == known.name) {
       return known.size;
@@ -108,12 +108,78 @@ int plyTypeSize(std::string_view type) {
   return 0;
 }
 
+struct PlyProperty {
+  int size = 0;       // of the value, or of each item of a list
+  int countSize = 0;  // of a list's length; 0 for a single value
+  bool countSigned = false;
+  bool countIsFloat = false;
+};
+
 struct PlyElement {
   std::string name;
   Count count = 0;
-  Count properties = 0;
-  Count fixedBytes = 0;  // binary: scalar properties plus the count of each list
+  std::vector<PlyProperty> properties;
 };
+
+// Every list must hold the items its length declares: assimp sizes the list by that length before reading.
+// Text is walked token by token (at least two bytes per item), binary byte by byte. A body cut short, or
+// a length assimp would read as a float, is left to assimp.
+bool checkPlyLists(std::string_view body, const std::vector<PlyElement>& elements, bool ascii, bool bigEndian,
+                   std::string& reason) {
+  size_t at = 0;
+  auto nextToken = [&](std::string_view& token) {
+    while (at < body.size() && (isBlank(body[at]) || body[at] == '\n')) {
+      ++at;
+    }
+    const size_t start = at;
+    while (at < body.size() && !isBlank(body[at]) && body[at] != '\n') {
+      ++at;
+    }
+    token = body.substr(start, at - start);
+    return !token.empty();
+  };
+  // A length in binary; false when it is negative.
+  auto binaryLength = [&](const PlyProperty& property, Count& length) {
+    length = 0;
+    for (int i = 0; i < property.countSize; ++i) {
+      length = length << 8 | static_cast<unsigned char>(
+                                 body[at + static_cast<size_t>(bigEndian ? i : property.countSize - 1 - i)]);
+    }
+    at += static_cast<size_t>(property.countSize);
+    return !property.countSigned || (length >> (8 * property.countSize - 1)) == 0;
+  };
+  for (const PlyElement& element : elements) {
+    for (Count i = 0; i < element.count; ++i) {
+      for (const PlyProperty& property : element.properties) {
+        std::string_view token;
+        Count length = 0;
+        if (ascii ? !nextToken(token)
+                  : property.countIsFloat ||
+                        body.size() - at < static_cast<size_t>(property.countSize + property.size)) {
+          return true;
+        }
+        if (property.countSize == 0) {
+          at += ascii ? 0 : static_cast<size_t>(property.size);
+          continue;
+        }
+        if (ascii ? !parseCount(token, length) : !binaryLength(property, length)) {
+          return true;
+        }
+        // Text needs no separator after its last item.
+        const Count rest = body.size() - at;
+        if (length > (ascii ? (rest + 1) / 2 : rest / static_cast<Count>(property.size))) {
+          reason = "a list in PLY element \"" + element.name + "\" " + number(i) + " declares " +
+                   number(length) + " items, more than the file holds";
+          return false;
+        }
+        for (Count k = 0; ascii && k < length && nextToken(token); ++k) {
+        }
+        at += ascii ? 0 : static_cast<size_t>(length) * static_cast<size_t>(property.size);
+      }
+    }
+  }
+  return true;
+}
 
 bool checkPly(std::string_view bytes, std::string& reason) {
   Lines lines(bytes);
@@ -125,7 +191,7 @@ bool checkPly(std::string_view bytes, std::string& reason) {
     return false;
   }
   std::vector<PlyElement> elements;
-  bool ascii = false, haveFormat = false, ended = false;
+  bool ascii = false, bigEndian = false, haveFormat = false, ended = false;
   for (int number = 2; !ended && lines.next(line); ++number) {
     const std::vector<std::string_view> tokens = firstTokens(line, 6);
     const std::string where = "line " + std::to_string(number) + " of the PLY header ";
@@ -142,6 +208,7 @@ bool checkPly(std::string_view bytes, std::string& reason) {
       }
       haveFormat = true;
       ascii = tokens[1] == "ascii";
+      bigEndian = tokens[1] == "binary_big_endian";
     } else if (tokens[0] == "element") {
       PlyElement element;
       if (tokens.size() != 3 || !parseCount(tokens[2], element.count)) {
@@ -157,8 +224,12 @@ bool checkPly(std::string_view bytes, std::string& reason) {
         reason = where + "is not a property line it can read";
         return false;
       }
-      elements.back().properties += 1;
-      elements.back().fixedBytes += static_cast<Count>(size);
+      PlyProperty property{size, 0, false, false};
+      if (list) {
+        const char kind = tokens[2][0];
+        property = {plyTypeSize(tokens[3]), size, kind != 'u', kind == 'f' || kind == 'd'};
+      }
+      elements.back().properties.push_back(property);
     } else {
       reason = where + "starts with an unknown keyword";
       return false;
@@ -176,7 +247,10 @@ bool checkPly(std::string_view bytes, std::string& reason) {
   const Count body = lines.rest().size();
   Count least = 0;
   for (const PlyElement& element : elements) {
-    const Count each = ascii ? 2 * element.properties : element.fixedBytes;
+    Count each = 0;
+    for (const PlyProperty& property : element.properties) {
+      each += ascii ? 2 : static_cast<Count>(property.countSize > 0 ? property.countSize : property.size);
+    }
     least = mulAdd(element.count, each > 0 ? each : 1, least);
   }
   // Text needs no separator after its last value.
@@ -185,7 +259,7 @@ bool checkPly(std::string_view bytes, std::string& reason) {
              " bytes at least, " + number(body) + " there)";
     return false;
   }
-  return true;
+  return checkPlyLists(lines.rest(), elements, ascii, bigEndian, reason);
 }
 
 // OFF: a header word ending in "OFF", the vertex and face counts, a line per vertex, a line per face
@@ -239,6 +313,11 @@ bool checkOff(Lines& lines, std::vector<std::string_view> header, std::string& r
       reason = face + " does not start with its corner count";
       return false;
     }
+    // Assimp loses its place in the file after a face without corners, and may crash.
+    if (corners == 0) {
+      reason = face + " has no corners";
+      return false;
+    }
     for (Count k = 0; k < corners; ++k) {
       Count index = 0;
       if (!tokens.next(token)) {
@@ -264,9 +343,10 @@ bool checkStlCount(std::string_view bytes, std::string& reason) {
   std::uint32_t declared = 0;
   std::memcpy(&declared, bytes.data() + 80, sizeof declared);
   const Count needed = 84 + Count{declared} * 50;
-  if (static_cast<std::uint32_t>(needed) == static_cast<std::uint32_t>(bytes.size()) && needed != bytes.size()) {
-    reason = "as a binary STL file it declares " + number(declared) + " triangles, which need " + number(needed) +
-             " bytes, but it has " + number(bytes.size());
+  if (static_cast<std::uint32_t>(needed) == static_cast<std::uint32_t>(bytes.size()) &&
+      needed != bytes.size()) {
+    reason = "as a binary STL file it declares " + number(declared) + " triangles, which need " +
+             number(needed) + " bytes, but it has " + number(bytes.size());
     return false;
   }
   return true;

@@ -7,7 +7,7 @@
 
 // True when bytes raise none of these: a PLY file whose header is cut short or malformed, or whose
 // elements cannot fit in the bytes after it; an OFF file declaring more vertices or faces than it holds,
-// or a face whose corners are missing or name no vertex; a binary STL file whose triangle count only
-// matches its size by overflowing. Other files pass. Tells formats apart by content, not by name. Else
-// false with one line of reason. Reads nothing beyond bytes; linear in their size.
+// or a face without corners or whose corners are missing or name no vertex; a binary STL file whose triangle
+// count only matches its size by overflowing. Other files pass. Tells formats apart by content, not by name.
+// Else false with one line of reason. Reads nothing beyond bytes; linear in their size.
 bool precheckMesh(std::string_view bytes, std::string& reason);

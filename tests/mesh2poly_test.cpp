@@ -175,8 +175,10 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
     }
   }
   fs::remove(out);
-  // A bad argument is named in one line; no arguments at all get the usage.
+  // A bad argument is named in one line; no arguments at all get the usage. The input is never the output.
   const std::string ends = " tests/data/tetrahedron-ccw.obj " + out.string();
+  const fs::path input = tempPath("mesh2poly-input.obj");
+  fs::copy_file("tests/data/tetrahedron-ccw.obj", input, fs::copy_options::overwrite_existing);
   const std::pair<std::string, std::string> badArguments[] = {
       {"", "usage: mesh2poly [--unit]"},
       {"--winding left" + ends, "mesh2poly: --winding: left is not one of cw|ccw"},
@@ -184,6 +186,7 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
       {"--turn 1e999" + ends, "mesh2poly: --turn: 1e999 is not"},
       {"--scale 2" + ends, "mesh2poly: The following arguments were not expected:"},
       {ends + " extra", "mesh2poly: The following argument was not expected: extra"},
+      {input.string() + " " + input.string(), "mesh2poly: " + input.string() + " is the input file"},
   };
   for (const auto& [arguments, line] : badArguments) {
     int status = 0;
@@ -193,6 +196,8 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
     EXPECT_EQ(status, 2) << arguments;
     EXPECT_FALSE(fs::exists(out)) << arguments;
   }
+  EXPECT_EQ(fs::file_size(input), fs::file_size("tests/data/tetrahedron-ccw.obj"));
+  fs::remove(input);
   int status = -1;
   EXPECT_TRUE(runMesh2poly("--help", status).starts_with("usage: mesh2poly"));
   EXPECT_EQ(status, 0);

@@ -72,12 +72,18 @@ struct Comparison {
 Comparison compareParses(std::string_view text) {
   const PolyParse fast = parsePoly(text);
   const PolyParse reference = referenceParsePoly(text);
+  // Streamed in chunks of 1 to 13 bytes, the text must give the same as whole.
+  const PolyParse streamed = parsePolyInChunks(text, 1 + text.size() % 13);
   Comparison comparison{modelDifference(fast.model, reference.model), fast.model != nullptr};
   if (comparison.difference.empty() && fast.status != reference.status) {
     comparison.difference = "status";
   }
+  if (const std::string difference = modelDifference(streamed.model, fast.model); !difference.empty()) {
+    comparison.difference += " in chunks: " + difference;
+  }
   freeModel(fast.model);
   freeModel(reference.model);
+  freeModel(streamed.model);
   return comparison;
 }
 

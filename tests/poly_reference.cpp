@@ -105,6 +105,21 @@ PolyParse referenceParsePoly(std::string_view text) {
   return referenceReadPoly(in);
 }
 
+PolyParse parsePolyInChunks(std::string_view text, size_t chunk) {
+  struct Feed {
+    std::string_view rest;
+    size_t chunk;
+  } feed{text, chunk};
+  return parsePolyChunks(
+      [](void* source, char* buffer, size_t size) {
+        Feed& f = *static_cast<Feed*>(source);
+        const size_t n = f.rest.copy(buffer, std::min({size, f.chunk, f.rest.size()}));
+        f.rest.remove_prefix(n);
+        return n;
+      },
+      &feed);
+}
+
 Model* referenceLoadModel(const char* path) {
   std::ifstream in(path);
   if (!in.is_open()) {

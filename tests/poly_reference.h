@@ -16,6 +16,9 @@ PolyParse referenceReadPoly(std::istream& in);
 // The same over text in memory.
 PolyParse referenceParsePoly(std::string_view text);
 
+// parsePolyChunks fed chunk bytes of text at a time, so that tokens and numbers straddle its reads.
+PolyParse parsePolyInChunks(std::string_view text, size_t chunk);
+
 // loadModel with a std::ifstream: the same console lines, the same result.
 Model* referenceLoadModel(const char* path);
 

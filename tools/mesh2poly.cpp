@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mesh_import.h"
+#include "output_file.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ const char* const kHelp =
     "  -h, --help          this text\n"
     "\n"
     "Exit status: 0 when OUTPUT.poly is written, 1 when INPUT cannot be read or OUTPUT.poly written,\n"
-    "2 for bad arguments; each failure is one line on standard error.\n";
+    "2 for bad arguments (OUTPUT.poly the same file as INPUT among them); each failure is one line on\n"
+    "standard error.\n";
 
 struct Arguments {
   ImportOptions options;
@@ -59,7 +61,8 @@ Arguments parseArguments(int argc, char** argv) {
             double degrees = 0;
             const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), degrees);
             const bool whole = status == std::errc() && end == value.data() + value.size();
-            return whole && std::isfinite(degrees) ? std::string() : value + " is not a finite number of degrees";
+            return whole && std::isfinite(degrees) ? std::string()
+                                                   : value + " is not a finite number of degrees";
           },
           "DEGREES"));
   app.add_option("INPUT", arguments.input)->required();
@@ -97,10 +100,16 @@ int main(int argc, char** argv) {
       std::printf("%s%s", kUsage, kHelp);
       return 0;
     } catch (const CLI::ParseError& error) {
-      std::fprintf(stderr, "mesh2poly: %s (mesh2poly --help shows the usage)\n", oneLine(error.what()).c_str());
+      std::fprintf(stderr, "mesh2poly: %s (mesh2poly --help shows the usage)\n",
+                   oneLine(error.what()).c_str());
       return 2;
     }
     const char* const input = arguments.input.c_str();
+    if (isSameFile(arguments.input, arguments.output)) {
+      std::fprintf(stderr, "mesh2poly: %s is the input file; the output must go elsewhere\n",
+                   arguments.output.c_str());
+      return 2;
+    }
 
     PolyMesh mesh;
     std::string error;
@@ -110,7 +119,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     if (windingKept) {
-      std::fprintf(stderr, "mesh2poly: note: %s encloses no volume, so its winding is kept as given\n", input);
+      std::fprintf(stderr, "mesh2poly: note: %s encloses no volume, so its winding is kept as given\n",
+                   input);
     }
     if (!writePoly(arguments.output, mesh, error)) {
       std::fprintf(stderr, "mesh2poly: cannot write %s: %s\n", arguments.output.c_str(), error.c_str());
