@@ -28,21 +28,6 @@ void appendNumber(std::string& text, float value) {
 }  // namespace
 
 std::string polyText(const PolyMesh& mesh) {
-<<<<<<< HEAD
-  std::string text;
-  char line[96];
-  std::snprintf(line, sizeof line, "vertices: %zu\nfaces: %zu\n", mesh.positions.size(), mesh.faces.size());
-  text += line;
-  for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    text += 'v';
-    for (float value : mesh.positions[i]) {
-      text += ' ';
-      appendNumber(text, value);
-    }
-    for (float value : mesh.normals[i]) {
-      text += ' ';
-      appendNumber(text, value);
-=======
   std::string text = "vertices: " + std::to_string(mesh.positions.size()) +
                      "\nfaces: " + std::to_string(mesh.faces.size()) + "\n";
   for (size_t i = 0; i < mesh.positions.size(); ++i) {
@@ -52,18 +37,12 @@ std::string polyText(const PolyMesh& mesh) {
         text += ' ';
         appendNumber(text, value);
       }
->>>>>>> import
     }
     text += '\n';
   }
   for (const auto& face : mesh.faces) {
-<<<<<<< HEAD
-    std::snprintf(line, sizeof line, "f %d %d %d\n", face[0] + 1, face[1] + 1, face[2] + 1);
-    text += line;
-=======
     text += "f " + std::to_string(face[0] + 1) + " " + std::to_string(face[1] + 1) + " " +
             std::to_string(face[2] + 1) + "\n";
->>>>>>> import
   }
   return text;
 }
