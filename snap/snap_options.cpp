@@ -128,7 +128,8 @@ std::string reversedFileNames() {
 void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option(
       "MODEL", o.modelPath,
-      "the model to draw: a .poly file as the viewer loads it, or any mesh file assimp reads (OBJ, PLY, "
+      "the model to draw: a .poly file (or a name without extension) as the viewer loads it, or any mesh "
+      "file assimp reads (OBJ, PLY, "
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
   app.add_option("-o,--output", o.outputPath, "the PNG to write (required)")->type_name("FILE");
@@ -252,7 +253,7 @@ bool isPolyFile(std::string_view modelPath) {
   for (char& c : extension) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  return extension == ".poly";
+  return extension == ".poly" || extension.empty();
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {

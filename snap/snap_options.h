@@ -48,7 +48,8 @@ bool isReversedByName(std::string_view modelPath);
 // given angles and distance, the light offsets, the outline width, hatching, and the winding.
 DrawState drawStateOf(const SnapOptions& options);
 
-// True for a model file the viewer's loader reads (".poly", in any case); any other goes through the import.
+// True for a model the viewer's loader reads: a name ending in ".poly" (in any case), or one with no
+// extension at all, such as /dev/stdin. Any other goes through the import.
 bool isPolyFile(std::string_view modelPath);
 
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
