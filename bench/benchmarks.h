@@ -19,6 +19,14 @@ struct DrawnModel {
   bool hatching = false;  // textures on, as after the T key
 };
 
+// A benchmark's time per iteration in milliseconds: wall-clock, and the CPU time of the calling thread.
+struct BenchTimes {
+  double real = 0;
+  double cpu = 0;
+};
+// The times of a benchmark by name, zero when it did not run.
+using TimesOf = std::function<BenchTimes(const std::string&)>;
+
 // Registers a benchmark timed in wall-clock milliseconds, with the statistic "best": the fastest repetition.
 void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function);
 
@@ -28,3 +36,12 @@ void registerLoadBenchmarks(const LargeSphereFiles& files);
 // draw/NAME/draw, draw/NAME/floor and draw/NAME/vertex_array for each model, in a current 768x768 GL
 // context. Returns false (and registers nothing) when the floor does not draw exactly what draw draws.
 bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const OffscreenContext& context);
+
+// crease/find/large-sphere: findCreaseEdges on the large sphere; draw/NAME/creases30 for each model (and
+// draw/NAME/creases0, every edge, for the large ones): drawFrame with the lines, in the same GL context.
+void registerCreaseBenchmarks(const std::vector<DrawnModel>& models, const Model& largeSphere);
+void printCreaseSummary(const TimesOf& times, const std::vector<DrawnModel>& models, int largeSphereFaces);
+
+// hatching/NAME/eye and hatching/NAME/object: a frame with hatching on, fixed to the view and to the
+// surface, for each model not marked hatching (those are the same meshes again), in a current GL context.
+void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);

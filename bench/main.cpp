@@ -110,6 +110,20 @@ void printDrawSummary(const SummaryReporter& results, const std::vector<DrawnMod
   }
 }
 
+void printSurfaceHatchingSummary(const SummaryReporter& results, const std::vector<DrawnModel>& models) {
+  std::printf("\nHatching on, fixed to the view (eye) or to the surface (object), ms per frame\n");
+  std::printf("  %-14s %7s %17s %17s %15s\n", "model", "faces", "eye", "object", "object/eye");
+  for (const DrawnModel& drawn : models) {
+    const auto eye = results.times("hatching/" + drawn.name + "/eye");
+    const auto object = results.times("hatching/" + drawn.name + "/object");
+    if (eye.real > 0 && object.real > 0) {
+      std::printf("  %-14s %7d %8.2f (%6.2f) %8.2f (%6.2f) %5.3f (%5.3f)\n", drawn.name.c_str(),
+                  drawn.model->faceCount, eye.real, eye.cpu, object.real, object.cpu, object.real / eye.real,
+                  object.cpu / eye.cpu);
+    }
+  }
+}
+
 }  // namespace
 
 void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function) {
@@ -154,11 +168,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "nprview_bench: the floor does not draw what draw draws\n");
     return 1;
   }
+  registerSurfaceHatchingBenchmarks(models);
+  registerCreaseBenchmarks(models, *largeSphere);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   printLoadSummary(reporter, files);
   printDrawSummary(reporter, models);
+  printSurfaceHatchingSummary(reporter, models);
+  printCreaseSummary(
+      [&reporter](const std::string& name) {
+        const auto times = reporter.times(name);
+        return BenchTimes{times.real, times.cpu};
+      },
+      models, largeSphere->faceCount);
   benchmark::Shutdown();
   return 0;
 }

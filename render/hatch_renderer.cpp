@@ -2,13 +2,21 @@
 #include "hatch_renderer.h"
 
 #include "hatch_textures.h"
+#include "surface_coords.h"
 #include "tone.h"
 
 namespace {
 
-inline const GLfloat* positionOf(const ModelVertex& v) { return &v.x; }
+// The outline's lines are pulled towards the eye by this many pixels' worth of their own depth slope.
+constexpr GLfloat kOutlineSlopeFactor = -1.0f;
 
-inline Vec3 vec(const ModelVertex& v) { return {v.x, v.y, v.z}; }
+inline const GLfloat* positionOf(const ModelVertex& v) {
+  return &v.x;
+}
+
+inline Vec3 vec(const ModelVertex& v) {
+  return {v.x, v.y, v.z};
+}
 
 // Eye-linear generation with the default planes: s is eye-space x and t eye-space y, so the hatching
 // stays fixed to the view and repeats once per unit.
@@ -27,9 +35,51 @@ void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVerte
   glEnd();
 }
 
+// The chosen edges as the edges of their faces in line mode, each edge flag saying whether to draw one:
+// unlike GL_LINES, lines drawn from polygons take a polygon offset, by their own face's depth slope. Half
+// a line's width from its edge a face, even one turning towards the eye and measured on the slant, comes
+// no nearer than a line's width of that slope, so the offset below shows the line at its full width on
+// both faces while anything further in front still hides it. Only faces whose outer side is in view draw:
+// an inner face seen at a slant has a slope so steep that its offset would pull its lines through the
+// model, and an edge between two inner faces is hidden anyway.
+void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversedWinding, int width) {
+  const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
+  glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
+  glPolygonMode(outerSide, GL_LINE);
+  glPolygonOffset(-static_cast<GLfloat>(width), 0.0f);
+  glBegin(GL_TRIANGLES);
+  for (int i = 0; i < edges.faceCount; ++i) {
+    const int* index = model.faces[edges.faces[i].face].vertexIndex;
+    for (int k = 0; k < 3; ++k) {
+      glEdgeFlag((edges.faces[i].edgeMask >> k & 1) ? GL_TRUE : GL_FALSE);
+      glVertex3fv(positionOf(model.vertices[index[k]]));
+    }
+  }
+  glEnd();
+  glEdgeFlag(GL_TRUE);
+  glPolygonOffset(kOutlineSlopeFactor, 0.0f);
+  glPolygonMode(outerSide, GL_FILL);
+  glCullFace(outerSide);
+}
+
+// Each corner takes its texture coordinate from its own position, projected on the face's one plane, so
+// neighbours on the same plane meet without a seam.
+void drawTriangleOnSurface(const ModelVertex& v0, const ModelVertex& v1, const ModelVertex& v2,
+                           ProjectionAxis axis) {
+  glBegin(GL_TRIANGLES);
+  for (const ModelVertex* v : {&v0, &v1, &v2}) {
+    const TexCoord c = surfaceTexCoord(vec(*v), axis);
+    glTexCoord2f(c.s, c.t);
+    glVertex3fv(positionOf(*v));
+  }
+  glEnd();
+}
+
 }  // namespace
 
-HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) { createHatchTextures(textures); }
+HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) {
+  createHatchTextures(textures);
+}
 
 void HatchRenderer::beginFillPass(bool reversedWinding) {
   glLineWidth(1.0f);
@@ -54,7 +104,7 @@ void HatchRenderer::beginOutlinePass(bool reversedWinding, int outlineWidth) {
   // pixel. Slope only, no constant term: the result then does not depend on the depth buffer's precision,
   // and a window and an offscreen surface draw the same pixels. A larger factor would pull the steep inner
   // walls of thin parts through the faces in front of them.
-  glPolygonOffset(-1.0f, 0.0f);
+  glPolygonOffset(kOutlineSlopeFactor, 0.0f);
   glEnable(GL_POLYGON_OFFSET_LINE);
   nextPass = 0;
 }
@@ -76,10 +126,18 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
       const int* index = faces[i].vertexIndex;
       drawTriangle(vertices[index[0]], vertices[index[1]], vertices[index[2]]);
     }
+    if (state.creaseEdges) {
+      drawCreaseEdges(*model, *state.creaseEdges, state.reversedWinding, state.outlineWidth);
+    }
     return;
   }
 
   const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
+  const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
+  if (onSurface) {
+    beginFillOnSurface(state.texturesEnabled);
+  }
+  const GLuint* hatching = onSurface ? surfaceTextures_ : textures;
   for (int i = 0; i < faceCount; ++i) {
     const int* index = faces[i].vertexIndex;
     const ModelVertex& v0 = vertices[index[0]];
@@ -88,10 +146,24 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
     const Tone& tone = toneOfBand(faceBand(vec(v0), vec(v1), vec(v2), light, state.reversedWinding));
     if (state.texturesEnabled) {
       glColor3f(1.0f, 1.0f, 1.0f);
-      glBindTexture(GL_TEXTURE_2D, textures[tone.texture]);
+      glBindTexture(GL_TEXTURE_2D, hatching[tone.texture]);
     } else {
       glColor3f(tone.r, tone.g, tone.b);
     }
-    drawTriangle(v0, v1, v2);
+    if (onSurface) {
+      drawTriangleOnSurface(v0, v1, v2, projectionAxis(faceNormal(vec(v0), vec(v1), vec(v2))));
+    } else {
+      drawTriangle(v0, v1, v2);
+    }
+  }
+}
+
+// Texture coordinates come per corner from here on; the textures are made on first use, since the viewer
+// never draws this way.
+void HatchRenderer::beginFillOnSurface(bool texturesEnabled) {
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
+  if (texturesEnabled && surfaceTextures_[0] == 0) {
+    createSurfaceHatchTextures(surfaceTextures_);
   }
 }

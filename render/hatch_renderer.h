@@ -1,10 +1,17 @@
-// The two-pass tone-and-outline renderer: a fill pass of flat tones or hatching, then a silhouette pass.
+// The two-pass tone-and-outline renderer: a fill pass of flat tones or hatching, then a silhouette pass,
+// optionally with the model's crease and border edges.
 #pragma once
 
 #include <GL/gl.h>
 
 #include "camera.h"
+#include "crease_edges.h"
 #include "model.h"
+
+// Where the hatching is fixed: to the view (the viewer's look, one repeat per unit of eye space) or to
+// the model's surface (a cube projection of its own coordinates, one repeat per unit, mipmapped so that the
+// strokes keep their width and spacing in pixels at any distance).
+enum class HatchingSpace { Eye, Object };
 
 // What a pass reads of the viewer's state.
 struct DrawState {
@@ -14,6 +21,10 @@ struct DrawState {
   bool reversedWinding;    // the model is wound clockwise as seen from outside
   int outlineWidth;        // silhouette width in pixels
   bool texturesEnabled;    // hatching textures replace the tone colours
+  HatchingSpace hatchingSpace = HatchingSpace::Eye;
+  // Edges of the drawn model to trace in the outline pass, found for it by findCreaseEdges; null for none,
+  // as in the viewer.
+  const CreaseEdges* creaseEdges = nullptr;
 };
 
 class HatchRenderer {
@@ -27,13 +38,19 @@ class HatchRenderer {
   // The state a pass leaves is where the next one starts. The fill pass leaves line width 1, culling off,
   // the outer side filled and the line offset off. The outline pass leaves black, the outline's line width,
   // the outer side culled, the inner side in line mode and the line offset on (slope factor -1), which the
-  // next fill pass turns off again. Both leave eye-linear texture coordinates enabled.
+  // next fill pass turns off again. Both leave eye-linear texture coordinates enabled, but for a fill pass
+  // in object space, which leaves them off; its first with textures on makes the surface textures. The
+  // crease edges, drawn last in the outline pass, leave that state as they found it.
   void draw(const Model* model, const DrawState& state);
 
   GLuint textures[4];
   int nextPass;
 
  private:
+  void beginFillOnSurface(bool texturesEnabled);
   void beginFillPass(bool reversedWinding);
   void beginOutlinePass(bool reversedWinding, int outlineWidth);
+
+  // The mipmapped textures of hatching in object space; all 0 until first needed.
+  GLuint surfaceTextures_[4] = {0, 0, 0, 0};
 };

@@ -30,7 +30,7 @@ int write(const std::string& path, const RgbImage& picture) {
 
 // The frames around the model, each written as soon as it is drawn. On a terminal one line on standard
 // error follows the run, rewritten in place; a pipe or a file gets nothing but a failure's line.
-int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names, const Model& model,
+int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names,
                    Snapshotter& snapshotter) {
   std::string error;
   const bool showProgress = isatty(STDERR_FILENO) == 1;
@@ -39,7 +39,7 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
   for (int frame = 0; frame < frames; ++frame) {
     DrawState state = drawStateOf(options);
     state.camera.yaw = turntableYaw(options.cameraYaw, frame, frames);
-    const RgbImage picture = snapshotter.draw(model, state);
+    const RgbImage picture = snapshotter.draw(state);
     const std::string& name = names[static_cast<size_t>(frame)];
     if (!writePng(name, picture, error)) {
       // The failure's line starts on a line of its own.
@@ -96,15 +96,15 @@ int main(int argc, char** argv) {
     }
   }
 
-  Snapshotter snapshotter(options);
+  Snapshotter snapshotter(options, *model);
   int status = kWritten;
   if (snapshotter.failure() != Snapshotter::Failure::None) {
     status = fail(snapshotter.error(),
                   snapshotter.failure() == Snapshotter::Failure::TooLarge ? kBadArguments : kFailed);
   } else if (options.turntableFrames > 0) {
-    status = writeTurntable(options, names, *model, snapshotter);
+    status = writeTurntable(options, names, snapshotter);
   } else {
-    status = write(options.outputPath, snapshotter.draw(*model, drawStateOf(options)));
+    status = write(options.outputPath, snapshotter.draw(drawStateOf(options)));
   }
   freeModel(model);
   return status;

@@ -160,6 +160,21 @@ void addOptions(CLI::App& app, SnapOptions& o) {
          "pencil hatching instead of flat tones (the viewer's T key); --no-hatching: flat tones, the default")
       ->disable_flag_override()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option_function<std::string>(
+         "--hatching-space",
+         [&o](const std::string& text) {
+           o.hatchingSpace = text == "object" ? HatchingSpace::Object : HatchingSpace::Eye;
+         },
+         "where the hatching is fixed: eye, to the view, as the viewer has it; object, to the model's "
+         "surface, its strokes keeping their width and spacing in pixels at any distance")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text == "eye" || text == "object" ? std::string()
+                                                     : "wants eye or object, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("eye|object")
+      ->default_str("eye");
   app.add_flag_function(
          "--reversed,!--no-reversed", [&o](std::int64_t count) { o.reversedWinding = count > 0; },
          "the mesh is wound clockwise (--no-reversed: counter-clockwise) as seen from outside; by default on "
@@ -195,6 +210,25 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "N pictures around the model, the camera's yaw stepping by 360/N from --yaw; the output name "
       "takes one integer field for the frame number, 0 first (-o turn-%03d.png)")
       ->default_str("");
+  app.add_option_function<std::string>(
+         "--creases",
+         [&o](const std::string& text) {
+           float degrees = 0.0f;
+           if (parseFloat(text, degrees)) {
+             o.creaseDegrees = degrees;
+           }
+         },
+         "also black lines, as wide as the outline, on the edges where the faces turn by DEGREES or more "
+         "(0 to 180), and on the border of an open mesh; off by default")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            float degrees = 0.0f;
+            return parseFloat(text, degrees) && degrees >= 0.0f && degrees <= 180.0f
+                       ? std::string()
+                       : "wants an angle from 0 to 180 degrees, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("DEGREES");
 }
 
 constexpr const char* kDescription =
@@ -291,6 +325,6 @@ DrawState drawStateOf(const SnapOptions& options) {
   camera.yaw = options.cameraYaw;
   camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  return {camera,   options.lightYawOffset, options.lightPitchOffset,
-          reversed, options.outlineWidth,   options.hatching};
+  return {camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+          options.hatching, options.hatchingSpace};
 }

@@ -22,11 +22,13 @@ struct SnapOptions {
   float lightPitchOffset = kStartUpState.lightPitchOffset;
   int outlineWidth = kStartUpState.outlineWidth;
   bool hatching = kStartUpState.texturesEnabled;
+  HatchingSpace hatchingSpace = kStartUpState.hatchingSpace;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
   std::optional<Axis> up;               // turns an imported mesh so that this axis points up
   std::optional<double> turn;           // then turns it about the vertical, in degrees
   int samples = 1;                      // drawn this many times larger in each direction, then averaged
   int turntableFrames = 0;              // 0: one picture; else this many around the model
+  std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
 };
 
 struct SnapArguments {

@@ -28,8 +28,10 @@ std::string missingHatchImages(const HatchRenderer& renderer) {
 
 }  // namespace
 
-Snapshotter::Snapshotter(const SnapOptions& options)
-    : context_(options.width * options.samples, options.height * options.samples), samples_(options.samples) {
+Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
+    : context_(options.width * options.samples, options.height * options.samples),
+      model_(model),
+      samples_(options.samples) {
   if (!context_.ok()) {
     failure_ = context_.tooLarge() ? Failure::TooLarge : Failure::NoContext;
     error_ = context_.tooLarge()
@@ -37,6 +39,15 @@ Snapshotter::Snapshotter(const SnapOptions& options)
                        " with --samples " + std::to_string(samples_) + ": " + context_.error()
                  : "no offscreen OpenGL context: " + context_.error();
     return;
+  }
+  // Found once per model, as a program that shows it would do when loading it.
+  if (options.creaseDegrees) {
+    withCreases_ = true;
+    if (!findCreaseEdges(model, *options.creaseDegrees, creases_)) {
+      failure_ = Failure::NoMemory;
+      error_ = "not enough memory to find the model's crease edges";
+      return;
+    }
   }
   setFixedGlState();
   renderer_ = std::make_unique<HatchRenderer>();
@@ -56,27 +67,28 @@ Snapshotter::Snapshotter(const SnapOptions& options)
 
 Snapshotter::~Snapshotter() = default;
 
-RgbImage Snapshotter::draw(const Model& model, const DrawState& state) {
+RgbImage Snapshotter::draw(const DrawState& state) {
   DrawState scaled = state;
+  scaled.creaseEdges = withCreases_ ? &creases_ : nullptr;
   scaled.outlineWidth =
       static_cast<int>(std::min<long long>(static_cast<long long>(state.outlineWidth) * samples_, INT_MAX));
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
   // every later redisplay repeats, whatever the view.
   if (!drawnBefore_) {
-    drawFrame(*renderer_, &model, scaled);
+    drawFrame(*renderer_, &model_, scaled);
     drawnBefore_ = true;
   }
-  drawFrame(*renderer_, &model, scaled);
+  drawFrame(*renderer_, &model_, scaled);
   return context_.readImage(samples_);
 }
 
 bool renderSnapshot(const SnapOptions& options, const Model& model, RgbImage& picture, std::string& error) {
-  Snapshotter snapshotter(options);
+  Snapshotter snapshotter(options, model);
   if (snapshotter.failure() != Snapshotter::Failure::None) {
     error = snapshotter.error();
     return false;
   }
-  picture = snapshotter.draw(model, drawStateOf(options));
+  picture = snapshotter.draw(drawStateOf(options));
   return true;
 }

@@ -42,7 +42,7 @@ Bytes textureRgba(GLuint name) {
 }
 
 std::string sizeLines(const std::string& path) {
-  return "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+  return "Width of " + path + ": 512\nHeight of " + path + ": 512\n";
 }
 
 // Constructs a renderer and returns what the construction printed.
@@ -77,7 +77,7 @@ TEST_F(HatchTextures, EachTextureHoldsItsImageInPathOrder) {
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(kImages[i]);
     const Bytes image = imageRgba(kImages[i]);
-    ASSERT_EQ(image.size(), size_t{256 * 256 * 4});
+    ASSERT_EQ(image.size(), size_t{512 * 512 * 4});
     EXPECT_TRUE(textureRgba(renderer->textures[i]) == image);
     glBindTexture(GL_TEXTURE_2D, renderer->textures[i]);
     GLint value = -1;

@@ -94,7 +94,7 @@ TEST(HatchingEndToEnd, TKeyDrawsPencilStrokesDenserOnDarkerTones) {
   std::string lines = "Loading Models...\n";
   for (int i = 1; i <= 4; ++i) {
     const std::string path = "data/xhatch" + std::to_string(i) + ".bmp";
-    lines += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+    lines += "Width of " + path + ": 512\nHeight of " + path + ": 512\n";
   }
   EXPECT_EQ(viewer.output(), lines);
 }

@@ -72,7 +72,7 @@ TEST(ModelViews, EachModelFillsTheStartUpViewWithSeveralTones) {
   // The renderer's construction reads the hatching images.
   for (int image = 1; image <= 4; ++image) {
     const std::string path = "data/xhatch" + std::to_string(image) + ".bmp";
-    expected += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+    expected += "Width of " + path + ": 512\nHeight of " + path + ": 512\n";
   }
   for (int model = 0; model < 4; ++model) {
     expected += "Loading model. Please wait...\n";

@@ -36,7 +36,7 @@ const std::string kHatchImageLines = [] {
   std::string lines;
   for (int i = 1; i <= 4; ++i) {
     const std::string path = "data/xhatch" + std::to_string(i) + ".bmp";
-    lines += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+    lines += "Width of " + path + ": 512\nHeight of " + path + ": 512\n";
   }
   return lines;
 }();

@@ -38,12 +38,23 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellings) {
       {{"m.poly", "-o", "o.png", "--hatching"}, [](const SnapOptions& o) { return o.hatching; }},
       {{"m.poly", "-o", "o.png", "--hatching", "--no-hatching"},
        [](const SnapOptions& o) { return !o.hatching; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "object"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Object; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space=object", "--hatching-space=eye"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Eye; }},
       {{"m.poly", "-o", "o.png", "--reversed"},
        [](const SnapOptions& o) { return o.reversedWinding == true; }},
       {{"m.poly", "-o", "o.png", "--no-reversed"},
        [](const SnapOptions& o) { return o.reversedWinding == false; }},
       {{"m.poly", "-o", "o.png", "--no-reversed", "--reversed", "--yaw", "1", "--yaw=2"},
        [](const SnapOptions& o) { return o.reversedWinding == true && o.cameraYaw == 2.0f; }},
+      {{"m.poly", "-o", "o.png", "--distance", "0.1"},
+       [](const SnapOptions& o) { return o.cameraDistance == 0.1f; }},
+      {{"m.poly", "-o", "o.png"}, [](const SnapOptions& o) { return !o.creaseDegrees; }},
+      {{"m.poly", "-o", "o.png", "--creases", "30"},
+       [](const SnapOptions& o) { return o.creaseDegrees == 30.0f; }},
+      {{"m.poly", "-o", "o.png", "--creases=0", "--creases", "180"},
+       [](const SnapOptions& o) { return o.creaseDegrees == 180.0f; }},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -76,6 +87,12 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {{"m.poly", "-o", "o.png", "--size", "100x"}, "--size: wants N or WxH"},
       {{"m.poly", "-o", "o.png", "--size", "99999"}, "--size: wants N or WxH"},
       {{"m.poly", "-o", "o.png", "--size", "-5x5"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--creases", "-1"},
+       "--creases: wants an angle from 0 to 180 degrees, not \"-1\""},
+      {{"m.poly", "-o", "o.png", "--creases", "180.5"}, "--creases: wants an angle from 0 to 180"},
+      {{"m.poly", "-o", "o.png", "--creases", "nan"}, "--creases: wants an angle"},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "Object"},
+       "--hatching-space: wants eye or object, not \"Object\""},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -128,6 +145,7 @@ TEST(SnapOptions, DefaultsAreTheViewersStartUpState) {
   EXPECT_EQ(snap.reversedWinding, viewer.reversedWinding);
   EXPECT_EQ(snap.outlineWidth, viewer.outlineWidth);
   EXPECT_EQ(snap.texturesEnabled, viewer.texturesEnabled);
+  EXPECT_EQ(snap.hatchingSpace, viewer.hatchingSpace);
   EXPECT_EQ(options.width, g_windowWidth);
   EXPECT_EQ(options.height, g_windowHeight);
 }

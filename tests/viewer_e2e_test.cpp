@@ -29,7 +29,7 @@ TEST(ViewerEndToEnd, FirstFrameShowsTheTonedOutlinedSphere) {
   std::string startUp = "Loading Models...\n";
   for (int i = 1; i <= 4; ++i) {
     const std::string path = "data/xhatch" + std::to_string(i) + ".bmp";
-    startUp += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
+    startUp += "Width of " + path + ": 512\nHeight of " + path + ": 512\n";
   }
   EXPECT_EQ(viewer.output(), startUp);
 
