@@ -1,10 +1,15 @@
 // EGL set-up that works on Mesa without a display (surfaceless platform) and on a GPU driver's EGL
-// (device platform, else the default display), always with a pbuffer surface.
+// (device platform, else the default display). The picture is drawn into a framebuffer object: EGL
+// pbuffers are held to a smaller size (4096 on Mesa) than the GL driver can draw.
 #include "offscreen_context.h"
 
+#define GL_GLEXT_PROTOTYPES
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <cstring>
@@ -51,6 +56,19 @@ std::vector<EGLDisplay> candidateDisplays() {
   return displays;
 }
 
+bool hasGlExtension(const char* name) {
+  GLint count = 0;
+  glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+  for (GLint i = 0; i < count; ++i) {
+    const auto* extension =
+        reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+    if (extension && std::strcmp(extension, name) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 OffscreenContext::OffscreenContext(int width, int height) : width_(width), height_(height) {
@@ -91,16 +109,8 @@ OffscreenContext::OffscreenContext(int width, int height) : width_(width), heigh
     fail("EGL offers no RGBA8 + depth pbuffer config for desktop OpenGL");
     return;
   }
-  EGLint maxWidth = 0;
-  EGLint maxHeight = 0;
-  eglGetConfigAttrib(display, config, EGL_MAX_PBUFFER_WIDTH, &maxWidth);
-  eglGetConfigAttrib(display, config, EGL_MAX_PBUFFER_HEIGHT, &maxHeight);
-  if ((maxWidth > 0 && width > maxWidth) || (maxHeight > 0 && height > maxHeight)) {
-    error_ = "the size exceeds EGL's largest pbuffer, " + std::to_string(maxWidth) + "x" +
-             std::to_string(maxHeight);
-    return;
-  }
-  const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+  // Only to make the context current on drivers without surfaceless contexts; nothing is drawn into it.
+  const EGLint surfaceAttributes[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
   surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
   if (surface_ == EGL_NO_SURFACE) {
     fail("the pbuffer surface could not be created");
@@ -120,13 +130,62 @@ OffscreenContext::OffscreenContext(int width, int height) : width_(width), heigh
     fail("the OpenGL context could not be made current");
     return;
   }
-  glViewport(0, 0, width, height);
-  ok_ = true;
+  ok_ = createFramebuffer();
+  if (ok_) {
+    glViewport(0, 0, width, height);
+  }
+}
+
+bool OffscreenContext::createFramebuffer() {
+  GLint viewport[2] = {0, 0};
+  GLint renderbuffer = 0;
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+  const int maxWidth = std::min(viewport[0], renderbuffer);
+  const int maxHeight = std::min(viewport[1], renderbuffer);
+  if (width_ > maxWidth || height_ > maxHeight) {
+    tooLarge_ = true;
+    error_ = "the GL driver draws at most " + std::to_string(maxWidth) + "x" + std::to_string(maxHeight) +
+             ", not " + std::to_string(width_) + "x" + std::to_string(height_);
+    return false;
+  }
+  glGenFramebuffers(1, &framebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  // Mesa stores a window's rows top first and rasterises into it that way, which moves the odd edge or
+  // texture-sample pixel; the same order here gives the window's pixels exactly.
+  if (hasGlExtension("GL_MESA_framebuffer_flip_y")) {
+    glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
+  }
+  glGenRenderbuffers(2, renderbuffers_);
+  const GLenum formats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT24};
+  const GLenum attachments[2] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
+  for (int i = 0; i < 2; ++i) {
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[i]);
+    glRenderbufferStorage(GL_RENDERBUFFER, formats[i], width_, height_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER, renderbuffers_[i]);
+  }
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  // Out of memory shows here for a size the driver allows but cannot hold.
+  const GLenum error = glGetError();
+  const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  if (error != GL_NO_ERROR || status != GL_FRAMEBUFFER_COMPLETE) {
+    char code[64];
+    std::snprintf(code, sizeof code, " (GL error 0x%04X, status 0x%04X)", error, status);
+    error_ =
+        "no " + std::to_string(width_) + "x" + std::to_string(height_) + " framebuffer could be made" + code;
+    return false;
+  }
+  return true;
 }
 
 OffscreenContext::~OffscreenContext() {
   if (!display_) {
     return;
+  }
+  if (framebuffer_) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(2, renderbuffers_);
   }
   eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
   if (context_ != EGL_NO_CONTEXT) {
@@ -144,23 +203,39 @@ void OffscreenContext::fail(const char* what) {
   error_ = std::string(what) + " (EGL error " + code + ")";
 }
 
-RgbImage OffscreenContext::readImage() const {
+RgbImage OffscreenContext::readImage(int blockSide) const {
   RgbImage image;
-  if (!ok_) {
+  if (!ok_ || blockSide < 1 || width_ % blockSide != 0 || height_ % blockSide != 0) {
     return image;
   }
-  image.width = width_;
-  image.height = height_;
+  image.width = width_ / blockSide;
+  image.height = height_ / blockSide;
+  image.rgb.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
+  // One row of blocks at a time, so a large surface never has a second copy in memory.
   const size_t rowBytes = static_cast<size_t>(width_) * 3;
-  std::vector<uint8_t> bottomUp(rowBytes * static_cast<size_t>(height_));
+  std::vector<uint8_t> strip(rowBytes * static_cast<size_t>(blockSide));
+  std::vector<uint32_t> sums(static_cast<size_t>(image.width) * 3);
+  const uint32_t count = static_cast<uint32_t>(blockSide) * static_cast<uint32_t>(blockSide);
   glFinish();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-  // GL counts rows from the bottom; pictures are stored from the top.
-  image.rgb.resize(bottomUp.size());
-  for (int y = 0; y < height_; ++y) {
-    std::memcpy(image.rgb.data() + static_cast<size_t>(y) * rowBytes,
-                bottomUp.data() + static_cast<size_t>(height_ - 1 - y) * rowBytes, rowBytes);
+  for (int row = 0; row < image.height; ++row) {
+    // GL counts rows from the bottom; pictures are stored from the top.
+    glReadPixels(0, (image.height - 1 - row) * blockSide, width_, blockSide, GL_RGB, GL_UNSIGNED_BYTE,
+                 strip.data());
+    std::fill(sums.begin(), sums.end(), 0u);
+    for (int y = 0; y < blockSide; ++y) {
+      const uint8_t* in = strip.data() + static_cast<size_t>(y) * rowBytes;
+      for (size_t x = 0; x < static_cast<size_t>(width_); ++x) {
+        uint32_t* sum = &sums[x / static_cast<size_t>(blockSide) * 3];
+        sum[0] += in[x * 3];
+        sum[1] += in[x * 3 + 1];
+        sum[2] += in[x * 3 + 2];
+      }
+    }
+    uint8_t* out = image.rgb.data() + static_cast<size_t>(row) * static_cast<size_t>(image.width) * 3;
+    for (size_t i = 0; i < sums.size(); ++i) {
+      out[i] = static_cast<uint8_t>((sums[i] + count / 2) / count);
+    }
   }
   return image;
 }

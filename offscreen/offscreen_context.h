@@ -7,8 +7,9 @@
 
 class OffscreenContext {
  public:
-  // Creates a compatibility-profile context with an RGBA8 + 24-bit depth pbuffer of the given size, makes
-  // it current and sets the viewport to the whole surface. ok() says whether that worked, error() why not.
+  // Creates a compatibility-profile context, makes it current with an RGBA8 + 24-bit depth framebuffer of
+  // the given size bound, and sets the viewport to all of it. ok() says whether that worked, error() why not;
+  // tooLarge() that the size is beyond what the GL driver draws.
   OffscreenContext(int width, int height);
   ~OffscreenContext();
   OffscreenContext(const OffscreenContext&) = delete;
@@ -16,19 +17,25 @@ class OffscreenContext {
 
   bool ok() const { return ok_; }
   const std::string& error() const { return error_; }
+  bool tooLarge() const { return tooLarge_; }
   int width() const { return width_; }
   int height() const { return height_; }
 
-  // Waits for drawing to finish and returns the colour buffer, top row first.
-  RgbImage readImage() const;
+  // Waits for drawing to finish and returns the colour buffer, top row first, each blockSide x blockSide
+  // block of it averaged into one pixel (rounded to nearest). Empty unless blockSide divides both sides.
+  RgbImage readImage(int blockSide = 1) const;
 
  private:
   void fail(const char* what);
+  bool createFramebuffer();
 
   void* display_ = nullptr;
   void* surface_ = nullptr;
   void* context_ = nullptr;
+  unsigned framebuffer_ = 0;
+  unsigned renderbuffers_[2] = {0, 0};
   int width_, height_;
   bool ok_ = false;
+  bool tooLarge_ = false;
   std::string error_;
 };

@@ -19,6 +19,10 @@ for model in sphere icos tpot penny3 bunny; do
   build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance --hatching \
     -o "docs/gallery/$model-hatching.png" >/dev/null
 done
+# The same picture without and with antialiasing, for the README's section on pictures of your own meshes.
+for samples in 1 4; do
+  build/nprsnap data/bunny-unit.poly "${view[@]}" --samples $samples -o "docs/bunny-samples-$samples.png" >/dev/null
+done
 # Crease and border lines on the two models with hard edges: the coin's rim and star, the bunny's folds.
 build/nprsnap data/penny3-unit.poly "${view[@]}" --creases 30 -o docs/gallery/penny3-creases.png >/dev/null
 build/nprsnap data/bunny-unit.poly "${view[@]}" --creases 35 -o docs/gallery/bunny-creases.png >/dev/null

@@ -3,15 +3,21 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
+
+#include "turntable.h"
 
 namespace {
 
 // A sanity bound that keeps W x H x samples in range; the GL driver's own limit is checked when the
 // context is made.
 constexpr int kMaxSide = 16384;
+constexpr int kMaxSamples = 8;
+constexpr int kMaxFrames = 10000;
 
 std::string inQuotes(std::string_view text) {
   std::string result(1, '"');
@@ -29,6 +35,13 @@ bool parseFloat(std::string_view text, float& value) {
   }
   value = parsed;
   return true;
+}
+
+// NaN unless the whole text is a decimal number; in double precision, as mesh2poly reads its --turn.
+double parseDouble(std::string_view text) {
+  double parsed = 0.0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  return status == std::errc() && end == text.data() + text.size() ? parsed : std::nan("");
 }
 
 bool parseInt(std::string_view text, int low, int high, int& value) {
@@ -113,12 +126,18 @@ std::string reversedFileNames() {
 
 // Every option, once: its spellings, where its value goes, what it accepts and its line of help.
 void addOptions(CLI::App& app, SnapOptions& o) {
-  app.add_option("MODEL", o.modelPath, "the model file to draw");
+  app.add_option(
+      "MODEL", o.modelPath,
+      "the model to draw: a .poly file (or a name without extension) as the viewer loads it, or any mesh "
+      "file assimp reads (OBJ, PLY, "
+      "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
+      "converts it");
   app.add_option("-o,--output", o.outputPath, "the PNG to write (required)")->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
-         "picture size in pixels, the viewer's window by default; sides from 1 to " +
-             std::to_string(kMaxSide) + ", and no larger than the GL driver draws")
+         "picture size in pixels, the viewer's window by default: sides from 1 to " +
+             std::to_string(kMaxSide) +
+             ", each times --samples at most the GL driver's largest framebuffer side (16384 with Mesa)")
       ->check(CLI::Validator(
           [](std::string& text) {
             int width, height;
@@ -164,6 +183,34 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       ->disable_flag_override()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option_function<std::string>(
+         "--up",
+         [&o](const std::string& text) { o.up = text == "x"   ? Axis::X
+                                                : text == "z" ? Axis::Z
+                                                              : Axis::Y; },
+         "an imported mesh is turned so that this axis points up, as mesh2poly's --up")
+      ->check(CLI::IsMember({"x", "y", "z"}).description(""))
+      ->type_name("x|y|z")
+      ->default_str("y");
+  app.add_option_function<std::string>(
+         "--turn", [&o](const std::string& text) { o.turn = parseDouble(text); },
+         "then turned about the vertical axis by this many degrees, as mesh2poly's --turn")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return std::isfinite(parseDouble(text)) ? std::string()
+                                                    : "wants a number (degrees), not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("DEGREES")
+      ->default_str("0");
+  addWholeNumber(app, "--samples", o.samples, 1, kMaxSamples,
+                 "antialiasing: the picture drawn N times larger in each direction, with the outline N times "
+                 "wider, each N x N block averaged into one pixel");
+  addWholeNumber(
+      app, "--turntable", o.turntableFrames, 1, kMaxFrames,
+      "N pictures around the model, the camera's yaw stepping by 360/N from --yaw; the output name "
+      "takes one integer field for the frame number, 0 first (-o turn-%03d.png)")
+      ->default_str("");
+  app.add_option_function<std::string>(
          "--creases",
          [&o](const std::string& text) {
            float degrees = 0.0f;
@@ -194,8 +241,11 @@ void describe(CLI::App& app, SnapOptions& options) {
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
-      "Exit status: 0 when the PNG is written, 1 when the model, the GL context or the file fails,\n"
-      "2 for bad arguments; each failure is one line on standard error.");
+      "Exit status: 0 when the PNGs are written; 2 for bad arguments, a size the GL driver cannot draw or "
+      "an\n"
+      "output that is the model itself; 1 when the model, the GL context, the hatching images asked for or "
+      "a\n"
+      "PNG fails. Each failure is one line on standard error.");
 }
 
 }  // namespace
@@ -223,8 +273,39 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     result.error = "no model file given";
   } else if (options.outputPath.empty()) {
     result.error = "no output file given (-o OUT.png)";
+  } else if ((options.up || options.turn) && isPolyFile(options.modelPath)) {
+    result.error = "--up and --turn turn imported meshes; a .poly model is drawn as the viewer loads it";
+  } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
+                                       !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
+    result.error = "--output with --turntable: " + result.error;
   }
   return result;
+}
+
+bool isPolyFile(std::string_view modelPath) {
+  std::string extension = std::filesystem::path(modelPath).extension().string();
+  for (char& c : extension) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return extension == ".poly" || extension.empty();
+}
+
+ImportOptions importOptionsOf(const SnapOptions& options) {
+  return {true, Winding::CounterClockwise, options.up.value_or(Axis::Y), options.turn.value_or(0.0)};
+}
+
+std::vector<std::string> outputNames(const SnapOptions& options) {
+  if (options.turntableFrames <= 0) {
+    return {options.outputPath};
+  }
+  FrameNamePattern pattern;
+  std::string error;
+  parseFrameNamePattern(options.outputPath, pattern, error);
+  std::vector<std::string> names;
+  for (int frame = 0; frame < options.turntableFrames; ++frame) {
+    names.push_back(frameFileName(pattern, frame));
+  }
+  return names;
 }
 
 std::string snapHelp() {

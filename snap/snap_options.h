@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "mesh_import.h"
 #include "model_catalogue.h"
 
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
@@ -22,6 +24,10 @@ struct SnapOptions {
   bool hatching = kStartUpState.texturesEnabled;
   HatchingSpace hatchingSpace = kStartUpState.hatchingSpace;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
+  std::optional<Axis> up;               // turns an imported mesh so that this axis points up
+  std::optional<double> turn;           // then turns it about the vertical, in degrees
+  int samples = 1;                      // drawn this many times larger in each direction, then averaged
+  int turntableFrames = 0;              // 0: one picture; else this many around the model
   std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
 };
 
@@ -43,6 +49,18 @@ bool isReversedByName(std::string_view modelPath);
 // The renderer's state for these options: the viewer's orbit camera around its start-up target at the
 // given angles and distance, the light offsets, the outline width, hatching, and the winding.
 DrawState drawStateOf(const SnapOptions& options);
+
+// True for a model the viewer's loader reads: a name ending in ".poly" (in any case), or one with no
+// extension at all, such as /dev/stdin. Any other goes through the import.
+bool isPolyFile(std::string_view modelPath);
+
+// How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
+// sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.
+ImportOptions importOptionsOf(const SnapOptions& options);
+
+// The files a run writes: the output path, or with a turntable each frame's name from it, frame 0 first.
+// Needs options as parseSnapArguments accepts them.
+std::vector<std::string> outputNames(const SnapOptions& options);
 
 // The text of --help: every option with its default, and the exit statuses.
 std::string snapHelp();

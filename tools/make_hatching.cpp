@@ -265,8 +265,7 @@ std::string writeBmp(const std::string& path, const Canvas& canvas) {
     }
   }
   std::string error;
-  writeOutputFile(path, bytes, error);
-  return error;
+  return writeOutputFile(path, bytes, error) ? std::string() : error;
 }
 
 std::string imageName(int tone, int size) {

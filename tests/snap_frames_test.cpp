@@ -1,0 +1,216 @@
+// nprsnap's antialiased pictures and turntables, and the pictures it refuses to draw.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "picture.h"
+#include "png_file.h"
+#include "snapshot.h"
+#include "temp_path.h"
+#include "turntable.h"
+#include "viewer_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+SnapOptions optionsFor(const char* model, int width, int height, float yaw = 30, float pitch = 20) {
+  SnapOptions options;
+  options.modelPath = model;
+  options.width = width;
+  options.height = height;
+  options.cameraYaw = yaw;
+  options.cameraPitch = pitch;
+  return options;
+}
+
+RgbImage draw(const SnapOptions& options) {
+  const std::unique_ptr<Model, void (*)(Model*)> model(loadModel(options.modelPath.c_str()), freeModel);
+  RgbImage picture;
+  std::string error;
+  EXPECT_TRUE(model && renderSnapshot(options, *model, picture, error)) << error;
+  return picture;
+}
+
+RgbImage readPicture(const fs::path& path) {
+  RgbImage picture;
+  std::string error;
+  EXPECT_TRUE(readPng(path, picture, error)) << error;
+  return picture;
+}
+
+// Each n x n block of big averaged into one pixel, rounded to nearest.
+RgbImage averaged(const RgbImage& big, int n) {
+  RgbImage small{big.width / n, big.height / n, {}};
+  for (int i = 0; i < small.width * small.height * 3; ++i) {
+    const int x = i / 3 % small.width, y = i / 3 / small.width;
+    int sum = 0;
+    for (int j = 0; j < n * n; ++j) {
+      sum += big.at(x * n + j % n, y * n + j / n)[i % 3];
+    }
+    small.rgb.push_back(static_cast<uint8_t>((sum + n * n / 2) / (n * n)));
+  }
+  return small;
+}
+
+struct SnapRun {
+  int status;
+  std::string err;
+};
+
+// The real program in folder, its standard output dropped and standard error kept.
+SnapRun nprsnap(const std::string& arguments, const fs::path& folder = NPRVIEW_SOURCE_DIR) {
+  SnapRun run{};
+  run.err = runCommand("cd " + folder.string() + " && " NPRSNAP_BINARY " " + arguments + " 2>&1 >/dev/null",
+                       &run.status);
+  return run;
+}
+
+TEST(Samples, GiveTheLargerPictureWithTheWiderOutlineAveragedOverEachBlock) {
+  struct Case {
+    const char* model;
+    int width, height, samples, outline;
+    bool hatching;
+  };
+  const Case cases[] = {{"data/sphere-unit.poly", 64, 64, 4, 5, false},
+                        {"data/bunny-unit.poly", 90, 60, 3, 2, true},
+                        {"data/tpot-unit.poly", 40, 56, 8, 1, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    auto options = [&c](int scale, int samples) {
+      SnapOptions options = optionsFor(c.model, c.width * scale, c.height * scale);
+      options.hatching = c.hatching;
+      options.outlineWidth = c.outline * scale;
+      options.samples = samples;
+      return options;
+    };
+    const PictureDifference difference =
+        comparePictures(draw(options(1, c.samples)), averaged(draw(options(c.samples, 1)), c.samples), 1);
+    EXPECT_TRUE(difference.sameSize);
+    EXPECT_EQ(difference.differing, 0) << "largest channel difference " << difference.largest;
+  }
+}
+
+TEST(Turntable, WritesEachFrameAsTheSinglePictureFromItsYaw) {
+  const fs::path folder = tempPath("turntable");
+  fs::create_directories(folder);
+  const SnapRun run =
+      nprsnap("data/bunny-unit.poly --size 48 --yaw 10 --turntable 4 -o " + folder.string() + "/t-%02d.png");
+  EXPECT_EQ(run.status, 0);
+  // Not a terminal: no progress.
+  EXPECT_EQ(run.err, "");
+  for (int frame = 0; frame < 4; ++frame) {
+    const RgbImage written = readPicture(folder / ("t-0" + std::to_string(frame) + ".png"));
+    const RgbImage drawn =
+        draw(optionsFor("data/bunny-unit.poly", 48, 48, 10.0f + 90.0f * static_cast<float>(frame), 0));
+    EXPECT_EQ(comparePictures(written, drawn, 0).differing, 0) << "frame " << frame;
+  }
+  EXPECT_FALSE(fs::exists(folder / "t-04.png"));
+  fs::remove_all(folder);
+}
+
+TEST(Turntable, StopsAtTheFirstFrameThatCannotBeWrittenAndShowsProgressOnlyOnATerminal) {
+  const fs::path folder = tempPath("turntable-stop");
+  fs::create_directories(folder / "t-1.png");
+  const std::string arguments =
+      "data/sphere-unit.poly --size 16 --turntable 3 -o " + folder.string() + "/t-%d.png";
+  const SnapRun run = nprsnap(arguments);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("nprsnap: cannot write \"" + (folder / "t-1.png").string() + "\": ", 0), 0u)
+      << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_TRUE(fs::exists(folder / "t-0.png"));
+  EXPECT_FALSE(fs::exists(folder / "t-2.png"));
+
+  fs::remove(folder / "t-1.png");
+  const std::string terminal = runCommand("cd " NPRVIEW_SOURCE_DIR " && script -qec '" NPRSNAP_BINARY " " +
+                                          arguments + " >/dev/null' /dev/null");
+  EXPECT_NE(terminal.find("\r\033[Knprsnap: frame 2 of 3, "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("nprsnap: frame 3 of 3, 0:00 elapsed, about 0:00 left\r\n"), std::string::npos)
+      << terminal;
+  fs::remove_all(folder);
+}
+
+TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
+  const std::pair<const char*, const char*> cases[] = {{"box-quads.obj", ""},
+                                                       {"cube-ccw.off", "--up x"},
+                                                       {"octahedron-cw.ply", "--turn 30"},
+                                                       {"tetrahedron-ccw-binary.stl", "--up z --turn -100"},
+                                                       {"tetrahedron-ccw.gltf", ""}};
+  const fs::path poly = tempPath("converted.poly");
+  for (const auto& [file, turns] : cases) {
+    const std::string mesh = std::string("tests/data/") + file;
+    int status = -1;
+    runCommand(std::string("cd " NPRVIEW_SOURCE_DIR " && " NPRVIEW_MESH2POLY " --unit --winding ccw ") +
+                   turns + " " + mesh + " " + poly.string(),
+               &status);
+    ASSERT_EQ(status, 0) << file;
+    const fs::path fromMesh = tempPath("from-mesh.png");
+    ASSERT_EQ(nprsnap(mesh + " --size 96 --yaw 30 --pitch 20 " + turns + " -o " + fromMesh.string()).status,
+              0);
+    const RgbImage a = readPicture(fromMesh), b = draw(optionsFor(poly.c_str(), 96, 96));
+    EXPECT_EQ(comparePictures(a, b, 0).differing, 0) << file;
+    // Not two empty pictures: the background is (115, 128, 153).
+    EXPECT_GT(std::count(a.rgb.begin(), a.rgb.end(), 0), 100) << file << " shows no outline";
+  }
+}
+
+TEST(FrameNames, TakeExactlyOneIntegerField) {
+  const std::pair<const char*, const char*> cases[] = {{"turn-%03d.png", "turn-007.png"},
+                                                       {"%i", "7"},
+                                                       {"100%%-%-3u|%%", "100%-7  |%"},
+                                                       {"%+.2d", "+07"},
+                                                       {"turn.png", "needs an integer field"},
+                                                       {"%d-%d.png", "more than one integer field"},
+                                                       {"%s-%d.png", "not \"%s\""},
+                                                       {"%ld.png", "not \"%l\""},
+                                                       {"%1000d.png", "not \"%1000d\""},
+                                                       {"turn-%", "not \"%\""}};
+  for (const auto& [pattern, expected] : cases) {
+    FrameNamePattern parsed;
+    std::string error;
+    const std::string result =
+        parseFrameNamePattern(pattern, parsed, error) ? frameFileName(parsed, 7) : error;
+    EXPECT_NE(result.find(expected), std::string::npos) << pattern << " gave " << result;
+  }
+}
+
+TEST(SnapRefusals, SayWhyInOneLine) {
+  const fs::path empty = tempPath("no-data");
+  fs::create_directories(empty);
+  fs::copy_file(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly", empty / "icos.poly");
+  struct Case {
+    std::string arguments;
+    fs::path folder;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"data/sphere-unit.poly --size 16384 --samples 2 -o x.png", NPRVIEW_SOURCE_DIR, 2,
+       "--size 16384x16384 with --samples 2: the GL driver draws at most "},
+      {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2,
+       "will not write \"./icos.poly\" over the model it draws"},
+      {"tests/data/truncated.ply -o x.png", NPRVIEW_SOURCE_DIR, 1,
+       "cannot read tests/data/truncated.ply: its PLY header"},
+      {"data/icos-unit.poly --up z -o x.png", NPRVIEW_SOURCE_DIR, 2, "--up and --turn turn imported meshes"},
+      // The viewer goes on with white faces; a picture asked for in hatching is no use so.
+      {NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
+       "no hatching: data/xhatch1.bmp, data/xhatch2.bmp, data/xhatch3.bmp, data/xhatch4.bmp did not load"},
+  };
+  for (const Case& c : cases) {
+    const SnapRun run = nprsnap(c.arguments, c.folder);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(fs::exists(c.folder / "x.png"));
+  }
+  EXPECT_EQ(fs::file_size(empty / "icos.poly"), fs::file_size(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly"));
+  // Flat tones need no hatching images.
+  EXPECT_EQ(nprsnap(NPRVIEW_SOURCE_DIR "/data/sphere-unit.poly --size 8 -o x.png", empty).status, 0);
+  EXPECT_TRUE(fs::exists(empty / "x.png"));
+  fs::remove_all(empty);
+}
+
+}  // namespace
