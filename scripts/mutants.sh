@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Plants each fault listed in scripts/mutants.txt, one at a time, in a scratch copy of the tree, and runs the
+# test suite against it: a fault the suite fails on is caught, one it passes survived.
+#   scripts/mutants.sh [NAME...]      all faults, or only those named
+# The working tree is never touched. The copy and its build live in $NPRVIEW_MUTANTS_DIR (default: a new
+# folder under /tmp, removed at the end unless given). The suite stops at its first failure, so a caught
+# fault costs little more than its rebuild. Exits 1 when any fault survived, did not build or was not found.
+# A tool for whoever changes the tests; not part of CI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+list=scripts/mutants.txt
+
+scratch=${NPRVIEW_MUTANTS_DIR:-}
+if [ -z "$scratch" ]; then
+  scratch=$(mktemp -d /tmp/nprview-mutants.XXXXXX)
+  trap 'rm -rf "$scratch"' EXIT
+fi
+mkdir -p "$scratch/src"
+# Tracked and new files as they stand in the working tree, uncommitted changes included.
+git ls-files -z --cached --others --exclude-standard | while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+  tar --null -T - -cf - | tar -xf - -C "$scratch/src"
+src=$scratch/src
+build=$scratch/build
+log=$scratch/logs
+mkdir -p "$log"
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+echo "Building the unchanged copy in $build"
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DNPRVIEW_BENCH=OFF \
+  "${launcher[@]}" >"$log/configure.log"
+cmake --build "$build" -j"$(nproc)" >"$log/build.log" 2>&1 || { tail -n 30 "$log/build.log"; exit 1; }
+
+# Runs the suite from the copy; prints the failed tests' names, empty when it passed.
+run_suite() {
+  local out=$1
+  (cd "$src" && timeout 1800 scripts/with-xvfb.sh ctest --test-dir "$build" --stop-on-failure \
+    -j"$(nproc)" --timeout 300) </dev/null >"$out" 2>&1 && return 0
+  sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$out" | sort -u | paste -sd ' ' -
+  return 1
+}
+
+if [ -z "${NPRVIEW_MUTANTS_SKIP_CLEAN:-}" ]; then
+  echo "Running the suite on the unchanged copy"
+  if failed=$(run_suite "$log/clean.log"); then :; else
+    echo "The suite fails without any fault: ${failed:-see $log/clean.log}"
+    exit 1
+  fi
+fi
+
+# Applies one fault: replaces the single occurrence of OLD by NEW. Exit 3 when OLD is not there exactly once.
+apply() {
+  python3 - "$@" <<'PY'
+import sys
+path, old, new = sys.argv[1:4]
+unescape = lambda s: s.encode().decode("unicode_escape")
+old, new = unescape(old), unescape(new)
+text = open(path).read()
+if text.count(old) != 1:
+    sys.exit(3)
+open(path, "w").write(text.replace(old, new))
+PY
+}
+
+declare -a caught=() survived=() broken=() missing=()
+while IFS=$'\t' read -r name file old new; do
+  case "$name" in '' | '#'*) continue ;; esac
+  if [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qxF "$name"; then
+    continue
+  fi
+  cp -p "$src/$file" "$scratch/original"
+  if ! apply "$src/$file" "$old" "$new"; then
+    echo "NOT FOUND  $name ($file)"
+    missing+=("$name")
+    continue
+  fi
+  if ! cmake --build "$build" -j"$(nproc)" </dev/null >"$log/$name.build.log" 2>&1; then
+    echo "NO BUILD   $name (log: $log/$name.build.log)"
+    broken+=("$name")
+  elif failed=$(run_suite "$log/$name.log"); then
+    echo "SURVIVED   $name"
+    survived+=("$name")
+  else
+    echo "caught     $name by ${failed:-a failure, see $log/$name.log}"
+    caught+=("$name")
+  fi
+  # Restored with a new time stamp, so the next build compiles it again.
+  cp "$scratch/original" "$src/$file"
+  touch "$src/$file"
+done <"$root/$list"
+
+echo "caught ${#caught[@]}, survived ${#survived[@]}, did not build ${#broken[@]}, not found ${#missing[@]}"
+[ ${#survived[@]} -gt 0 ] && echo "survived: ${survived[*]}"
+[ ${#broken[@]} -eq 0 ] && [ ${#missing[@]} -eq 0 ] && [ ${#survived[@]} -eq 0 ]
