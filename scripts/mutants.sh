@@ -26,7 +26,11 @@ log=$scratch/logs
 mkdir -p "$log"
 
 launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  # Paths relative to the copy, so that one run's copy finds what another run compiled.
+  export CCACHE_BASEDIR=$src CCACHE_NOHASHDIR=1
+fi
 echo "Building the unchanged copy in $build"
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DNPRVIEW_BENCH=OFF \
   "${launcher[@]}" >"$log/configure.log"
