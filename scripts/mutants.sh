@@ -3,7 +3,7 @@
 # test suite against it: a fault the suite fails on is caught, one it passes survived.
 #   scripts/mutants.sh [NAME...]      all faults, or only those named
 # The working tree is never touched. The copy and its build live in $NPRVIEW_MUTANTS_DIR (default: a new
-# folder under /tmp, removed at the end unless given). The suite stops at its first failure, so a caught
+# folder under /tmp, removed at the end unless given; a given folder's copy is reused). The suite stops at its first failure, so a caught
 # fault costs little more than its rebuild. Exits 1 when any fault survived, did not build or was not found.
 # A tool for whoever changes the tests; not part of CI.
 set -euo pipefail
@@ -16,10 +16,13 @@ if [ -z "$scratch" ]; then
   scratch=$(mktemp -d /tmp/nprview-mutants.XXXXXX)
   trap 'rm -rf "$scratch"' EXIT
 fi
-mkdir -p "$scratch/src"
-# Tracked and new files as they stand in the working tree, uncommitted changes included.
-git ls-files -z --cached --others --exclude-standard | while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
-  tar --null -T - -cf - | tar -xf - -C "$scratch/src"
+# Tracked and new files as they stand in the working tree, uncommitted changes included. A folder given
+# that already holds a copy keeps it, so a second run needs no new build (and tests the same tree).
+if [ ! -d "$scratch/src" ]; then
+  mkdir -p "$scratch/src"
+  git ls-files -z --cached --others --exclude-standard | while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+    tar --null -T - -cf - | tar -xf - -C "$scratch/src"
+fi
 src=$scratch/src
 build=$scratch/build
 log=$scratch/logs
@@ -55,16 +58,17 @@ fi
 
 # Applies one fault: replaces the single occurrence of OLD by NEW. Exit 3 when OLD is not there exactly once.
 apply() {
-  python3 - "$@" <<'PY'
-import sys
-path, old, new = sys.argv[1:4]
-unescape = lambda s: s.encode().decode("unicode_escape")
-old, new = unescape(old), unescape(new)
-text = open(path).read()
-if text.count(old) != 1:
-    sys.exit(3)
-open(path, "w").write(text.replace(old, new))
-PY
+  perl -e '
+    my ($path, $old, $new) = @ARGV;
+    s/\\(n|t|\\)/$1 eq "n" ? "\n" : $1 eq "t" ? "\t" : "\\"/ge for $old, $new;
+    open(my $in, "<", $path) or exit 3;
+    my $text = do { local $/; <$in> };
+    my $count = () = $text =~ /\Q$old\E/g;
+    exit 3 if $count != 1;
+    $text =~ s/\Q$old\E/$new/;
+    open(my $out, ">", $path) or exit 3;
+    print $out $text;
+  ' "$@"
 }
 
 declare -a caught=() survived=() broken=() missing=()

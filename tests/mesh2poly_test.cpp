@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "model.h"
-#include "temp_path.h"
-#include "viewer_process.h"
+#include "support.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ std::string runMesh2poly(const std::string& arguments, int& status) {
 
 struct Converted {
   std::string errors;
-  std::unique_ptr<Model, void (*)(Model*)> model{nullptr, freeModel};
+  ModelPtr model;
   std::vector<Triangle> triangles;
 };
 

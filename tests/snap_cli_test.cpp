@@ -6,10 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "picture.h"
 #include "png_file.h"
-#include "temp_path.h"
-#include "viewer_process.h"
+#include "support.h"
 
 namespace {
 
@@ -32,14 +30,7 @@ SnapRun nprsnap(const std::string& arguments) {
 
 // The renderer's construction loads the hatching images with the viewer's bitmap loader, which reports
 // each size on standard output, here as in the viewer.
-const std::string kHatchImageLines = [] {
-  std::string lines;
-  for (int i = 1; i <= 4; ++i) {
-    const std::string path = "data/xhatch" + std::to_string(i) + ".bmp";
-    lines += "Width of " + path + ": 256\nHeight of " + path + ": 256\n";
-  }
-  return lines;
-}();
+const std::string kHatchImageLines = hatchImageLines();
 
 int lineCount(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
@@ -89,15 +80,6 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
   }
   EXPECT_FALSE(std::filesystem::exists("x.png"));
   std::filesystem::remove(junk);
-}
-
-TEST(SnapProgram, HelpListsEveryOptionOnStandardOutput) {
-  const SnapRun run = nprsnap("--help");
-  EXPECT_EQ(run.status, 0);
-  for (const char* option : {"--output", "--size", "--yaw", "--pitch", "--distance", "--light-yaw",
-                             "--light-pitch", "--outline", "--hatching", "--reversed"}) {
-    EXPECT_NE(run.out.find(option), std::string::npos) << option;
-  }
 }
 
 }  // namespace
