@@ -14,17 +14,15 @@ scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_FUZZ=ON -D
 
 # harness, seed folders (read only; new inputs go to the harness's own corpus), extra libFuzzer flags
 declare -A seeds=(
-  [model_fuzzer]="tests/poly data"
   [model_differential_fuzzer]="tests/poly data"
   [bitmap_fuzzer]="tests/data data"
 )
 declare -A flags=(
-  [model_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
   [model_differential_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
   [bitmap_fuzzer]="-max_len=4096"
 )
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_fuzzer model_differential_fuzzer bitmap_fuzzer)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_differential_fuzzer bitmap_fuzzer)
 
 mkdir -p "$build/logs" "$build/artifacts"
 for harness in "${harnesses[@]}"; do

@@ -5,6 +5,7 @@
 # The working tree is never touched. The copy and its build live in $NPRVIEW_MUTANTS_DIR (default: a new
 # folder under /tmp, removed at the end unless given; a given folder's copy is reused). The suite stops at its first failure, so a caught
 # fault costs little more than its rebuild. Exits 1 when any fault survived, did not build or was not found.
+# NPRVIEW_MUTANTS_CTEST adds arguments to ctest, for instance -E NAME to leave out a test.
 # A tool for whoever changes the tests; not part of CI.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,9 +43,10 @@ cmake --build "$build" -j"$(nproc)" >"$log/build.log" 2>&1 || { tail -n 30 "$log
 # Runs the suite from the copy; prints the failed tests' names, empty when it passed.
 run_suite() {
   local out=$1
+  # shellcheck disable=SC2086
   (cd "$src" && timeout 1800 scripts/with-xvfb.sh ctest --test-dir "$build" --stop-on-failure \
-    -j"$(nproc)" --timeout 300) </dev/null >"$out" 2>&1 && return 0
-  sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$out" | sort -u | paste -sd ' ' -
+    -j"$(nproc)" --timeout 300 ${NPRVIEW_MUTANTS_CTEST:-}) </dev/null >"$out" 2>&1 && return 0
+  sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' "$out" | sort -u | paste -sd ' ' -
   return 1
 }
 

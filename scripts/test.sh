@@ -12,9 +12,7 @@ scripts/build.sh build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_WERROR=O
 scripts/with-xvfb.sh ctest --test-dir build-test --output-on-failure -j"$jobs"
 
 echo "== fuzzing the loaders, a short run"
-# The differential harness runs the parser under the sanitizers as the parser-alone harness does, and holds
-# it to the reference besides, so the short run leaves the latter to scripts/fuzz.sh. The BMP decoder is a
-# few dozen lines whose branches its harness covers within seconds.
+# The BMP decoder is a few dozen lines whose branches its harness covers within seconds.
 scripts/fuzz.sh 20 model_differential_fuzzer
 scripts/fuzz.sh 10 bitmap_fuzzer
 

@@ -1,4 +1,4 @@
-// The orbit and free camera and the light that rides with it: pure maths, checked to the float.
+// The orbit camera and the light that rides with it: pure maths, checked to the float.
 #include <gmock/gmock.h>
 
 #include "camera.h"
@@ -39,20 +39,6 @@ TEST(Camera, OrbitPlacesEyeOnTheSphereAndLooksAtTheTarget) {
     EXPECT_THAT(up, VecNear(c.up));
     EXPECT_THAT(forward, VecNear(c.forward));
   }
-}
-
-TEST(Camera, FreeModeLooksFromItsPositionAndAnUnknownModeChangesNothing) {
-  Camera camera{Free, {0.0f, 0.1f, 0.0f}, 90.0f, 0.0f, 7.0f};
-  Vec3 eye{}, up{}, forward{};
-  camera.eyePosition(eye);
-  camera.computeAxes(up, forward);
-  EXPECT_THAT(eye, VecNear(Vec3{0, 0.1f, 0}));
-  EXPECT_THAT(forward, VecNear(Vec3{0, 1, 0}));
-  camera.mode = 7;
-  Vec3 untouched{9, 9, 9};
-  camera.eyePosition(untouched);
-  camera.computeAxes(untouched, untouched);
-  EXPECT_THAT(untouched, VecNear(Vec3{9, 9, 9}));
 }
 
 // The light stands on the camera's orbit sphere, offset in yaw and pitch from the eye, whatever the mode.

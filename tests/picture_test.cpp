@@ -25,7 +25,9 @@ std::vector<PictureCase> pictureCases() {
     const char* name;
     float yaw, pitch, distance, lightYaw, lightPitch;
   };
-  const View views[] = {{"front-start", 0, 0, 1, 90, 45}, {"front-low", 0, 0, 1, -60, -10}, {"above-start", 140, 35, 1.2f, 90, 45}};
+  const View views[] = {{"front-start", 0, 0, 1, 90, 45},
+                        {"front-low", 0, 0, 1, -60, -10},
+                        {"above-start", 140, 35, 1.2f, 90, 45}};
   std::vector<PictureCase> cases;
   for (const char* path : kModelPaths) {
     const std::string model = std::filesystem::path(path).stem().string();
@@ -37,7 +39,8 @@ std::vector<PictureCase> pictureCases() {
         o.hatching = hatching;
         o.cameraYaw = v.yaw, o.cameraPitch = v.pitch, o.cameraDistance = v.distance;
         o.lightYawOffset = v.lightYaw, o.lightPitchOffset = v.lightPitch;
-        cases.push_back({model.substr(0, model.find("-unit")) + (hatching ? "-hatching-" : "-tones-") + v.name, o});
+        cases.push_back(
+            {model.substr(0, model.find("-unit")) + (hatching ? "-hatching-" : "-tones-") + v.name, o});
       }
     }
   }

@@ -76,24 +76,6 @@ TEST_F(RendererGl, VisibleOutlineIsHalfTheLineWidth) {
   }
 }
 
-// The reversed slots exist for meshes wound clockwise: drawn as such, they look as the other winding does.
-TEST_F(RendererGl, ReversedMeshInAReversedSlotLooksTheSame) {
-  std::string text = "vertices: " + std::to_string(sphere->vertexCount) + " faces: " + std::to_string(sphere->faceCount);
-  for (int i = 0; i < sphere->vertexCount; ++i) {
-    const ModelVertex& v = sphere->vertices[i];
-    text += " v " + std::to_string(v.x) + " " + std::to_string(v.y) + " " + std::to_string(v.z) + " 0 0 0";
-  }
-  for (int i = 0; i < sphere->faceCount; ++i) {
-    const int* f = sphere->faces[i].vertexIndex;
-    text += " f " + std::to_string(f[1] + 1) + " " + std::to_string(f[0] + 1) + " " + std::to_string(f[2] + 1);
-  }
-  const ModelPtr clockwise(parsePoly(text).model);
-  ASSERT_TRUE(clockwise);
-  DrawState reversed = kStartUp;
-  reversed.reversedWinding = true;
-  EXPECT_LE(differingPixels(frame(*clockwise, reversed), frame(*sphere, kStartUp), 1), kSize * kSize / 1000);
-}
-
 // Texture i shows image i, lightest first. A missing image, or one cut short (its buffer only partly read
 // must not reach GL), leaves only its own texture without an image, and the construction goes on.
 TEST_F(RendererGl, EachTextureHoldsItsImageAndABrokenImageLeavesItsTextureEmpty) {

@@ -26,7 +26,9 @@ TEST(ShippedModels, KeepTheToolsPromisesAndTheWindingOfTheirSlot) {
     ASSERT_NE(model, nullptr);
     const Model& m = *model;
     const auto position = [&m](int i) { return Vec{m.vertices[i].x, m.vertices[i].y, m.vertices[i].z}; };
-    const auto normal = [&m](int i) { return Vec{m.vertices[i].extra[0], m.vertices[i].extra[1], m.vertices[i].extra[2]}; };
+    const auto normal = [&m](int i) {
+      return Vec{m.vertices[i].extra[0], m.vertices[i].extra[1], m.vertices[i].extra[2]};
+    };
     Vec low = position(0), high = low;
     std::set<Vec> positions;
     for (int i = 0; i < m.vertexCount; ++i) {

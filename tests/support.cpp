@@ -67,7 +67,8 @@ std::string runCommand(const std::string& command, int* status) {
 }
 
 int64_t differingPixels(const RgbImage& actual, const RgbImage& expected, int slack) {
-  if (actual.width != expected.width || actual.height != expected.height || actual.rgb.size() != expected.rgb.size()) {
+  if (actual.width != expected.width || actual.height != expected.height ||
+      actual.rgb.size() != expected.rgb.size()) {
     return -1;
   }
   int64_t differing = 0;

@@ -40,7 +40,8 @@ std::string savePictures(const std::string& name, const RgbImage& actual, const 
 // Compares actual with tests/baselines/NAME.png. A pixel differs when a channel is more than 8 away; more
 // than 0.1% differing pixels fail. Mesa's software rasteriser repeats its pixels run after run, so the slack
 // only absorbs rounding and the odd edge pixel another Mesa build places differently, while the tones differ
-// by 40 or more. With NPRVIEW_UPDATE_BASELINES=1 it writes the baseline instead (scripts/update-baselines.sh).
+// by 40 or more. With NPRVIEW_UPDATE_BASELINES=1 it writes the baseline instead
+// (scripts/update-baselines.sh).
 testing::AssertionResult matchesBaseline(const RgbImage& actual, const std::string& name);
 
 // The bitmap loader's size lines for the four hatching images, as the renderer's construction writes them.

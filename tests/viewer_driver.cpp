@@ -115,14 +115,14 @@ testing::AssertionResult Viewer::waitForPicture(const RgbImage& expected, const 
   }
   return testing::AssertionFailure() << name << ": the window did not show the expected picture within "
                                      << timeoutSeconds << " s (" << differingPixels(shot, expected, 0)
-                                     << " pixels differ, -1: another size); " << savePictures(name, shot, &expected);
+                                     << " pixels differ, -1: another size); "
+                                     << savePictures(name, shot, &expected);
 }
 
 bool Viewer::running() {
   int status = 0;
   if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
-    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    pid_ = -1;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1, pid_ = -1;
   }
   return pid_ > 0;
 }

@@ -1,4 +1,5 @@
-// The real nprview program under the test's X server: started, driven with xdotool, read back from its window.
+// The real nprview program under the test's X server: started, driven with xdotool, read back from its
+// window.
 #pragma once
 
 #include <string>
@@ -25,7 +26,8 @@ class Viewer {
   RgbImage grab() const;
 
   // Waits until the window shows exactly expected. On timeout it fails, saving the last grab as NAME-*.png.
-  testing::AssertionResult waitForPicture(const RgbImage& expected, const std::string& name, int timeoutSeconds = 30);
+  testing::AssertionResult waitForPicture(const RgbImage& expected, const std::string& name,
+                                          int timeoutSeconds = 30);
 
   // Waits for the process to end and returns its exit status (-1 on timeout or a signal).
   int waitForExit(int timeoutSeconds = 30);

@@ -48,8 +48,10 @@ const Row kRows[] = {
     {"bunny hatched by capital T", {"key --window %w 5 x T"}, "data/bunny-unit.poly --hatching", kLoading},
     {"hatching off again", {"key --window %w t T"}, "data/sphere-unit.poly", ""},
     // Six narrowings stop at 1, then _ stays there and + and = widen by one each.
-    {"outline", {"key --window %w minus minus minus minus minus minus underscore plus equal"},
-     "data/sphere-unit.poly --outline 3", ""},
+    {"outline",
+     {"key --window %w minus minus minus minus minus minus underscore plus equal"},
+     "data/sphere-unit.poly --outline 3",
+     ""},
     // Forty Up presses reach the target and more go past it: the view comes from the other side.
     {"zoom",
      {"key --window %w --repeat 42 Up", "key --window %w shift+Up Down shift+Down Down"},
@@ -60,9 +62,15 @@ const Row kRows[] = {
     {"drags, closer, wider, hatched",
      {"key --window %w t plus plus Up Up Up Up", "mousemove --window %w 384 384 mousedown 3",
       "mousemove --window %w 576 480 mouseup 3 mousedown 1", "mousemove --window %w 480 528 mouseup 1"},
-     "data/sphere-unit.poly --hatching --outline 7 --distance " +
-         distanceAfter(4) +
+     "data/sphere-unit.poly --hatching --outline 7 --distance " + distanceAfter(4) +
          " --yaw -22.5 --pitch -11.25 --light-yaw 101.25 --light-pitch 39.375",
+     ""},
+    // A left press during a right drag makes the rest of it swing the light; a middle drag swings it too.
+    {"left press during a right drag, then middle",
+     {"mousemove --window %w 100 100 mousedown 3", "mousemove --window %w 292 100 mousedown 1",
+      "mousemove --window %w 484 292 mouseup 1 mousedown 2",
+      "mousemove --window %w 676 292 mouseup 2 mouseup 3"},
+     "data/sphere-unit.poly --yaw -22.5 --light-yaw 45 --light-pitch 22.5",
      ""},
     // The projection keeps its aspect ratio of 1, so a wide window stretches the picture, as nprsnap does.
     {"resized", {"windowsize --sync %w 1000 500"}, "data/sphere-unit.poly --size 1000x500", ""},
@@ -93,28 +101,48 @@ INSTANTIATE_TEST_SUITE_P(Viewer, ViewerRows, testing::ValuesIn(kRows), [](const 
   return name;
 });
 
-TEST(ViewerStartUp, WithoutItsModelFileItSaysSoAndExitsWithStatusOne) {
-  const auto empty = tempPath("no-data");
-  std::filesystem::create_directories(empty);
-  Viewer viewer(empty.string());
-  EXPECT_EQ(viewer.waitForExit(), 1);
-  EXPECT_EQ(viewer.output(),
-            "Loading Models...\n"
-            "Error: Could not load model \"data/sphere-unit.poly\"\n"
-            "Error! Could not open model. Exiting.\n");
-  std::filesystem::remove_all(empty);
+// A model file that cannot be loaded, at start-up or on its key, ends the viewer with status 1.
+TEST(ViewerStartUp, WithoutAModelFileItSaysSoAndExitsWithStatusOne) {
+  const std::string exiting = "Error! Could not open model. Exiting.\n";
+  const struct {
+    std::vector<const char*> files;  // copied into the working directory
+    std::string console;
+  } cases[] = {
+      {{}, "Loading Models...\nError: Could not load model \"data/sphere-unit.poly\"\n" + exiting},
+      {{"data/sphere-unit.poly", "data/xhatch1.bmp", "data/xhatch2.bmp", "data/xhatch3.bmp",
+        "data/xhatch4.bmp"},
+       startUpLines() + kLoading + "Error: Could not load model \"data/tpot-unit.poly\"\n" + exiting},
+  };
+  for (const auto& c : cases) {
+    const auto folder = tempPath("start-up");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "data");
+    for (const char* file : c.files) {
+      std::filesystem::copy_file(file, folder / file);
+    }
+    Viewer viewer(folder.string());
+    if (!c.files.empty()) {
+      ASSERT_TRUE(viewer.waitForWindow());
+      viewer.xdotool("key --window %w 3");
+    }
+    EXPECT_EQ(viewer.waitForExit(), 1);
+    EXPECT_EQ(viewer.output(), c.console);
+    std::filesystem::remove_all(folder);
+  }
 }
 
 // Random keys (every byte but Escape's, special keys, modifiers), pointer moves far past the window, presses
 // and releases of every button, and resizes down to 1 by 1; then Escape must still end it with status 0.
 TEST(ViewerStorm, RandomEventsLeaveItAnswering) {
-  std::vector<std::string> keys = {"space", "BackSpace", "Tab", "Return", "Delete", "KP_Enter", "ctrl+space",
-                                   "ctrl+backslash", "Up", "Down", "Left", "Right", "Page_Up", "Home", "End",
-                                   "shift+Up", "shift+Down", "ctrl+Up", "F1", "F12"};
+  std::vector<std::string> keys = {
+      "space",      "BackSpace", "Tab",  "Return", "Delete",  "KP_Enter", "ctrl+space", "ctrl+backslash",
+      "Up",         "Down",      "Left", "Right",  "Page_Up", "Home",     "End",        "shift+Up",
+      "shift+Down", "ctrl+Up",   "F1",   "F12"};
   // The bytes from 0x7f to 0x9f cannot be typed; control letters take their turn.
   for (int code = 0x21; code <= 0xff; ++code) {
     char name[16];
-    std::snprintf(name, sizeof name, code < 0x7f || code >= 0xa0 ? "0x%02x" : "ctrl+%c", code < 0x7f || code >= 0xa0 ? code : 'a' + code % 26);
+    std::snprintf(name, sizeof name, code < 0x7f || code >= 0xa0 ? "0x%02x" : "ctrl+%c",
+                  code < 0x7f || code >= 0xa0 ? code : 'a' + code % 26);
     keys.push_back(name);
   }
   Viewer viewer;
@@ -122,12 +150,14 @@ TEST(ViewerStorm, RandomEventsLeaveItAnswering) {
   // Away from the screen's corner, so that the pointer also passes left of and above the window.
   ASSERT_TRUE(viewer.xdotool("windowmove --sync %w 200 150"));
   std::mt19937 random(4);
-  auto pick = [&](int low, int high) { return std::to_string(std::uniform_int_distribution(low, high)(random)); };
+  auto pick = [&](int low, int high) {
+    return std::to_string(std::uniform_int_distribution(low, high)(random));
+  };
   for (int chunk = 0; chunk < 8; ++chunk) {
     std::string commands;
     for (int i = 0; i < 250; ++i) {
       const int kind = std::stoi(pick(0, 99));
-      commands += kind < 40   ? " key --window %w --delay 0 " + keys[std::stoul(pick(0, int(keys.size()) - 1))]
+      commands += kind < 40 ? " key --window %w --delay 0 " + keys[std::stoul(pick(0, int(keys.size()) - 1))]
                   : kind < 70 ? " mousemove " + pick(0, 1500) + " " + pick(0, 1200)
                   : kind < 95 ? (kind % 2 ? " mousedown " : " mouseup ") + pick(1, 7)
                   : kind < 97 ? " windowsize %w 1 1"
