@@ -80,6 +80,8 @@ while IFS=$'\t' read -r name file old new; do
     continue
   fi
   cp -p "$src/$file" "$scratch/original"
+  # Put back even when the run is cut short.
+  trap 'cp "$scratch/original" "$src/$file"' INT TERM
   if ! apply "$src/$file" "$old" "$new"; then
     echo "NOT FOUND  $name ($file)"
     missing+=("$name")
@@ -98,6 +100,7 @@ while IFS=$'\t' read -r name file old new; do
   # Restored with a new time stamp, so the next build compiles it again.
   cp "$scratch/original" "$src/$file"
   touch "$src/$file"
+  trap - INT TERM
 done <"$root/$list"
 
 echo "caught ${#caught[@]}, survived ${#survived[@]}, did not build ${#broken[@]}, not found ${#missing[@]}"

@@ -119,6 +119,14 @@ testing::AssertionResult Viewer::waitForPicture(const RgbImage& expected, const 
                                      << savePictures(name, shot, &expected);
 }
 
+testing::AssertionResult Viewer::waitForChange(const RgbImage& before, int timeoutSeconds) {
+  if (pollUntil(timeoutSeconds, [&] { return grab().rgb != before.rgb; })) {
+    return testing::AssertionSuccess();
+  }
+  return testing::AssertionFailure() << "the window's picture did not change within " << timeoutSeconds
+                                     << " s";
+}
+
 bool Viewer::running() {
   int status = 0;
   if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {

@@ -29,6 +29,9 @@ class Viewer {
   testing::AssertionResult waitForPicture(const RgbImage& expected, const std::string& name,
                                           int timeoutSeconds = 30);
 
+  // Waits until the window's picture is no longer before.
+  testing::AssertionResult waitForChange(const RgbImage& before, int timeoutSeconds = 30);
+
   // Waits for the process to end and returns its exit status (-1 on timeout or a signal).
   int waitForExit(int timeoutSeconds = 30);
   bool running();
