@@ -86,6 +86,15 @@ void PrintTo(const Row& row, std::ostream* out) {
   *out << row.name;
 }
 
+// The row's name with every character but letters and digits made a '_', for file and test names.
+std::string plainName(const Row& row) {
+  std::string name = row.name;
+  for (char& c : name) {
+    c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  }
+  return name;
+}
+
 class ViewerRows : public testing::TestWithParam<Row> {};
 
 TEST_P(ViewerRows, WindowReachesNprsnapsPicture) {
@@ -95,7 +104,7 @@ TEST_P(ViewerRows, WindowReachesNprsnapsPicture) {
   static const RgbImage startUp = snapPicture("data/sphere-unit.poly");
   Viewer viewer;
   ASSERT_TRUE(viewer.waitForWindow());
-  ASSERT_TRUE(viewer.waitForPicture(startUp, std::string("viewer-") + row.name + "-start"));
+  ASSERT_TRUE(viewer.waitForPicture(startUp, "viewer-" + plainName(row) + "-start"));
   RgbImage before;
   for (const std::string& step : row.steps) {
     if (step == kChanged) {
@@ -105,20 +114,15 @@ TEST_P(ViewerRows, WindowReachesNprsnapsPicture) {
       ASSERT_TRUE(viewer.xdotool(step)) << step;
     }
   }
-  EXPECT_TRUE(viewer.waitForPicture(expected, std::string("viewer-") + row.name));
+  EXPECT_TRUE(viewer.waitForPicture(expected, "viewer-" + plainName(row)));
   EXPECT_EQ(viewer.output(), startUpLines() + row.console);
   // Its window is gone before the key's release can reach it, so xdotool's status says nothing here.
   viewer.xdotool("key --window %w Escape");
   EXPECT_EQ(viewer.waitForExit(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Viewer, ViewerRows, testing::ValuesIn(kRows), [](const auto& info) {
-  std::string name = info.param.name;
-  for (char& c : name) {
-    c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  }
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Viewer, ViewerRows, testing::ValuesIn(kRows),
+                         [](const auto& info) { return plainName(info.param); });
 
 // A model file that cannot be loaded, at start-up or on its key, ends the viewer with status 1.
 TEST(ViewerStartUp, WithoutAModelFileItSaysSoAndExitsWithStatusOne) {
