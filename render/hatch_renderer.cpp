@@ -37,6 +37,8 @@ void HatchRenderer::beginFillPass(bool reversedWinding) {
   // Only the outer side is set to fill; the inner side keeps the line mode of the last outline pass,
   // where the filled outer faces hide it.
   glPolygonMode(reversedWinding ? GL_BACK : GL_FRONT, GL_FILL);
+  // The inner side's one-pixel lines drawn in this pass must stay behind the outer faces.
+  glDisable(GL_POLYGON_OFFSET_LINE);
   nextPass = 1;
 }
 
@@ -47,6 +49,13 @@ void HatchRenderer::beginOutlinePass(bool reversedWinding, int outlineWidth) {
   // Inner faces as thick lines; the depth test leaves only those along the silhouette visible.
   glCullFace(reversedWinding ? GL_BACK : GL_FRONT);
   glPolygonMode(reversedWinding ? GL_FRONT : GL_BACK, GL_LINE);
+  // Pulled towards the eye by one pixel's worth of their own depth slope, the lines' inner half is no longer
+  // hidden behind the outer faces along the silhouette, so the line shows at its full width, down to one
+  // pixel. Slope only, no constant term: the result then does not depend on the depth buffer's precision,
+  // and a window and an offscreen surface draw the same pixels. A larger factor would pull the steep inner
+  // walls of thin parts through the faces in front of them.
+  glPolygonOffset(-1.0f, 0.0f);
+  glEnable(GL_POLYGON_OFFSET_LINE);
   nextPass = 0;
 }
 

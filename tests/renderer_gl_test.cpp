@@ -57,25 +57,6 @@ class RendererGl : public testing::Test {
   const ModelPtr sphere{loadModel("data/sphere-unit.poly")};
 };
 
-// The silhouette line is centred on the outline; the filled front hides its inner half.
-TEST_F(RendererGl, VisibleOutlineIsHalfTheLineWidth) {
-  for (int width : {1, 5, 9}) {
-    DrawState state = kStartUp;
-    state.outlineWidth = width;
-    const RgbImage picture = frame(*sphere, state);
-    const int y = kSize / 2;
-    int x = 0;
-    while (x < kSize && picture.at(x, y)[2] > 100) {
-      ++x;
-    }
-    int run = 0;
-    for (; x < kSize && picture.at(x, y)[0] == 0 && picture.at(x, y)[2] == 0; ++x) {
-      ++run;
-    }
-    EXPECT_NEAR(run, width / 2, 1) << "width " << width;
-  }
-}
-
 // Texture i shows image i, lightest first. A missing image, or one cut short (its buffer only partly read
 // must not reach GL), leaves only its own texture without an image, and the construction goes on.
 TEST_F(RendererGl, EachTextureHoldsItsImageAndABrokenImageLeavesItsTextureEmpty) {
