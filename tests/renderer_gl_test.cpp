@@ -1,11 +1,14 @@
-// The renderer and its texture set in a real Mesa context (EGL, no window): what the baseline pictures
-// cannot show.
+// The renderer in a real Mesa context: the silhouette as wide as asked with nothing of the back faces through
+// the front, and the texture set with a broken image. The baseline pictures show the rest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 #include "bitmap.h"
 #include "frame.h"
+#include "hatch_renderer.h"
 #include "hatch_textures.h"
 #include "offscreen_context.h"
 #include "support.h"
@@ -13,23 +16,83 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kSize = 256;
-const DrawState kStartUp{{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};
+
+constexpr int kSize = 512;
+
+DrawState startUpState() {
+  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};
+}
+
+// The same mesh with every face's corner order reversed.
+ModelPtr clockwiseCopy(const Model& m) {
+  Model* copy =
+      new Model{new ModelVertex[m.vertexCount], new ModelFace[m.faceCount], m.vertexCount, m.faceCount};
+  std::copy_n(m.vertices, m.vertexCount, copy->vertices);
+  for (int i = 0; i < m.faceCount; ++i) {
+    const int* f = m.faces[i].vertexIndex;
+    copy->faces[i] = {{f[1], f[0], f[2]}};
+  }
+  return ModelPtr(copy);
+}
 
 class RendererGl : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(context.ok()) << context.error();
+    ASSERT_TRUE(context.ok()) << "no EGL context";
     setFixedGlState();
+    captureStdout([&] { renderer = std::make_unique<HatchRenderer>(); });
   }
 
-  // The frame every redisplay repeats: the second, which starts from the polygon modes the first left.
-  RgbImage frame(const Model& model, const DrawState& state) {
-    std::unique_ptr<HatchRenderer> renderer;
-    captureStdout([&] { renderer = std::make_unique<HatchRenderer>(); });
-    drawFrame(*renderer, &model, state);
-    drawFrame(*renderer, &model, state);
-    return context.readImage();
+  // Draws two frames (the second starts from the polygon modes the first left, as every later frame does)
+  // and keeps the pixels.
+  void draw(const Model* model, const DrawState& state) {
+    glDisable(GL_TEXTURE_2D);
+    if (state.texturesEnabled) {
+      glEnable(GL_TEXTURE_2D);
+    }
+    drawFrame(*renderer, model, state);
+    drawFrame(*renderer, model, state);
+    picture = context.readImage();
+  }
+  // y counted from the bottom, as GL does.
+  const uint8_t* at(int x, int y) const { return picture.at(x, kSize - 1 - y); }
+  bool black(int x, int y) const {
+    const uint8_t* p = at(x, y);
+    return p[0] <= 1 && p[1] <= 1 && p[2] <= 1;
+  }
+  bool background(int x, int y) const {
+    const uint8_t* p = at(x, y);
+    return std::abs(p[0] - 115) <= 1 && std::abs(p[1] - 128) <= 1 && std::abs(p[2] - 153) <= 1;
+  }
+  // The black run met first on the way in from (x, y) in steps of (dx, dy), past the background.
+  int runFrom(int x, int y, int dx, int dy) const {
+    while (x >= 0 && x < kSize && y >= 0 && y < kSize && background(x, y)) {
+      x += dx, y += dy;
+    }
+    int run = 0;
+    for (; x >= 0 && x < kSize && y >= 0 && y < kSize && black(x, y); x += dx, y += dy) {
+      ++run;
+    }
+    return run;
+  }
+  // Black pixels with no background within reach: lines that cross the model rather than edge it.
+  int blackAwayFromBackground(int reach) const {
+    int count = 0;
+    for (int y = 0; y < kSize; ++y) {
+      for (int x = 0; x < kSize; ++x) {
+        if (!black(x, y)) {
+          continue;
+        }
+        bool edged = false;
+        for (int v = std::max(0, y - reach); v <= std::min(kSize - 1, y + reach) && !edged; ++v) {
+          for (int u = std::max(0, x - reach); u <= std::min(kSize - 1, x + reach) && !edged; ++u) {
+            edged = background(u, v);
+          }
+        }
+        count += !edged;
+      }
+    }
+    return count;
   }
 
   // The texture's level 0 as RGBA, bottom row first; empty when it has no image.
@@ -54,8 +117,70 @@ class RendererGl : public testing::Test {
   }
 
   OffscreenContext context{kSize, kSize};
-  const ModelPtr sphere{loadModel("data/sphere-unit.poly")};
+  std::unique_ptr<HatchRenderer> renderer;
+  RgbImage picture;
 };
+
+TEST_F(RendererGl, VisibleSilhouetteIsAsWideAsTheLineForEitherWindingAndWithHatching) {
+  ModelPtr sphere(loadModel("data/sphere-unit.poly"));
+  ASSERT_TRUE(sphere);
+  ModelPtr clockwise = clockwiseCopy(*sphere);
+  for (const bool reversed : {false, true}) {
+    for (const bool hatching : {false, true}) {
+      for (const int width : {1, 2, 5, 12}) {
+        DrawState state = startUpState();
+        state.outlineWidth = width;
+        state.reversedWinding = reversed;
+        state.texturesEnabled = hatching;
+        draw(reversed ? clockwise.get() : sphere.get(), state);
+        const std::string what = "width " + std::to_string(width) + (reversed ? ", reversed" : "") +
+                                 (hatching ? ", hatching" : "");
+        EXPECT_NEAR(runFrom(0, kSize / 2, 1, 0), width, 1) << what << ", left";
+        EXPECT_NEAR(runFrom(kSize - 1, kSize / 2, -1, 0), width, 1) << what << ", right";
+        // Where the silhouette runs at 45 degrees a wide line covers `width` pixels across its major axis,
+        // so a diagonal walk crosses about half as many.
+        EXPECT_NEAR(runFrom(0, 0, 1, 1), (width + 1) / 2, 1) << what << ", diagonal";
+      }
+    }
+  }
+}
+
+TEST_F(RendererGl, OnlyTheOutlinePassPullsItsLinesForward) {
+  ModelPtr sphere(loadModel("data/sphere-unit.poly"));
+  ASSERT_TRUE(sphere);
+  const DrawState state = startUpState();
+  renderer->draw(sphere.get(), state);
+  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE)) << "the fill pass's inner lines would show through";
+  renderer->draw(sphere.get(), state);
+  EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
+  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
+  renderer->draw(sphere.get(), state);
+  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
+}
+
+// A slab 0.02 thick: its far side's lines lie just behind the near side and must stay hidden, face-on and
+// turned, at any width; so must the lines of the icosahedron's hidden side.
+TEST_F(RendererGl, NoBackFaceLineShowsThroughAThinSlab) {
+  struct Case {
+    const char* path;
+    float yaw, pitch;
+  };
+  for (const Case& c :
+       {Case{"tests/models/thin-slab.poly", 0.0f, 0.0f}, Case{"tests/models/thin-slab.poly", 40.0f, 20.0f},
+        Case{"data/icos-unit.poly", 30.0f, 10.0f}}) {
+    ModelPtr model(loadModel(c.path));
+    ASSERT_TRUE(model) << c.path;
+    for (const int width : {1, 5, 12}) {
+      DrawState state = startUpState();
+      state.camera.yaw = c.yaw;
+      state.camera.pitch = c.pitch;
+      state.outlineWidth = width;
+      draw(model.get(), state);
+      EXPECT_EQ(blackAwayFromBackground(width + 1), 0)
+          << c.path << " at yaw " << c.yaw << ", width " << width;
+    }
+  }
+}
 
 // Texture i shows image i, lightest first. A missing image, or one cut short (its buffer only partly read
 // must not reach GL), leaves only its own texture without an image, and the construction goes on.

@@ -1,6 +1,6 @@
 // The nprsnap program itself: its exit status and its one line on failure. (The pictures it writes are the
 // viewer test's expectations.)
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,20 +10,6 @@
 #include "support.h"
 
 namespace {
-
-struct SnapRun {
-  int status = -1;
-  std::string out, err;
-};
-
-SnapRun nprsnap(const std::string& arguments) {
-  const std::string errPath = tempPath("nprsnap-stderr.txt").string();
-  SnapRun run;
-  run.out = runCommand(std::string(NPRSNAP_BINARY) + " " + arguments + " 2>" + errPath, &run.status);
-  run.err = readFile(errPath);
-  std::filesystem::remove(errPath);
-  return run;
-}
 
 TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
   const std::string junk = tempPath("junk.poly").string();
@@ -44,17 +30,21 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
       {"data/sphere-unit.poly --size 8 -o /no-such-folder/x.png", 1, "cannot write \"/no-such-folder/x.png\"",
        hatchImageLines()},
   };
+  const std::string errPath = tempPath("nprsnap-stderr.txt").string();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
-    const SnapRun run = nprsnap(c.arguments);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.err.rfind("nprsnap: ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find(c.stderrSays), std::string::npos) << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    EXPECT_EQ(run.out, c.stdoutIs);
+    int status = -1;
+    EXPECT_EQ(runCommand(std::string(NPRSNAP_BINARY) + " " + c.arguments + " 2>" + errPath, &status),
+              c.stdoutIs);
+    EXPECT_EQ(status, c.status);
+    const std::string err = readFile(errPath);
+    EXPECT_THAT(err, testing::StartsWith("nprsnap: "));
+    EXPECT_THAT(err, testing::HasSubstr(c.stderrSays));
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   }
   EXPECT_FALSE(std::filesystem::exists("x.png"));
   std::filesystem::remove(junk);
+  std::filesystem::remove(errPath);
 }
 
 }  // namespace

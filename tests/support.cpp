@@ -31,6 +31,12 @@ RgbImage differencePicture(const RgbImage& actual, const RgbImage& expected) {
   return picture;
 }
 
+// Where tests leave pictures for people to look at; created on demand.
+std::string testOutputPath(const std::string& fileName) {
+  std::filesystem::create_directories(NPRVIEW_TEST_OUTPUT_DIR);
+  return std::string(NPRVIEW_TEST_OUTPUT_DIR) + "/" + fileName;
+}
+
 }  // namespace
 
 std::filesystem::path tempPath(const std::string& name) {
@@ -78,10 +84,6 @@ int64_t differingPixels(const RgbImage& actual, const RgbImage& expected, int sl
   return differing;
 }
 
-std::string testOutputPath(const std::string& fileName) {
-  std::filesystem::create_directories(NPRVIEW_TEST_OUTPUT_DIR);
-  return std::string(NPRVIEW_TEST_OUTPUT_DIR) + "/" + fileName;
-}
 
 std::string savePictures(const std::string& name, const RgbImage& actual, const RgbImage* expected) {
   std::string ignored;

@@ -30,11 +30,8 @@ std::string runCommand(const std::string& command, int* status = nullptr);
 // Pixels with a channel further than slack from the other picture's; -1 when the sizes differ.
 int64_t differingPixels(const RgbImage& actual, const RgbImage& expected, int slack);
 
-// Where tests leave pictures for people to look at (build/test-output); created on demand.
-std::string testOutputPath(const std::string& fileName);
-
-// Writes actual (and expected, with a picture of where they differ) to the test output folder as
-// NAME-actual.png, NAME-expected.png and NAME-diff.png; returns a sentence saying where.
+// Writes actual (and expected, with a picture of where they differ) to build/test-output/ as NAME-actual.png,
+// NAME-expected.png and NAME-diff.png; returns a sentence saying where.
 std::string savePictures(const std::string& name, const RgbImage& actual, const RgbImage* expected);
 
 // Compares actual with tests/baselines/NAME.png. A pixel differs when a channel is more than 8 away; more

@@ -21,15 +21,13 @@ using Clock = std::chrono::steady_clock;
 template <typename Done>
 bool pollUntil(int timeoutSeconds, Done done) {
   const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-  for (;;) {
-    if (done()) {
-      return true;
-    }
+  while (!done()) {
     if (Clock::now() > deadline) {
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  return true;
 }
 
 }  // namespace
