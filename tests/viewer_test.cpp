@@ -40,6 +40,8 @@ struct Row {
   std::string console;             // what the viewer writes after its start-up lines
 };
 
+// Every row but the first ends on a picture other than the start-up one, which the window shows before any
+// key is read, so that a key that does nothing cannot pass.
 const Row kRows[] = {
     {"start-up", {}, "data/sphere-unit.poly", ""},
     {"icosahedron", {"key --window %w 2"}, "data/icos-unit.poly", kLoading},
@@ -52,7 +54,7 @@ const Row kRows[] = {
      {"key --window %w 5", kChanged, "key --window %w x T"},
      "data/bunny-unit.poly --hatching",
      kLoading},
-    {"hatching off again", {"key --window %w t T"}, "data/sphere-unit.poly", ""},
+    {"hatching on, off and on", {"key --window %w t T t"}, "data/sphere-unit.poly --hatching", ""},
     // Six narrowings stop at 1, then _ stays there and + and = widen by one each.
     {"outline",
      {"key --window %w minus minus minus minus minus minus underscore plus equal"},
