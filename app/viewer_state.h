@@ -4,12 +4,7 @@
 #include "camera.h"
 #include "hatch_renderer.h"
 #include "model.h"
-
-constexpr int kModelSlots = 5;
-
-// Model files by slot, relative to the working directory. Slot 0 is loaded at start-up, the others on
-// first use.
-extern const char* const kModelPaths[kModelSlots];
+#include "model_catalogue.h"
 
 // Drag modes: the light drag (also the resting mode) and the camera drag.
 constexpr int kLightDrag = 0;
@@ -29,9 +24,6 @@ extern int g_currentModel;
 extern HatchRenderer* g_renderer;
 extern bool g_texturesEnabled;
 extern Camera g_camera;
-
-// Slots 2 and 4 hold meshes wound clockwise as seen from outside.
-bool isReversedWinding(int slot);
 
 // The state the renderer reads for the current model.
 DrawState currentDrawState();

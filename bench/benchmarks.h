@@ -28,3 +28,7 @@ void registerLoadBenchmarks(const LargeSphereFiles& files);
 // draw/NAME/draw, draw/NAME/floor and draw/NAME/vertex_array for each model, in a current 768x768 GL
 // context. Returns false (and registers nothing) when the floor does not draw exactly what draw draws.
 bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const OffscreenContext& context);
+
+// hatching/NAME/eye and hatching/NAME/object: a frame with hatching on, fixed to the view and to the
+// surface, for each model not marked hatching (those are the same meshes again), in a current GL context.
+void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);

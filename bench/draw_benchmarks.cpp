@@ -8,6 +8,7 @@
 #include "benchmarks.h"
 #include "frame.h"
 #include "hatch_renderer.h"
+#include "model_catalogue.h"
 #include "offscreen_context.h"
 #include "tone.h"
 
@@ -15,8 +16,10 @@ namespace {
 
 // The viewer's start-up view.
 DrawState startupState(const DrawnModel& drawn) {
-  return {
-      {Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, drawn.reversedWinding, 5, drawn.hatching};
+  DrawState state = kStartUpState;
+  state.reversedWinding = drawn.reversedWinding;
+  state.texturesEnabled = drawn.hatching;
+  return state;
 }
 
 // The T key's switch, which goes with DrawState::texturesEnabled.
@@ -51,12 +54,15 @@ void beginPass(bool fill, const DrawState& state) {
     glLineWidth(1.0f);
     glDisable(GL_CULL_FACE);
     glPolygonMode(reversed ? GL_BACK : GL_FRONT, GL_FILL);
+    glDisable(GL_POLYGON_OFFSET_LINE);
   } else {
     glColor3f(0.0f, 0.0f, 0.0f);
     glLineWidth(static_cast<GLfloat>(state.outlineWidth));
     glEnable(GL_CULL_FACE);
     glCullFace(reversed ? GL_BACK : GL_FRONT);
     glPolygonMode(reversed ? GL_FRONT : GL_BACK, GL_LINE);
+    glPolygonOffset(-1.0f, 0.0f);
+    glEnable(GL_POLYGON_OFFSET_LINE);
   }
   glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_EYE_LINEAR));
   glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_EYE_LINEAR));

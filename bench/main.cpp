@@ -109,6 +109,20 @@ void printDrawSummary(const SummaryReporter& results, const std::vector<DrawnMod
   }
 }
 
+void printSurfaceHatchingSummary(const SummaryReporter& results, const std::vector<DrawnModel>& models) {
+  std::printf("\nHatching on, fixed to the view (eye) or to the surface (object), ms per frame\n");
+  std::printf("  %-14s %7s %17s %17s %15s\n", "model", "faces", "eye", "object", "object/eye");
+  for (const DrawnModel& drawn : models) {
+    const auto eye = results.times("hatching/" + drawn.name + "/eye");
+    const auto object = results.times("hatching/" + drawn.name + "/object");
+    if (eye.real > 0 && object.real > 0) {
+      std::printf("  %-14s %7d %8.2f (%6.2f) %8.2f (%6.2f) %5.3f (%5.3f)\n", drawn.name.c_str(),
+                  drawn.model->faceCount, eye.real, eye.cpu, object.real, object.cpu, object.real / eye.real,
+                  object.cpu / eye.cpu);
+    }
+  }
+}
+
 }  // namespace
 
 void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function) {
@@ -154,10 +168,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  registerSurfaceHatchingBenchmarks(models);
+
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   printLoadSummary(reporter, files);
   printDrawSummary(reporter, models);
+  printSurfaceHatchingSummary(reporter, models);
   benchmark::Shutdown();
   return 0;
 }

@@ -2,13 +2,18 @@
 #include "hatch_renderer.h"
 
 #include "hatch_textures.h"
+#include "surface_coords.h"
 #include "tone.h"
 
 namespace {
 
-inline const GLfloat* positionOf(const ModelVertex& v) { return &v.x; }
+inline const GLfloat* positionOf(const ModelVertex& v) {
+  return &v.x;
+}
 
-inline Vec3 vec(const ModelVertex& v) { return {v.x, v.y, v.z}; }
+inline Vec3 vec(const ModelVertex& v) {
+  return {v.x, v.y, v.z};
+}
 
 // Eye-linear generation with the default planes: s is eye-space x and t eye-space y, so the hatching
 // stays fixed to the view and repeats once per unit.
@@ -27,9 +32,24 @@ void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVerte
   glEnd();
 }
 
+// Each corner takes its texture coordinate from its own position, projected on the face's one plane, so
+// neighbours on the same plane meet without a seam.
+void drawTriangleOnSurface(const ModelVertex& v0, const ModelVertex& v1, const ModelVertex& v2,
+                           ProjectionAxis axis) {
+  glBegin(GL_TRIANGLES);
+  for (const ModelVertex* v : {&v0, &v1, &v2}) {
+    const TexCoord c = surfaceTexCoord(vec(*v), axis);
+    glTexCoord2f(c.s, c.t);
+    glVertex3fv(positionOf(*v));
+  }
+  glEnd();
+}
+
 }  // namespace
 
-HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) { createHatchTextures(textures); }
+HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) {
+  createHatchTextures(textures);
+}
 
 void HatchRenderer::beginFillPass(bool reversedWinding) {
   glLineWidth(1.0f);
@@ -80,6 +100,11 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
   }
 
   const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
+  const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
+  if (onSurface) {
+    beginFillOnSurface(state.texturesEnabled);
+  }
+  const GLuint* hatching = onSurface ? surfaceTextures_ : textures;
   for (int i = 0; i < faceCount; ++i) {
     const int* index = faces[i].vertexIndex;
     const ModelVertex& v0 = vertices[index[0]];
@@ -88,10 +113,24 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
     const Tone& tone = toneOfBand(faceBand(vec(v0), vec(v1), vec(v2), light, state.reversedWinding));
     if (state.texturesEnabled) {
       glColor3f(1.0f, 1.0f, 1.0f);
-      glBindTexture(GL_TEXTURE_2D, textures[tone.texture]);
+      glBindTexture(GL_TEXTURE_2D, hatching[tone.texture]);
     } else {
       glColor3f(tone.r, tone.g, tone.b);
     }
-    drawTriangle(v0, v1, v2);
+    if (onSurface) {
+      drawTriangleOnSurface(v0, v1, v2, projectionAxis(faceNormal(vec(v0), vec(v1), vec(v2))));
+    } else {
+      drawTriangle(v0, v1, v2);
+    }
+  }
+}
+
+// Texture coordinates come per corner from here on; the textures are made on first use, since the viewer
+// never draws this way.
+void HatchRenderer::beginFillOnSurface(bool texturesEnabled) {
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
+  if (texturesEnabled && surfaceTextures_[0] == 0) {
+    createSurfaceHatchTextures(surfaceTextures_);
   }
 }

@@ -6,6 +6,11 @@
 #include "camera.h"
 #include "model.h"
 
+// Where the hatching is fixed: to the view (the viewer's look, one repeat per unit of eye space) or to
+// the model's surface (a cube projection of its own coordinates, one repeat per unit, mipmapped so that the
+// strokes keep their width and spacing in pixels at any distance).
+enum class HatchingSpace { Eye, Object };
+
 // What a pass reads of the viewer's state.
 struct DrawState {
   Camera camera;
@@ -14,6 +19,7 @@ struct DrawState {
   bool reversedWinding;    // the model is wound clockwise as seen from outside
   int outlineWidth;        // silhouette width in pixels
   bool texturesEnabled;    // hatching textures replace the tone colours
+  HatchingSpace hatchingSpace = HatchingSpace::Eye;
 };
 
 class HatchRenderer {
@@ -27,13 +33,18 @@ class HatchRenderer {
   // The state a pass leaves is where the next one starts. The fill pass leaves line width 1, culling off,
   // the outer side filled and the line offset off. The outline pass leaves black, the outline's line width,
   // the outer side culled, the inner side in line mode and the line offset on (slope factor -1), which the
-  // next fill pass turns off again. Both leave eye-linear texture coordinates enabled.
+  // next fill pass turns off again. Both leave eye-linear texture coordinates enabled, but for a fill pass
+  // in object space, which leaves them off; its first with textures on makes the surface textures.
   void draw(const Model* model, const DrawState& state);
 
   GLuint textures[4];
   int nextPass;
 
  private:
+  void beginFillOnSurface(bool texturesEnabled);
   void beginFillPass(bool reversedWinding);
   void beginOutlinePass(bool reversedWinding, int outlineWidth);
+
+  // The mipmapped textures of hatching in object space; all 0 until first needed.
+  GLuint surfaceTextures_[4] = {0, 0, 0, 0};
 };

@@ -23,9 +23,7 @@ Vec3 lightPosition(const Camera& camera, float lightYawOffset, float lightPitchO
 }
 
 int faceBand(const Vec3& p0, const Vec3& p1, const Vec3& p2, const Vec3& light, bool reversedWinding) {
-  const Vec3 a{p0.x - p2.x, p0.y - p2.y, p0.z - p2.z};
-  const Vec3 b{p1.x - p2.x, p1.y - p2.y, p1.z - p2.z};
-  Vec3 n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+  Vec3 n = faceNormal(p0, p1, p2);
   normalize(n);
 
   // Two thirds of the way from the midpoint of p0-p1 towards p2; not the centroid, but the tones have

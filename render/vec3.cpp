@@ -20,3 +20,9 @@ float normalize(Vec3& v) {
   v.z *= inverse;
   return 1.0f / inverse;
 }
+
+Vec3 faceNormal(const Vec3& p0, const Vec3& p1, const Vec3& p2) {
+  const Vec3 a{p0.x - p2.x, p0.y - p2.y, p0.z - p2.z};
+  const Vec3 b{p1.x - p2.x, p1.y - p2.y, p1.z - p2.z};
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}

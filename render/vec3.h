@@ -15,3 +15,7 @@ Vec3 orbitDirection(float pitchDegrees, float yawDegrees);
 // Scales v in place to unit length and returns its former length. A zero vector becomes not-a-number
 // in every component and 0 is returned.
 float normalize(Vec3& v);
+
+// The normal of the triangle p0, p1, p2, (p0 - p2) x (p1 - p2), not normalised: outwards for a face wound
+// counter-clockwise as seen from outside.
+Vec3 faceNormal(const Vec3& p0, const Vec3& p1, const Vec3& p2);

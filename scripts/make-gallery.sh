@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Draws the README's pictures. docs/gallery/MODEL-tones.png and MODEL-hatching.png for the five models come
-# from nprsnap (no display needed); docs/first-frame.png is a screenshot of the real viewer's first frame,
-# taken under a private Xvfb.
+# Draws the README's pictures. docs/gallery/MODEL-tones.png and MODEL-hatching.png for the five models, and
+# the teapot hatched on its surface and turning in both hatching spaces, come from nprsnap (no display
+# needed); docs/first-frame.png and docs/hatching.png are screenshots of the real viewer, taken under a
+# private Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -18,5 +19,21 @@ for model in sphere icos tpot penny3 bunny; do
   build/nprsnap "data/$model-unit.poly" "${view[@]}" --distance $distance --hatching \
     -o "docs/gallery/$model-hatching.png" >/dev/null
 done
+
+# The teapot hatched on its surface, and a few frames of a turntable in each space: the light rides with
+# the camera, so the tones stay put on screen; the strokes stay put too in eye space, and turn with the
+# teapot in object space.
+teapot=(data/tpot-unit.poly --pitch 20 --hatching)
+build/nprsnap "${teapot[@]}" --size 384 --distance 0.8 --yaw 30 --hatching-space object -o docs/gallery/tpot-hatching-surface.png >/dev/null
+frames=$(mktemp -d)
+trap 'rm -rf "$frames"' EXIT
+for space in eye object; do
+  for yaw in 0 20 40 60; do
+    build/nprsnap "${teapot[@]}" --size 256 --distance 0.7 --yaw $yaw --hatching-space $space -o "$frames/$space-$yaw.png" >/dev/null
+  done
+  convert "$frames/$space"-{0,20,40,60}.png +append "docs/gallery/tpot-turntable-$space.png"
+done
+
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
-echo "Wrote docs/first-frame.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"
+scripts/with-xvfb.sh build/tests/viewer_screenshot --hatching docs/hatching.png
+echo "Wrote docs/first-frame.png, docs/hatching.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"

@@ -46,7 +46,7 @@ run_suite() {
   # shellcheck disable=SC2086
   (cd "$src" && timeout 1800 scripts/with-xvfb.sh ctest --test-dir "$build" --stop-on-failure \
     -j"$(nproc)" --timeout 300 ${NPRVIEW_MUTANTS_CTEST:-}) </dev/null >"$out" 2>&1 && return 0
-  sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' "$out" | sort -u | paste -sd ' ' -
+  sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' "$out" | sort -u | paste -sd ' ' -
   return 1
 }
 

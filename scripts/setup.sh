@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ clang libclang-rt-14-dev make pkg-config
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev
+  libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev libcli11-dev
   libgmock-dev xvfb xauth x11-utils xdotool
 )
 

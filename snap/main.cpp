@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
   const SnapArguments arguments = parseSnapArguments(argc, argv);
   if (arguments.help) {
-    std::cout << kSnapUsage;
+    std::cout << snapHelp();
     return 0;
   }
   if (!arguments.error.empty()) {

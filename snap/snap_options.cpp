@@ -1,46 +1,26 @@
-// Parsing nprsnap's arguments into options, with one line of explanation for anything refused.
+// nprsnap's command line through CLI11: one table of options, each refusal one line saying why.
 #include "snap_options.h"
+
+#include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <limits>
-
-const char* const kSnapUsage =
-    "Usage: nprsnap MODEL.poly -o OUT.png [options]\n"
-    "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG.\n"
-    "Run it where the viewer runs (the repository root): the hatching images are read from data/.\n"
-    "\n"
-    "  -o, --output FILE      the PNG to write (required)\n"
-    "  --size N | WxH         picture size in pixels (default 768x768, the viewer's window)\n"
-    "  --yaw DEGREES          camera yaw (default 0)\n"
-    "  --pitch DEGREES        camera pitch (default 0)\n"
-    "  --distance D           camera distance from its target (default 1)\n"
-    "  --light-yaw DEGREES    light yaw, added to the camera's (default 90)\n"
-    "  --light-pitch DEGREES  light pitch, added to the camera's (default 45)\n"
-    "  --outline PIXELS       silhouette width, at least 1 (default 5)\n"
-    "  --hatching             pencil hatching instead of flat tones (the viewer's T key)\n"
-    "  --no-hatching          flat tones (the default)\n"
-    "  --reversed             the mesh is wound clockwise as seen from outside\n"
-    "  --no-reversed          the mesh is wound counter-clockwise\n"
-    "                         (default: reversed for tpot-unit.poly and bunny-unit.poly, as in the viewer)\n"
-    "  -h, --help             this text\n"
-    "\n"
-    "Exit status: 0 when the PNG is written, 1 when the model, the GL context or the file fails,\n"
-    "2 for bad arguments; each failure is one line on standard error.\n";
 
 namespace {
 
-// Larger than any EGL pbuffer offered today; the context reports the driver's own limit.
+// A sanity bound that keeps W x H x samples in range; the GL driver's own limit is checked when the
+// context is made.
 constexpr int kMaxSide = 16384;
 
-std::string quoted(std::string_view text) {
+std::string inQuotes(std::string_view text) {
   std::string result(1, '"');
   result.append(text);
   result.push_back('"');
   return result;
 }
 
+// A finite decimal number, the whole text; from_chars gives the float nearest it, as the model loader does.
 bool parseFloat(std::string_view text, float& value) {
   float parsed = 0.0f;
   const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), parsed);
@@ -74,125 +54,177 @@ bool parseSize(std::string_view text, int& width, int& height) {
   return parseInt(text.substr(0, x), 1, kMaxSide, width) && parseInt(text.substr(x + 1), 1, kMaxSide, height);
 }
 
-// Applies one option that takes a value; returns the error line, empty when it was accepted.
-std::string applyValue(std::string_view name, std::string_view value, SnapOptions& options) {
-  if (name == "-o" || name == "--output") {
-    if (value.empty()) {
-      return "the output file name is empty";
-    }
-    options.outputPath = value;
-    return {};
-  }
-  if (name == "--size") {
-    return parseSize(value, options.width, options.height)
-               ? std::string()
-               : "--size wants N or WxH with sides from 1 to " + std::to_string(kMaxSide) + ", not " +
-                     quoted(value);
-  }
-  if (name == "--outline") {
-    return parseInt(value, 1, std::numeric_limits<int>::max(), options.outlineWidth)
-               ? std::string()
-               : "--outline wants a whole number of pixels, at least 1, not " + quoted(value);
-  }
-  struct FloatOption {
-    std::string_view name;
-    float SnapOptions::*field;
-    const char* unit;
-  };
-  static const FloatOption kFloats[] = {
-      {"--yaw", &SnapOptions::cameraYaw, "degrees"},
-      {"--pitch", &SnapOptions::cameraPitch, "degrees"},
-      {"--distance", &SnapOptions::cameraDistance, "a distance"},
-      {"--light-yaw", &SnapOptions::lightYawOffset, "degrees"},
-      {"--light-pitch", &SnapOptions::lightPitchOffset, "degrees"},
-  };
-  for (const FloatOption& option : kFloats) {
-    if (name == option.name) {
-      return parseFloat(value, options.*option.field)
-                 ? std::string()
-                 : std::string(name) + " wants a number (" + option.unit + "), not " + quoted(value);
-    }
-  }
-  return "unknown option " + quoted(name);
+std::string shortest(float value) {
+  char text[32];
+  const auto [end, status] = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, status == std::errc() ? end : text);
 }
 
-bool takesValue(std::string_view name) {
-  for (std::string_view known : {"-o", "--output", "--size", "--outline", "--yaw", "--pitch", "--distance",
-                                 "--light-yaw", "--light-pitch"}) {
-    if (name == known) {
-      return true;
-    }
-  }
-  return false;
+// Options whose value CLI11 hands over as text, checked and converted here so that each refusal can say
+// what was wanted; the check runs before the store.
+CLI::Option* addNumber(CLI::App& app, const char* names, float& field, const char* unit,
+                       const std::string& help) {
+  return app
+      .add_option_function<std::string>(
+          names, [&field](const std::string& text) { parseFloat(text, field); }, help)
+      ->check(CLI::Validator(
+          [unit](std::string& text) {
+            float unused;
+            return parseFloat(text, unused)
+                       ? std::string()
+                       : std::string("wants a number (") + unit + "), not " + inQuotes(text);
+          },
+          ""))
+      ->type_name(unit == std::string_view("degrees") ? "DEGREES" : "D")
+      ->default_str(shortest(field));
 }
 
-// Flags without a value; false for anything else.
-bool applyFlag(std::string_view name, SnapOptions& options) {
-  if (name == "--hatching" || name == "--no-hatching") {
-    options.hatching = name == "--hatching";
-  } else if (name == "--reversed" || name == "--no-reversed") {
-    options.reversedWinding = name == "--reversed";
-  } else {
-    return false;
+CLI::Option* addWholeNumber(CLI::App& app, const char* names, int& field, int low, int high,
+                            const std::string& help) {
+  return app
+      .add_option_function<std::string>(
+          names, [&field, low, high](const std::string& text) { parseInt(text, low, high, field); }, help)
+      ->check(CLI::Validator(
+          [low, high](std::string& text) {
+            int unused;
+            return parseInt(text, low, high, unused)
+                       ? std::string()
+                       : "wants a whole number from " + std::to_string(low) +
+                             (high == std::numeric_limits<int>::max() ? std::string(" up")
+                                                                      : " to " + std::to_string(high)) +
+                             ", not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("N")
+      ->default_str(std::to_string(field));
+}
+
+// The file names nprsnap draws with reversed winding, as the viewer draws its slots.
+std::string reversedFileNames() {
+  std::string names;
+  for (int slot = 0; slot < kModelSlots; ++slot) {
+    if (isReversedWinding(slot)) {
+      const std::string_view path = kModelPaths[slot];
+      names += (names.empty() ? "" : " and ") + std::string(path.substr(path.rfind('/') + 1));
+    }
   }
-  return true;
+  return names;
+}
+
+// Every option, once: its spellings, where its value goes, what it accepts and its line of help.
+void addOptions(CLI::App& app, SnapOptions& o) {
+  app.add_option("MODEL", o.modelPath, "the model file to draw");
+  app.add_option("-o,--output", o.outputPath, "the PNG to write (required)")->type_name("FILE");
+  app.add_option_function<std::string>(
+         "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
+         "picture size in pixels, the viewer's window by default; sides from 1 to " +
+             std::to_string(kMaxSide) + ", and no larger than the GL driver draws")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            int width, height;
+            return parseSize(text, width, height) ? std::string()
+                                                  : "wants N or WxH with sides from 1 to " +
+                                                        std::to_string(kMaxSide) + ", not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("N|WxH")
+      ->default_str(std::to_string(o.width) + "x" + std::to_string(o.height));
+  addNumber(app, "--yaw", o.cameraYaw, "degrees", "camera yaw");
+  addNumber(app, "--pitch", o.cameraPitch, "degrees", "camera pitch");
+  addNumber(app, "--distance", o.cameraDistance, "a distance", "camera distance from its target");
+  addNumber(app, "--light-yaw", o.lightYawOffset, "degrees", "light yaw, added to the camera's");
+  addNumber(app, "--light-pitch", o.lightPitchOffset, "degrees", "light pitch, added to the camera's");
+  addWholeNumber(app, "--outline", o.outlineWidth, 1, std::numeric_limits<int>::max(),
+                 "silhouette width in pixels");
+  app.add_flag(
+         "--hatching,!--no-hatching", o.hatching,
+         "pencil hatching instead of flat tones (the viewer's T key); --no-hatching: flat tones, the default")
+      ->disable_flag_override()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option_function<std::string>(
+         "--hatching-space",
+         [&o](const std::string& text) {
+           o.hatchingSpace = text == "object" ? HatchingSpace::Object : HatchingSpace::Eye;
+         },
+         "where the hatching is fixed: eye, to the view, as the viewer has it; object, to the model's "
+         "surface, its strokes keeping their width and spacing in pixels at any distance")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text == "eye" || text == "object" ? std::string()
+                                                     : "wants eye or object, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("eye|object")
+      ->default_str("eye");
+  app.add_flag_function(
+         "--reversed,!--no-reversed", [&o](std::int64_t count) { o.reversedWinding = count > 0; },
+         "the mesh is wound clockwise (--no-reversed: counter-clockwise) as seen from outside; by default on "
+         "for " +
+             reversedFileNames() + ", as the viewer has it")
+      ->disable_flag_override()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+constexpr const char* kDescription =
+    "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG.\n"
+    "Run it where the viewer runs (the repository root): the hatching images are read from data/.";
+
+void describe(CLI::App& app, SnapOptions& options) {
+  // An option given twice keeps its last value, as the flags' on and off spellings do.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  addOptions(app, options);
+  app.footer(
+      "Values go in the next argument or after '=' (--yaw=-30).\n"
+      "Exit status: 0 when the PNG is written, 1 when the model, the GL context or the file fails,\n"
+      "2 for bad arguments; each failure is one line on standard error.");
 }
 
 }  // namespace
 
 SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   SnapArguments result;
+  // Help wins over everything else on the line, even arguments that would be refused.
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "-h" || argument == "--help") {
-      return {SnapOptions{}, true, {}};
+      result.help = true;
+      return result;
     }
   }
   SnapOptions& options = result.options;
-  for (int i = 1; i < argc && result.error.empty(); ++i) {
-    const std::string_view argument = argv[i];
-    if (argument.size() < 2 || argument[0] != '-') {
-      if (!options.modelPath.empty()) {
-        result.error = "one model at a time: unexpected " + quoted(argument);
-      } else if (argument.empty()) {
-        result.error = "the model file name is empty";
-      } else {
-        options.modelPath = argument;
-      }
-      continue;
-    }
-    const size_t equals = argument.find('=');
-    const std::string_view name = argument.substr(0, equals);
-    if (applyFlag(argument, options)) {
-      continue;
-    }
-    if (!takesValue(name)) {
-      result.error = "unknown option " + quoted(name);
-    } else if (equals != std::string_view::npos) {
-      result.error = applyValue(name, argument.substr(equals + 1), options);
-    } else if (i + 1 < argc) {
-      result.error = applyValue(name, argv[++i], options);
-    } else {
-      result.error = quoted(name) + " needs a value";
-    }
+  try {
+    CLI::App app(kDescription, "nprsnap");
+    describe(app, options);
+    app.parse(argc, argv);
+  } catch (const CLI::Error& error) {
+    result.error = error.what();
+    return result;
   }
-  if (result.error.empty() && options.modelPath.empty()) {
+  if (options.modelPath.empty()) {
     result.error = "no model file given";
-  } else if (result.error.empty() && options.outputPath.empty()) {
+  } else if (options.outputPath.empty()) {
     result.error = "no output file given (-o OUT.png)";
   }
   return result;
 }
 
+std::string snapHelp() {
+  SnapOptions defaults;
+  CLI::App app(kDescription, "nprsnap");
+  describe(app, defaults);
+  return app.help();
+}
+
 bool isReversedByName(std::string_view modelPath) {
-  const std::string name = std::filesystem::path(modelPath).filename().string();
-  return name == "tpot-unit.poly" || name == "bunny-unit.poly";
+  return isReversedWinding(slotOfFileName(modelPath));
 }
 
 DrawState drawStateOf(const SnapOptions& options) {
-  const Camera camera{
-      Orbit, {0.0f, 0.1f, 0.0f}, options.cameraPitch, options.cameraYaw, options.cameraDistance};
+  Camera camera = kStartUpState.camera;
+  camera.pitch = options.cameraPitch;
+  camera.yaw = options.cameraYaw;
+  camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  return {camera,   options.lightYawOffset, options.lightPitchOffset,
-          reversed, options.outlineWidth,   options.hatching};
+  return {camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+          options.hatching, options.hatchingSpace};
 }

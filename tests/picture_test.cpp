@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "model_catalogue.h"
 #include "snapshot.h"
 #include "support.h"
-#include "viewer_state.h"
 
 namespace {
 

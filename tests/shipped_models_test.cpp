@@ -5,8 +5,8 @@
 #include <array>
 #include <set>
 
+#include "model_catalogue.h"
 #include "support.h"
-#include "viewer_state.h"
 
 namespace {
 

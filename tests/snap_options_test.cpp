@@ -1,9 +1,8 @@
-// nprsnap's command line: what it accepts and what it refuses. That its defaults are the viewer's start-up
-// state shows in the viewer test's start-up row.
+// nprsnap's command line: what it accepts, what it refuses, and that its defaults are the viewer's.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "snap_options.h"
@@ -17,22 +16,47 @@ SnapArguments parse(std::vector<const char*> arguments) {
 }
 
 TEST(SnapOptions, AcceptsEachOptionInBothSpellings) {
-  const SnapOptions all =
-      parse({"m.poly", "-o", "o.png", "--size=640x480", "--yaw", "-30.5", "--pitch=12", "--distance", "0.75",
-             "--light-yaw", "10", "--light-pitch", "-5", "--outline", "1", "--hatching", "--reversed"})
-          .options;
-  EXPECT_EQ(std::tie(all.modelPath, all.outputPath, all.width, all.height, all.outlineWidth, all.hatching),
-            std::make_tuple("m.poly", "o.png", 640, 480, 1, true));
-  EXPECT_EQ(
-      std::tie(all.cameraYaw, all.cameraPitch, all.cameraDistance, all.lightYawOffset, all.lightPitchOffset),
-      std::make_tuple(-30.5f, 12.0f, 0.75f, 10.0f, -5.0f));
-  EXPECT_EQ(all.reversedWinding, true);
-  const SnapOptions other =
-      parse({"--output=o.png", "m.poly", "--size", "256", "--hatching", "--no-hatching", "--no-reversed"})
-          .options;
-  EXPECT_EQ(std::tie(other.outputPath, other.width, other.height, other.hatching),
-            std::make_tuple("o.png", 256, 256, false));
-  EXPECT_EQ(other.reversedWinding, false);
+  struct Case {
+    std::vector<const char*> arguments;
+    std::function<bool(const SnapOptions&)> holds;
+  };
+  const Case cases[] = {
+      {{"m.poly", "-o", "o.png"},
+       [](const SnapOptions& o) { return o.modelPath == "m.poly" && o.outputPath == "o.png"; }},
+      {{"--output=o.png", "m.poly"}, [](const SnapOptions& o) { return o.outputPath == "o.png"; }},
+      {{"m.poly", "-o", "o.png", "--size", "256"},
+       [](const SnapOptions& o) { return o.width == 256 && o.height == 256; }},
+      {{"m.poly", "-o", "o.png", "--size=640x480"},
+       [](const SnapOptions& o) { return o.width == 640 && o.height == 480; }},
+      {{"m.poly", "-o", "o.png", "--yaw", "-30.5", "--pitch=12"},
+       [](const SnapOptions& o) { return o.cameraYaw == -30.5f && o.cameraPitch == 12.0f; }},
+      {{"m.poly", "-o", "o.png", "--distance", "0.75"},
+       [](const SnapOptions& o) { return o.cameraDistance == 0.75f; }},
+      {{"m.poly", "-o", "o.png", "--light-yaw", "10", "--light-pitch", "-5"},
+       [](const SnapOptions& o) { return o.lightYawOffset == 10.0f && o.lightPitchOffset == -5.0f; }},
+      {{"m.poly", "-o", "o.png", "--outline", "1"}, [](const SnapOptions& o) { return o.outlineWidth == 1; }},
+      {{"m.poly", "-o", "o.png", "--hatching"}, [](const SnapOptions& o) { return o.hatching; }},
+      {{"m.poly", "-o", "o.png", "--hatching", "--no-hatching"},
+       [](const SnapOptions& o) { return !o.hatching; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "object"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Object; }},
+      {{"m.poly", "-o", "o.png", "--hatching-space=object", "--hatching-space=eye"},
+       [](const SnapOptions& o) { return o.hatchingSpace == HatchingSpace::Eye; }},
+      {{"m.poly", "-o", "o.png", "--reversed"},
+       [](const SnapOptions& o) { return o.reversedWinding == true; }},
+      {{"m.poly", "-o", "o.png", "--no-reversed"},
+       [](const SnapOptions& o) { return o.reversedWinding == false; }},
+      {{"m.poly", "-o", "o.png", "--no-reversed", "--reversed", "--yaw", "1", "--yaw=2"},
+       [](const SnapOptions& o) { return o.reversedWinding == true && o.cameraYaw == 2.0f; }},
+      {{"m.poly", "-o", "o.png", "--distance", "0.1"},
+       [](const SnapOptions& o) { return o.cameraDistance == 0.1f; }},
+  };
+  for (const Case& c : cases) {
+    const SnapArguments result = parse(c.arguments);
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    EXPECT_EQ(result.error, "");
+    EXPECT_TRUE(c.holds(result.options));
+  }
 }
 
 TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
@@ -43,17 +67,23 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
   const Case cases[] = {
       {{}, "no model file given"},
       {{"m.poly"}, "no output file given"},
-      {{"m.poly", "n.poly", "-o", "o.png"}, "one model at a time"},
-      {{"m.poly", "-o"}, "\"-o\" needs a value"},
-      {{"m.poly", "-o", "o.png", "--frobnicate"}, "unknown option \"--frobnicate\""},
-      {{"m.poly", "-o", "o.png", "--hatching=yes"}, "unknown option \"--hatching\""},
-      {{"m.poly", "-o", "o.png", "--yaw", "north"}, "--yaw wants a number"},
-      {{"m.poly", "-o", "o.png", "--distance", "inf"}, "--distance wants a number"},
-      {{"m.poly", "-o", "o.png", "--light-pitch="}, "--light-pitch wants a number"},
-      {{"m.poly", "-o", "o.png", "--outline", "0"}, "--outline wants a whole number"},
-      {{"m.poly", "-o", "o.png", "--size", "0"}, "--size wants N or WxH"},
-      {{"m.poly", "-o", "o.png", "--size", "100x"}, "--size wants N or WxH"},
-      {{"m.poly", "-o", "o.png", "--size", "99999"}, "--size wants N or WxH"},
+      {{"m.poly", "n.poly", "-o", "o.png"}, "not expected: n.poly"},
+      {{"m.poly", "-o"}, "--output: 1 required FILE missing"},
+      {{"m.poly", "-o", "o.png", "--frobnicate"}, "not expected: --frobnicate"},
+      {{"m.poly", "-o", "o.png", "--hatching=yes"}, "hatching was given a disallowed flag override"},
+      {{"m.poly", "-o", "o.png", "--yaw", "north"}, "--yaw: wants a number (degrees), not \"north\""},
+      {{"m.poly", "-o", "o.png", "--pitch", "12deg"}, "--pitch: wants a number"},
+      {{"m.poly", "-o", "o.png", "--distance", "inf"}, "--distance: wants a number"},
+      {{"m.poly", "-o", "o.png", "--light-yaw", "nan"}, "--light-yaw: wants a number"},
+      {{"m.poly", "-o", "o.png", "--light-pitch", "0x10"}, "--light-pitch: wants a number"},
+      {{"m.poly", "-o", "o.png", "--outline", "0"}, "--outline: wants a whole number from 1 up"},
+      {{"m.poly", "-o", "o.png", "--outline", "2.5"}, "--outline: wants a whole number"},
+      {{"m.poly", "-o", "o.png", "--size", "0"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--size", "100x"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--size", "99999"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--size", "-5x5"}, "--size: wants N or WxH"},
+      {{"m.poly", "-o", "o.png", "--hatching-space", "Object"},
+       "--hatching-space: wants eye or object, not \"Object\""},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -69,18 +99,46 @@ TEST(SnapOptions, HelpWinsOverEverythingElse) {
   EXPECT_TRUE(parse({"--help"}).help);
 }
 
-// The viewer's slots 3 and 5 are wound the other way; outside it, only the file name can tell.
 TEST(SnapOptions, ReversedWindingFollowsTheViewersSlotsByFileName) {
   for (int slot = 0; slot < kModelSlots; ++slot) {
     EXPECT_EQ(isReversedByName(kModelPaths[slot]), isReversedWinding(slot)) << kModelPaths[slot];
   }
-  for (const char* other : {"data/bunny-unit.poly.bak", "data/my-tpot-unit.poly"}) {
-    EXPECT_FALSE(isReversedByName(other)) << other;
-  }
+  EXPECT_TRUE(isReversedByName("/elsewhere/bunny-unit.poly"));
+  EXPECT_FALSE(isReversedByName("data/bunny-unit.poly.bak"));
+  EXPECT_FALSE(isReversedByName("data/my-tpot-unit.poly"));
+
   SnapOptions options;
   options.modelPath = "data/tpot-unit.poly";
+  EXPECT_TRUE(drawStateOf(options).reversedWinding);
   options.reversedWinding = false;
   EXPECT_FALSE(drawStateOf(options).reversedWinding);
+  options.modelPath = "data/sphere-unit.poly";
+  options.reversedWinding = true;
+  EXPECT_TRUE(drawStateOf(options).reversedWinding);
+}
+
+TEST(SnapOptions, DefaultsAreTheViewersStartUpState) {
+  setStartUpView();
+  g_currentModel = 0;
+  const DrawState viewer = currentDrawState();
+  SnapOptions options;
+  options.modelPath = kModelPaths[0];
+  const DrawState snap = drawStateOf(options);
+  EXPECT_EQ(snap.camera.mode, viewer.camera.mode);
+  EXPECT_EQ(snap.camera.position.x, viewer.camera.position.x);
+  EXPECT_EQ(snap.camera.position.y, viewer.camera.position.y);
+  EXPECT_EQ(snap.camera.position.z, viewer.camera.position.z);
+  EXPECT_EQ(snap.camera.pitch, viewer.camera.pitch);
+  EXPECT_EQ(snap.camera.yaw, viewer.camera.yaw);
+  EXPECT_EQ(snap.camera.distance, viewer.camera.distance);
+  EXPECT_EQ(snap.lightYawOffset, viewer.lightYawOffset);
+  EXPECT_EQ(snap.lightPitchOffset, viewer.lightPitchOffset);
+  EXPECT_EQ(snap.reversedWinding, viewer.reversedWinding);
+  EXPECT_EQ(snap.outlineWidth, viewer.outlineWidth);
+  EXPECT_EQ(snap.texturesEnabled, viewer.texturesEnabled);
+  EXPECT_EQ(snap.hatchingSpace, viewer.hatchingSpace);
+  EXPECT_EQ(options.width, g_windowWidth);
+  EXPECT_EQ(options.height, g_windowHeight);
 }
 
 }  // namespace

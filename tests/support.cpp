@@ -84,7 +84,6 @@ int64_t differingPixels(const RgbImage& actual, const RgbImage& expected, int sl
   return differing;
 }
 
-
 std::string savePictures(const std::string& name, const RgbImage& actual, const RgbImage* expected) {
   std::string ignored;
   writePng(testOutputPath(name + "-actual.png"), actual, ignored);
@@ -120,7 +119,8 @@ testing::AssertionResult matchesBaseline(const RgbImage& actual, const std::stri
 std::string hatchImageLines() {
   std::string lines;
   for (const char* path : kHatchImagePaths) {
-    lines += std::string("Width of ") + path + ": 256\nHeight of " + path + ": 256\n";
+    const std::string side = std::to_string(kHatchImageSize);
+    lines += std::string("Width of ") + path + ": " + side + "\nHeight of " + path + ": " + side + "\n";
   }
   return lines;
 }
