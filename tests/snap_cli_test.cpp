@@ -22,7 +22,7 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
   };
   const Case cases[] = {
       {"", 2, "no model file given", ""},
-      {"data/sphere-unit.poly -o x.png --yaw", 2, "\"--yaw\" needs a value", ""},
+      {"data/sphere-unit.poly -o x.png --yaw", 2, "--yaw: 1 required DEGREES missing", ""},
       {"data/no-such-model.poly -o x.png", 1, "cannot read the model \"data/no-such-model.poly\"",
        "Error: Could not load model \"data/no-such-model.poly\"\n"},
       {junk + " -o x.png", 1, "cannot read the model",
