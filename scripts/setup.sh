@@ -6,7 +6,7 @@ packages=(
   cmake g++ clang libclang-rt-14-dev make pkg-config
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev libcli11-dev
-  xvfb xauth x11-utils xdotool imagemagick
+  libgmock-dev xvfb xauth x11-utils xdotool
 )
 
 missing=()

@@ -6,8 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "temp_path.h"
-#include "viewer_process.h"
+#include "support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "frame.h"
-#include "gl_context.h"
+#include "offscreen_context.h"
 #include "model_catalogue.h"
 
 namespace {
@@ -44,11 +44,13 @@ class Creases : public testing::Test {
     return {x, y};
   }
   bool black(double x, double y) const {
-    const auto p = context.pixel(static_cast<int>(x), static_cast<int>(y));
+    unsigned char p[3] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(static_cast<int>(x), static_cast<int>(y), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
     return p[0] <= 1 && p[1] <= 1 && p[2] <= 1;
   }
 
-  GlContext context{256, 256};
+  OffscreenContext context{256, 256};
   std::unique_ptr<HatchRenderer> renderer;
   Model* model = nullptr;
   CreaseEdges edges;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "picture.h"
+#include "support.h"
 #include "snapshot.h"
 
 namespace {

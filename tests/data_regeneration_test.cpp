@@ -7,17 +7,11 @@
 #include <iterator>
 #include <string>
 
-#include "temp_path.h"
-#include "viewer_process.h"
+#include "support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
   const fs::path out = tempPath("make-data");
@@ -30,7 +24,7 @@ TEST(DataRegeneration, MakeDataScriptRemakesEveryShippedFile) {
   for (const auto& made : fs::directory_iterator(out)) {
     const fs::path shipped = fs::path("data") / made.path().filename();
     ASSERT_TRUE(fs::exists(shipped)) << shipped << " is made but not shipped";
-    EXPECT_TRUE(contents(made.path()) == contents(shipped))
+    EXPECT_TRUE(readFile(made.path()) == readFile(shipped))
         << shipped << " differs from what the tools make now";
     ++compared;
   }

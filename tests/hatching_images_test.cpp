@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_support.h"
+#include "bitmap.h"
+#include "support.h"
 
 namespace {
 
@@ -22,15 +23,23 @@ std::string pathOf(int tone, int size) {
   return size == 512 ? name + ".bmp" : name + "-" + std::to_string(size) + ".bmp";
 }
 
+using Bytes = std::vector<unsigned char>;
+
 class HatchingImages : public testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     for (int tone = 1; tone <= 4; ++tone) {
-      const DecodedBmp decoded(readBytes(pathOf(tone, size)));
-      ASSERT_TRUE(decoded.image.width == static_cast<unsigned>(size) &&
-                  decoded.image.height == static_cast<unsigned>(size) && !decoded.rgba().empty())
-          << pathOf(tone, size) << " is not a " << size << " by " << size << " 24-bit BMP";
-      images.push_back(decoded.rgba());
+      const std::string file = readFile(pathOf(tone, size));
+      BitmapImage image{0, 0, nullptr};
+      const bool whole =
+          decodeBmp(reinterpret_cast<const unsigned char*>(file.data()), file.size(), image).status ==
+              BmpStatus::Ok &&
+          image.width == static_cast<unsigned>(size) && image.height == static_cast<unsigned>(size);
+      if (whole) {
+        images.emplace_back(image.pixels, image.pixels + size * size * 4);
+      }
+      std::free(image.pixels);
+      ASSERT_TRUE(whole) << pathOf(tone, size) << " is not a " << size << " by " << size << " 24-bit BMP";
     }
   }
   const int size = GetParam();

@@ -16,8 +16,7 @@
 #include "mesh_import.h"
 #include "mesh_precheck.h"
 #include "model.h"
-#include "temp_path.h"
-#include "viewer_process.h"
+#include "support.h"
 
 namespace {
 

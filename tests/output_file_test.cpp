@@ -11,8 +11,7 @@
 #include <string>
 
 #include "output_file.h"
-#include "temp_path.h"
-#include "viewer_process.h"
+#include "support.h"
 
 namespace {
 

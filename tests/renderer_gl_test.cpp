@@ -1,65 +1,38 @@
-// The renderer in a real Mesa context: the GL state each pass leaves and the pixels it draws.
+// The renderer in a real Mesa context: the silhouette as wide as asked with nothing of the back faces through
+// the front, and the texture set with a broken image. The baseline pictures show the rest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
-#include <utility>
+#include <string>
 
+#include "bitmap.h"
 #include "frame.h"
-#include "gl_context.h"
 #include "hatch_renderer.h"
-#include "model_catalogue.h"
-#include "tone.h"
+#include "hatch_textures.h"
+#include "offscreen_context.h"
+#include "support.h"
 
 namespace {
 
-constexpr int kSize = 256;
+namespace fs = std::filesystem;
 
-struct ModelDeleter {
-  void operator()(Model* m) const { freeModel(m); }
-};
-using ModelPtr = std::unique_ptr<Model, ModelDeleter>;
+constexpr int kSize = 512;
 
-ModelPtr loadShipped(const char* path) { return ModelPtr(loadModel(path)); }
-
-// The same mesh with every face's winding reversed.
-ModelPtr reversedCopy(const Model& m) {
-  std::string text = "vertices: " + std::to_string(m.vertexCount) + " faces: " + std::to_string(m.faceCount);
-  ModelPtr copy(parsePoly(text + [&] {
-                  std::string records;
-                  for (int i = 0; i < m.vertexCount; ++i) {
-                    records += " v " + std::to_string(m.vertices[i].x) + " " + std::to_string(m.vertices[i].y) + " " +
-                               std::to_string(m.vertices[i].z) + " 0 0 0";
-                  }
-                  for (int i = 0; i < m.faceCount; ++i) {
-                    const int* f = m.faces[i].vertexIndex;
-                    records += " f " + std::to_string(f[1] + 1) + " " + std::to_string(f[0] + 1) + " " +
-                               std::to_string(f[2] + 1);
-                  }
-                  return records;
-                }())
-                    .model);
-  return copy;
+DrawState startUpState() {
+  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};
 }
 
-GLint getInt(GLenum name) {
-  GLint value = 0;
-  glGetIntegerv(name, &value);
-  return value;
-}
-std::pair<GLint, GLint> polygonModes() {
-  GLint modes[2] = {0, 0};
-  glGetIntegerv(GL_POLYGON_MODE, modes);
-  return {modes[0], modes[1]};
-}
-float lineWidth() {
-  GLfloat width = 0;
-  glGetFloatv(GL_LINE_WIDTH, &width);
-  return width;
-}
-
-bool isBlack(std::array<unsigned char, 3> p) { return p[0] <= 1 && p[1] <= 1 && p[2] <= 1; }
-bool isBackground(std::array<unsigned char, 3> p) {
-  return std::abs(p[0] - 115) <= 1 && std::abs(p[1] - 128) <= 1 && std::abs(p[2] - 153) <= 1;
+// The same mesh with every face's corner order reversed.
+ModelPtr clockwiseCopy(const Model& m) {
+  Model* copy =
+      new Model{new ModelVertex[m.vertexCount], new ModelFace[m.faceCount], m.vertexCount, m.faceCount};
+  std::copy_n(m.vertices, m.vertexCount, copy->vertices);
+  for (int i = 0; i < m.faceCount; ++i) {
+    const int* f = m.faces[i].vertexIndex;
+    copy->faces[i] = {{f[1], f[0], f[2]}};
+  }
+  return ModelPtr(copy);
 }
 
 class RendererGl : public testing::Test {
@@ -67,142 +40,176 @@ class RendererGl : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(context.ok()) << "no EGL context";
     setFixedGlState();
-    renderer = std::make_unique<HatchRenderer>();
+    captureStdout([&] { renderer = std::make_unique<HatchRenderer>(); });
   }
-  GlContext context{kSize, kSize};
-  std::unique_ptr<HatchRenderer> renderer;
-  ModelPtr sphere = loadShipped("data/sphere-unit.poly");
-};
 
-TEST_F(RendererGl, ConstructionStartsAtTheFillPassWithFourTextureNames) {
-  EXPECT_EQ(renderer->nextPass, 0);
-  EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), 0);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_NE(renderer->textures[i], 0u);
-    for (int j = 0; j < i; ++j) {
-      EXPECT_NE(renderer->textures[i], renderer->textures[j]);
+  // Draws two frames (the second starts from the polygon modes the first left, as every later frame does)
+  // and keeps the pixels.
+  void draw(const Model* model, const DrawState& state) {
+    glDisable(GL_TEXTURE_2D);
+    if (state.texturesEnabled) {
+      glEnable(GL_TEXTURE_2D);
     }
+    drawFrame(*renderer, model, state);
+    drawFrame(*renderer, model, state);
+    picture = context.readImage();
   }
-}
-
-TEST_F(RendererGl, PassesAlternateAndLeaveTheirState) {
-  ModelPtr empty(parsePoly("vertices: 0 faces: 0").model);
-  ASSERT_TRUE(empty);
-  for (const Model* model : {sphere.get(), empty.get()}) {
-    renderer->nextPass = 0;
-    DrawState state = kStartUpState;
-    state.outlineWidth = 3;
-    // Fill, outline, fill: the pass follows the count of calls.
-    renderer->draw(model, state);
-    EXPECT_EQ(renderer->nextPass, 1);
-    EXPECT_EQ(lineWidth(), 1.0f);
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_EQ(polygonModes().first, GL_FILL);
-
-    renderer->draw(model, state);
-    EXPECT_EQ(renderer->nextPass, 0);
-    EXPECT_EQ(lineWidth(), 3.0f);
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_EQ(getInt(GL_CULL_FACE_MODE), GL_FRONT);
-    EXPECT_EQ(polygonModes(), std::make_pair(GLint(GL_FILL), GLint(GL_LINE)));
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(colour[0] + colour[1] + colour[2], 0.0f);
-
-    // The back side keeps the line mode into the next fill pass.
-    renderer->draw(model, state);
-    EXPECT_EQ(renderer->nextPass, 1);
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_EQ(polygonModes(), std::make_pair(GLint(GL_FILL), GLint(GL_LINE)));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_T));
-    GLint mode = 0;
-    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(mode, GL_EYE_LINEAR);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  // y counted from the bottom, as GL does.
+  const uint8_t* at(int x, int y) const { return picture.at(x, kSize - 1 - y); }
+  bool black(int x, int y) const {
+    const uint8_t* p = at(x, y);
+    return p[0] <= 1 && p[1] <= 1 && p[2] <= 1;
   }
-}
-
-TEST_F(RendererGl, ReversedWindingSwapsTheSides) {
-  DrawState state = kStartUpState;
-  state.reversedWinding = true;
-  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-  renderer->draw(sphere.get(), state);
-  EXPECT_EQ(polygonModes(), std::make_pair(GLint(GL_LINE), GLint(GL_FILL)));
-  renderer->draw(sphere.get(), state);
-  EXPECT_EQ(getInt(GL_CULL_FACE_MODE), GL_BACK);
-  EXPECT_EQ(polygonModes().first, GL_LINE);
-}
-
-TEST_F(RendererGl, FirstFrameShowsOnlyToneColoursOutlineAndBackground) {
-  drawFrame(*renderer, sphere.get(), kStartUpState);
-  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-  EXPECT_TRUE(isBackground(context.pixel(0, 0)));
-  EXPECT_TRUE(isBackground(context.pixel(kSize - 1, kSize - 1)));
-  const std::array<unsigned char, 3> tones[] = {{166, 166, 38}, {217, 217, 128}, {255, 255, 255}, {128, 128, 0}};
-  const auto pixels = context.readPixels();
-  int toned = 0;
-  for (size_t i = 0; i < pixels.size(); i += 3) {
-    const std::array<unsigned char, 3> p{pixels[i], pixels[i + 1], pixels[i + 2]};
-    bool known = isBackground(p) || isBlack(p);
-    for (const auto& tone : tones) {
-      if (std::abs(p[0] - tone[0]) <= 1 && std::abs(p[1] - tone[1]) <= 1 && std::abs(p[2] - tone[2]) <= 1) {
-        known = true;
-        ++toned;
+  bool background(int x, int y) const {
+    const uint8_t* p = at(x, y);
+    return std::abs(p[0] - 115) <= 1 && std::abs(p[1] - 128) <= 1 && std::abs(p[2] - 153) <= 1;
+  }
+  // The black run met first on the way in from (x, y) in steps of (dx, dy), past the background.
+  int runFrom(int x, int y, int dx, int dy) const {
+    while (x >= 0 && x < kSize && y >= 0 && y < kSize && background(x, y)) {
+      x += dx, y += dy;
+    }
+    int run = 0;
+    for (; x >= 0 && x < kSize && y >= 0 && y < kSize && black(x, y); x += dx, y += dy) {
+      ++run;
+    }
+    return run;
+  }
+  // Black pixels with no background within reach: lines that cross the model rather than edge it.
+  int blackAwayFromBackground(int reach) const {
+    int count = 0;
+    for (int y = 0; y < kSize; ++y) {
+      for (int x = 0; x < kSize; ++x) {
+        if (!black(x, y)) {
+          continue;
+        }
+        bool edged = false;
+        for (int v = std::max(0, y - reach); v <= std::min(kSize - 1, y + reach) && !edged; ++v) {
+          for (int u = std::max(0, x - reach); u <= std::min(kSize - 1, x + reach) && !edged; ++u) {
+            edged = background(u, v);
+          }
+        }
+        count += !edged;
       }
     }
-    ASSERT_TRUE(known) << "pixel " << i / 3 << ": " << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+    return count;
   }
-  EXPECT_GT(toned, kSize * kSize / 5);
-  // The light stands up and to the left in the picture, so the top left is lit and the far side dark.
-  EXPECT_EQ(context.pixel(kSize / 2, kSize / 2), (std::array<unsigned char, 3>{128, 128, 0}));
+
+  // The texture's level 0 as RGBA, bottom row first; empty when it has no image.
+  static std::string textureRgba(GLuint name) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    GLint width = 0, height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    std::string rgba(static_cast<size_t>(width * height) * 4, '\0');
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return rgba;
+  }
+
+  // The image file as the texture must hold it.
+  static std::string imageRgba(const std::string& path) {
+    BitmapImage image{0, 0, nullptr};
+    captureStdout([&] { loadBitmap(path.c_str(), image); });
+    std::string rgba(reinterpret_cast<const char*>(image.pixels), size_t{image.width} * image.height * 4);
+    std::free(image.pixels);
+    return rgba;
+  }
+
+  OffscreenContext context{kSize, kSize};
+  std::unique_ptr<HatchRenderer> renderer;
+  RgbImage picture;
+};
+
+TEST_F(RendererGl, VisibleSilhouetteIsAsWideAsTheLineForEitherWindingAndWithHatching) {
+  ModelPtr sphere(loadModel("data/sphere-unit.poly"));
+  ASSERT_TRUE(sphere);
+  ModelPtr clockwise = clockwiseCopy(*sphere);
+  for (const bool reversed : {false, true}) {
+    for (const bool hatching : {false, true}) {
+      for (const int width : {1, 2, 5, 12}) {
+        DrawState state = startUpState();
+        state.outlineWidth = width;
+        state.reversedWinding = reversed;
+        state.texturesEnabled = hatching;
+        draw(reversed ? clockwise.get() : sphere.get(), state);
+        const std::string what = "width " + std::to_string(width) + (reversed ? ", reversed" : "") +
+                                 (hatching ? ", hatching" : "");
+        EXPECT_NEAR(runFrom(0, kSize / 2, 1, 0), width, 1) << what << ", left";
+        EXPECT_NEAR(runFrom(kSize - 1, kSize / 2, -1, 0), width, 1) << what << ", right";
+        // Where the silhouette runs at 45 degrees a wide line covers `width` pixels across its major axis,
+        // so a diagonal walk crosses about half as many.
+        EXPECT_NEAR(runFrom(0, 0, 1, 1), (width + 1) / 2, 1) << what << ", diagonal";
+      }
+    }
+  }
 }
 
-TEST_F(RendererGl, ReversedModelInAReversedSlotLooksTheSame) {
-  // The second frame of each starts from the polygon modes the first one left.
-  drawFrame(*renderer, sphere.get(), kStartUpState);
-  drawFrame(*renderer, sphere.get(), kStartUpState);
-  const auto forward = context.readPixels();
-  ModelPtr clockwise = reversedCopy(*sphere);
-  ASSERT_TRUE(clockwise);
-  DrawState state = kStartUpState;
-  state.reversedWinding = true;
-  drawFrame(*renderer, clockwise.get(), state);
-  drawFrame(*renderer, clockwise.get(), state);
-  const auto reversed = context.readPixels();
-  size_t differing = 0;
-  for (size_t i = 0; i < forward.size(); ++i) {
-    differing += std::abs(forward[i] - reversed[i]) > 1;
-  }
-  EXPECT_LE(differing, forward.size() / 1000);
+TEST_F(RendererGl, OnlyTheOutlinePassPullsItsLinesForward) {
+  ModelPtr sphere(loadModel("data/sphere-unit.poly"));
+  ASSERT_TRUE(sphere);
+  const DrawState state = startUpState();
+  renderer->draw(sphere.get(), state);
+  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE)) << "the fill pass's inner lines would show through";
+  renderer->draw(sphere.get(), state);
+  EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
+  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
+  renderer->draw(sphere.get(), state);
+  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
 }
 
-TEST_F(RendererGl, TexturesReplaceColoursWithTheBandsTexture) {
-  // One triangle facing the light from 2 units: band 4, the dark tone, texture index 2.
-  ModelPtr triangle(parsePoly("vertices: 3 faces: 1 v -0.125 -0.125 0 0 0 0 v 0.375 -0.125 0 0 0 0 "
-                              "v -0.0625 0.0625 0 0 0 0 f 1 2 3")
-                        .model);
-  ASSERT_TRUE(triangle);
-  DrawState state = kStartUpState;
-  state.camera = {Orbit, {0.0f, 0.0f, 0.0f}, 0.0f, 180.0f, 2.0f};
-  state.lightYawOffset = 0.0f;
-  state.lightPitchOffset = 0.0f;
-  state.texturesEnabled = true;
-  renderer->nextPass = 0;
-  renderer->draw(triangle.get(), state);
-  EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), GLint(renderer->textures[2]));
-  GLfloat colour[4];
-  glGetFloatv(GL_CURRENT_COLOR, colour);
-  EXPECT_EQ(colour[0] + colour[1] + colour[2], 3.0f);
+// A slab 0.02 thick: its far side's lines lie just behind the near side and must stay hidden, face-on and
+// turned, at any width; so must the lines of the icosahedron's hidden side.
+TEST_F(RendererGl, NoBackFaceLineShowsThroughAThinSlab) {
+  struct Case {
+    const char* path;
+    float yaw, pitch;
+  };
+  for (const Case& c :
+       {Case{"tests/models/thin-slab.poly", 0.0f, 0.0f}, Case{"tests/models/thin-slab.poly", 40.0f, 20.0f},
+        Case{"data/icos-unit.poly", 30.0f, 10.0f}}) {
+    ModelPtr model(loadModel(c.path));
+    ASSERT_TRUE(model) << c.path;
+    for (const int width : {1, 5, 12}) {
+      DrawState state = startUpState();
+      state.camera.yaw = c.yaw;
+      state.camera.pitch = c.pitch;
+      state.outlineWidth = width;
+      draw(model.get(), state);
+      EXPECT_EQ(blackAwayFromBackground(width + 1), 0)
+          << c.path << " at yaw " << c.yaw << ", width " << width;
+    }
+  }
+}
 
-  state.texturesEnabled = false;
-  glBindTexture(GL_TEXTURE_2D, 0);
-  renderer->nextPass = 0;
-  renderer->draw(triangle.get(), state);
-  EXPECT_EQ(getInt(GL_TEXTURE_BINDING_2D), 0);
-  glGetFloatv(GL_CURRENT_COLOR, colour);
-  EXPECT_EQ(colour[0], 0.65f);
-  EXPECT_EQ(colour[2], 0.15f);
+// Texture i shows image i, lightest first. A missing image, or one cut short (its buffer only partly read
+// must not reach GL), leaves only its own texture without an image, and the construction goes on.
+TEST_F(RendererGl, EachTextureHoldsItsImageAndABrokenImageLeavesItsTextureEmpty) {
+  const fs::path home = fs::current_path(), folder = tempPath("hatch-images");
+  const std::string broken = kHatchImagePaths[1];
+  for (const char* damage : {"none", "missing", "cut short"}) {
+    SCOPED_TRACE(damage);
+    fs::remove_all(folder);
+    fs::create_directories(folder / "data");
+    for (const char* path : kHatchImagePaths) {
+      fs::copy_file(home / path, folder / path);
+    }
+    if (damage == std::string("missing")) {
+      fs::remove(folder / broken);
+    } else if (damage == std::string("cut short")) {
+      fs::resize_file(folder / broken, fs::file_size(folder / broken) / 2);
+    }
+    fs::current_path(folder);
+    std::unique_ptr<HatchRenderer> renderer;
+    captureStdout([&] { renderer = std::make_unique<HatchRenderer>(); });
+    fs::current_path(home);
+    for (int i = 0; i < 4; ++i) {
+      const bool empty = i == 1 && damage != std::string("none");
+      EXPECT_TRUE(textureRgba(renderer->textures[i]) == (empty ? "" : imageRgba(kHatchImagePaths[i]))) << i;
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  }
+  fs::remove_all(folder);
 }
 
 }  // namespace

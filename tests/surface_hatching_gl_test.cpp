@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "frame.h"
-#include "gl_context.h"
 #include "hatch_textures.h"
 #include "model_catalogue.h"
+#include "offscreen_context.h"
+#include "support.h"
 
 namespace {
 
@@ -48,8 +49,8 @@ class SurfaceHatchingGl : public testing::Test {
     }
     return coords;
   }
-  GlContext context{256, 256};
-  std::unique_ptr<Model, void (*)(Model*)> icosahedron{loadModel("data/icos-unit.poly"), freeModel};
+  OffscreenContext context{256, 256};
+  const ModelPtr icosahedron{loadModel("data/icos-unit.poly")};
 };
 
 // Two frames of a turntable, 25 degrees apart: on the surface each corner keeps its texel; fixed to the
@@ -73,11 +74,7 @@ TEST_F(SurfaceHatchingGl, ACornerKeepsItsTexelAcrossTurntableFramesOnlyOnTheSurf
 TEST_F(SurfaceHatchingGl, MipmappedTexturesAreMadeOnlyWhenASurfaceHatchedFrameNeedsThem) {
   HatchRenderer renderer;
   const auto printedBy = [&](const DrawState& state) {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    drawFrame(renderer, icosahedron.get(), state);
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return captureStdout([&] { drawFrame(renderer, icosahedron.get(), state); });
   };
   EXPECT_EQ(printedBy(hatchedAt(0, HatchingSpace::Eye)), "");
   EXPECT_EQ(printedBy(hatchedAt(0, HatchingSpace::Object, false)), "");

@@ -5,15 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "picture.h"
 #include "snapshot.h"
+#include "support.h"
 
 namespace {
 
 RgbImage hatched(const std::string& model, HatchingSpace space, float yaw = 0, float pitch = 0,
                  float distance = 1) {
   const std::string path = "data/" + model + "-unit.poly";
-  const std::unique_ptr<Model, void (*)(Model*)> loaded(loadModel(path.c_str()), freeModel);
+  const ModelPtr loaded(loadModel(path.c_str()));
   SnapOptions options;
   options.modelPath = path;
   options.width = options.height = 256;
@@ -45,8 +45,7 @@ TEST(SurfaceHatching, PicturesMatchBaselines) {
 // surface turns with the sphere (22%, most of the sphere).
 TEST(SurfaceHatching, StrokesTurnWithTheSphereOnlyOnTheSurface) {
   for (const HatchingSpace space : {HatchingSpace::Eye, HatchingSpace::Object}) {
-    const auto differing =
-        comparePictures(hatched("sphere", space, 25), hatched("sphere", space), 8).differing;
+    const int64_t differing = differingPixels(hatched("sphere", space, 25), hatched("sphere", space), 8);
     EXPECT_TRUE(space == HatchingSpace::Eye ? differing < 256 * 256 / 20 : differing > 256 * 256 * 15 / 100)
         << (space == HatchingSpace::Eye ? "eye" : "object") << " space: " << differing << " pixels differ";
   }

@@ -1,110 +1,60 @@
-// Where the light stands and which tone band each face gets.
+// Which tone band each face gets from the light.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "model_catalogue.h"
 #include "tone.h"
 
 namespace {
 
-const Camera kStartup = kStartUpState.camera;
+// A triangle in the plane z = 0 whose reference point (two thirds from the midpoint of p0-p1 towards p2) is
+// the origin and whose centroid is (0.0625, -0.0625, 0); counter-clockwise seen from +z.
+constexpr Vec3 kP0{-0.125f, -0.125f, 0}, kP1{0.375f, -0.125f, 0}, kP2{-0.0625f, 0.0625f, 0};
 
-// A triangle in the plane z = 0 whose reference point (two thirds from the midpoint of p0-p1 towards p2)
-// is the origin; counter-clockwise seen from +z, so its outer normal is +z.
-struct Triangle {
-  Vec3 p0, p1, p2;
-};
-Triangle facingPlusZ(float size = 0.125f) {
-  return {{-size, -size, 0}, {3 * size, -size, 0}, {-size / 2, size / 2, 0}};
-}
-Triangle reversed(const Triangle& t) { return {t.p1, t.p0, t.p2}; }
-
-int band(const Triangle& t, Vec3 light, bool reversedWinding = false) {
-  return faceBand(t.p0, t.p1, t.p2, light, reversedWinding);
-}
-
-TEST(Light, StartsUpAboveAndBesideTheEye) {
-  const Vec3 light = lightPosition(kStartup, kStartUpState.lightYawOffset, kStartUpState.lightPitchOffset);
-  EXPECT_NEAR(light.x, 0.7071f, 1e-4f);
-  EXPECT_NEAR(light.y, 0.8071f, 1e-4f);
-  EXPECT_NEAR(light.z, 0.0f, 1e-6f);
-}
-
-TEST(Light, TurnsWithTheCameraAndIgnoresItsMode) {
-  Camera camera = kStartup;
-  camera.yaw = -90.0f;
-  camera.mode = Free;
-  const Vec3 light = lightPosition(camera, 90.0f, 0.0f);
-  EXPECT_NEAR(light.x, 0.0f, 1e-6f);
-  EXPECT_NEAR(light.y, 0.1f, 1e-6f);
-  EXPECT_NEAR(light.z, -1.0f, 1e-6f);
-}
-
-TEST(Tone, IntensityFallsOffWithTheSquareOfTheDistanceAndCapsAtOne) {
-  const Triangle t = facingPlusZ();
-  // Straight in front of the face: intensity is 1 / distance squared, never above 1.
-  EXPECT_EQ(band(t, {0, 0, 0.5f}), 15);  // capped at 1: band 16 clamped to 15
-  EXPECT_EQ(band(t, {0, 0, 1.0f}), 15);
-  EXPECT_EQ(band(t, {0, 0, 2.0f}), 4);  // 0.25
-  EXPECT_EQ(band(t, {0, 0, 1000.0f}), 0);
+TEST(Tone, FacesGetTheBandOfTheirIntensity) {
+  const struct {
+    const char* what;
+    Vec3 light;
+    bool reversed;  // the triangle wound the other way and drawn as reversed
+    int band;
+  } cases[] = {
+      // Straight in front: intensity 1 / distance squared, never above 1, 1 itself in the top band.
+      {"half a unit in front", {0, 0, 0.5f}, false, 15},
+      {"one unit in front", {0, 0, 1}, false, 15},
+      {"two units in front", {0, 0, 2}, false, 4},
+      {"two units in front, reversed", {0, 0, 2}, true, 4},
+      {"far in front", {0, 0, 1000}, false, 0},
+      // The reference point is not the centroid: over the centroid the light reaches it at a slant.
+      {"over the centroid", {0.0625f, -0.0625f, 2}, false, 3},
+      {"at a slant", {0.3f, -0.2f, 1.1f}, false, 11},
+      {"at a slant, reversed", {0.3f, -0.2f, 1.1f}, true, 11},
+      {"behind", {0, 0, -1}, false, kTurnedAway},
+      {"behind, reversed", {0, 0, -1}, true, kTurnedAway},
+      {"edge-on", {1, 0, 0}, false, kTurnedAway},
+      // The direction to the light is not a number.
+      {"on the reference point", {0, 0, 0}, false, kTurnedAway},
+  };
+  for (const auto& c : cases) {
+    const int band =
+        c.reversed ? faceBand(kP1, kP0, kP2, c.light, true) : faceBand(kP0, kP1, kP2, c.light, false);
+    EXPECT_EQ(band, c.band) << c.what;
+  }
+  // Zero area: the normal is not a number.
+  EXPECT_EQ(faceBand({0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {0, 0, 1}, false), kTurnedAway);
+  // Taken as the other winding, the triangle faces the other way.
+  EXPECT_EQ(faceBand(kP1, kP0, kP2, {0, 0, 2}, false), kTurnedAway);
 }
 
 TEST(Tone, BandEdgesFallOnSixteenths) {
-  EXPECT_EQ(bandOfIntensity(0.25), 4);
-  EXPECT_EQ(bandOfIntensity(0.4375), 7);
-  EXPECT_EQ(bandOfIntensity(std::nextafter(0.4375, 0.0)), 6);
-  EXPECT_EQ(bandOfIntensity(0.875), 14);
-  EXPECT_EQ(bandOfIntensity(std::nextafter(0.875, 0.0)), 13);
-  EXPECT_EQ(bandOfIntensity(1.0), 15);
-  EXPECT_EQ(bandOfIntensity(1e-9), 0);
-}
-
-TEST(Tone, BandsMapToTheFourTones) {
-  const struct {
-    int band;
-    float r, g, b;
-    int texture;
-  } expected[] = {{0, 0.65f, 0.65f, 0.15f, 2},   {6, 0.65f, 0.65f, 0.15f, 2}, {7, 0.85f, 0.85f, 0.5f, 1},
-                  {13, 0.85f, 0.85f, 0.5f, 1},   {14, 1.0f, 1.0f, 1.0f, 0},   {15, 1.0f, 1.0f, 1.0f, 0},
-                  {kTurnedAway, 0.5f, 0.5f, 0.0f, 3}};
-  for (const auto& e : expected) {
-    const Tone& tone = toneOfBand(e.band);
-    EXPECT_EQ(tone.r, e.r) << e.band;
-    EXPECT_EQ(tone.g, e.g) << e.band;
-    EXPECT_EQ(tone.b, e.b) << e.band;
-    EXPECT_EQ(tone.texture, e.texture) << e.band;
+  for (auto [intensity, band] : {std::pair{0.25, 4},
+                                 {0.4375, 7},
+                                 {std::nextafter(0.4375, 0.0), 6},
+                                 {0.875, 14},
+                                 {std::nextafter(0.875, 0.0), 13},
+                                 {1.0, 15},
+                                 {1e-9, 0}}) {
+    EXPECT_EQ(bandOfIntensity(intensity), band) << intensity;
   }
-}
-
-TEST(Tone, FacesNotLookingAtTheLightAreTurnedAway) {
-  const Triangle t = facingPlusZ();
-  EXPECT_EQ(band(t, {0, 0, -1}), kTurnedAway);
-  // Edge-on: facing exactly 0.
-  EXPECT_EQ(band(t, {1, 0, 0}), kTurnedAway);
-  // Zero area: the normal is not a number.
-  const Triangle flat{{0, 0, 0}, {1, 1, 1}, {2, 2, 2}};
-  EXPECT_EQ(band(flat, {0, 0, 1}), kTurnedAway);
-  // The light on the reference point: the direction to it is not a number.
-  EXPECT_EQ(band(t, {0, 0, 0}), kTurnedAway);
-}
-
-TEST(Tone, ReversedWindingGivesTheSameBands) {
-  const Triangle t = facingPlusZ(0.05f);
-  for (Vec3 light : {Vec3{0, 0, 2}, Vec3{0.3f, -0.2f, 1.1f}, Vec3{0, 0, -1}, Vec3{2, 1, 0.5f}}) {
-    EXPECT_EQ(band(reversed(t), light, true), band(t, light, false));
-  }
-  // The same triangle taken as the other winding faces the other way.
-  EXPECT_EQ(band(reversed(t), {0, 0, 2}, false), kTurnedAway);
-}
-
-TEST(Tone, ReferencePointIsNotTheCentroid) {
-  // Reference point at the origin, centroid at (0.0625, -0.0625, 0). Lit from 2 units along the normal
-  // through the reference point the intensity is exactly 0.25 (band 4); the same light over the centroid
-  // would reach the reference point at a slant, with less.
-  const Triangle t = facingPlusZ();
-  EXPECT_EQ(band(t, {0, 0, 2.0f}), 4);
-  EXPECT_EQ(band(t, {0.0625f, -0.0625f, 2.0f}), 3);
 }
 
 }  // namespace
