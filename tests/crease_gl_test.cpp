@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "frame.h"
-#include "offscreen_context.h"
 #include "model_catalogue.h"
+#include "offscreen_context.h"
 
 namespace {
 

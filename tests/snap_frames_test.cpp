@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "support.h"
 #include "png_file.h"
 #include "snapshot.h"
+#include "support.h"
 #include "turntable.h"
 
 namespace {
@@ -25,7 +25,7 @@ SnapOptions optionsFor(const char* model, int width, int height, float yaw = 30,
 }
 
 RgbImage draw(const SnapOptions& options) {
-  const std::unique_ptr<Model, void (*)(Model*)> model(loadModel(options.modelPath.c_str()), freeModel);
+  const ModelPtr model(loadModel(options.modelPath.c_str()));
   RgbImage picture;
   std::string error;
   EXPECT_TRUE(model && renderSnapshot(options, *model, picture, error)) << error;
@@ -84,8 +84,8 @@ TEST(Samples, GiveTheLargerPictureWithTheWiderOutlineAveragedOverEachBlock) {
       options.samples = samples;
       return options;
     };
-    EXPECT_EQ(differingPixels(draw(options(1, c.samples)), averaged(draw(options(c.samples, 1)), c.samples), 1),
-              0);
+    EXPECT_EQ(
+        differingPixels(draw(options(1, c.samples)), averaged(draw(options(c.samples, 1)), c.samples), 1), 0);
   }
 }
 
