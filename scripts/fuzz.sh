@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 build=build-fuzz
-scripts/build.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_FUZZ=ON -DNPRVIEW_SANITIZE=ON \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_FUZZ=ON -DNPRVIEW_SANITIZE=ON \
   -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 
 # harness, seed folders (read only; new inputs go to the harness's own corpus), extra libFuzzer flags
@@ -29,6 +29,9 @@ declare -A flags=(
 harnesses=("$@")
 # The whole import (mesh_import_fuzzer) forks for every input, 10 to 20 runs a second: run it by name, for minutes.
 [ ${#harnesses[@]} -gt 0 ] || harnesses=(model_differential_fuzzer bitmap_fuzzer mesh_precheck_fuzzer)
+
+# Only the harnesses asked for and the libraries under them: the programs are built and tested elsewhere.
+cmake --build "$build" -j"$(nproc)" --target "${harnesses[@]}" >/dev/null
 
 mkdir -p "$build/logs" "$build/artifacts"
 for harness in "${harnesses[@]}"; do
