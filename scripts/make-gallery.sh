@@ -6,6 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+# ImageMagick puts the turntable's frames side by side; only this script needs it.
+if ! command -v convert >/dev/null; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
+fi
 scripts/build.sh build >/dev/null
 
 mkdir -p docs/gallery
