@@ -20,8 +20,6 @@ echo "== clang build, AddressSanitizer + UndefinedBehaviorSanitizer"
 # The benchmarks are compiled once, by the g++ build; they run nothing here.
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DNPRVIEW_WERROR=ON -DNPRVIEW_SANITIZE=ON -DNPRVIEW_BENCH=OFF \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
-# llvmpipe draws on the calling thread alone: its worker threads, started and stopped around LeakSanitizer's
-# check at exit, made that check itself crash now and then on a loaded machine. The pixels are the same.
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 LP_NUM_THREADS=0 \
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   scripts/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j"$jobs"
