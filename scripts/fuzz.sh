@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Fuzzes the loaders with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer (clang):
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]
-# runs each harness (default: all but the slow mesh_import_fuzzer) for SECONDS (default 60), seeded from the tests' files. The corpora grow
-# in build-fuzz/corpus/, logs go to build-fuzz/logs/. Stops non-zero at the first crash, leak, sanitizer
-# report or disagreement, whose input libFuzzer leaves in build-fuzz/artifacts/.
+# runs each harness (default: all but the slow mesh_import_fuzzer) for SECONDS (default 60), seeded from the
+# tests' files. The corpora grow in build-fuzz/corpus/, logs go to build-fuzz/logs/. Stops non-zero at the
+# first crash, leak, sanitizer report or disagreement, whose input libFuzzer leaves in build-fuzz/artifacts/.
+# With NPRVIEW_FUZZ_BUILD=DIR it uses that folder instead, already configured by the caller with
+# -DNPRVIEW_FUZZ=ON and the sanitizers (scripts/test.sh's clang build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
-build=build-fuzz
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_FUZZ=ON -DNPRVIEW_SANITIZE=ON \
-  -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+build=${NPRVIEW_FUZZ_BUILD:-build-fuzz}
+if [ -z "${NPRVIEW_FUZZ_BUILD:-}" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNPRVIEW_FUZZ=ON -DNPRVIEW_SANITIZE=ON \
+    -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+fi
 
 # harness, seed folders (read only; new inputs go to the harness's own corpus), extra libFuzzer flags
 declare -A seeds=(
