@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes the loaders with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer (clang):
 #   scripts/fuzz.sh [SECONDS] [HARNESS...]
-# runs each harness (default: all but the slow mesh_import_fuzzer) for SECONDS (default 60), seeded from the
-# tests' files. The corpora grow in build-fuzz/corpus/, logs go to build-fuzz/logs/. Stops non-zero at the
-# first crash, leak, sanitizer report or disagreement, whose input libFuzzer leaves in build-fuzz/artifacts/.
+# runs the harnesses (default: all but the slow mesh_import_fuzzer) side by side for SECONDS (default 60),
+# seeded from the tests' files. The corpora grow in build-fuzz/corpus/, logs go to build-fuzz/logs/. A harness
+# stops at its first crash, leak, sanitizer report or disagreement, whose input libFuzzer leaves in
+# build-fuzz/artifacts/; the script then exits non-zero.
 # With NPRVIEW_FUZZ_BUILD=DIR it uses that folder instead, already configured by the caller with
 # -DNPRVIEW_FUZZ=ON and the sanitizers (scripts/test.sh's clang build).
 set -euo pipefail
@@ -38,17 +39,26 @@ harnesses=("$@")
 cmake --build "$build" -j"$(nproc)" --target "${harnesses[@]}" >/dev/null
 
 mkdir -p "$build/logs" "$build/artifacts"
+# The harnesses run side by side, each a single process, for SECONDS of wall-clock time.
+declare -A pids
 for harness in "${harnesses[@]}"; do
   corpus="$build/corpus/$harness"
-  log="$build/logs/$harness.log"
   mkdir -p "$corpus"
   # shellcheck disable=SC2086
-  if ! "$build/fuzz/$harness" "$corpus" ${seeds[$harness]} ${flags[$harness]} -max_total_time="$seconds" \
-      -print_final_stats=1 -artifact_prefix="$build/artifacts/$harness-" >"$log" 2>&1; then
+  "$build/fuzz/$harness" "$corpus" ${seeds[$harness]} ${flags[$harness]} -max_total_time="$seconds" \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/$harness-" >"$build/logs/$harness.log" 2>&1 &
+  pids[$harness]=$!
+done
+failed=0
+for harness in "${harnesses[@]}"; do
+  log="$build/logs/$harness.log"
+  if ! wait "${pids[$harness]}"; then
     tail -n 40 "$log"
     echo "$harness: FAILED (log: $log)"
-    exit 1
+    failed=1
+    continue
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  echo "$harness: $runs runs in $seconds s, corpus $(ls "$corpus" | wc -l) inputs, no crash"
+  echo "$harness: $runs runs in $seconds s, corpus $(ls "$build/corpus/$harness" | wc -l) inputs, no crash"
 done
+exit $failed
