@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "callbacks.h"
+#include "data_files.h"
 #include "frame.h"
 #include "viewer_state.h"
 
@@ -31,7 +32,7 @@ void installCallbacks() {
 }
 
 void loadSlotOrExit(int slot) {
-  g_models[slot] = loadModel(kModelPaths[slot]);
+  g_models[slot] = loadModel(dataFilePath(kModelPaths[slot]).c_str());
   if (!g_models[slot]) {
     std::cout << "Error! Could not open model. Exiting." << std::endl;
     std::exit(1);

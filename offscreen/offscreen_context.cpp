@@ -69,6 +69,34 @@ bool hasGlExtension(const char* name) {
   return false;
 }
 
+// Averages each blockSide x blockSide block of the RGBA strip (width pixels wide, blockSide rows) into
+// one pixel of rgb and alpha, weighting each colour by its alpha: a block half covered by the model takes
+// the model's colour at half opacity, not a colour darkened by the empty pixels' black. sums holds four
+// zeroed counters per block.
+void averagePremultiplied(const uint8_t* strip, int width, int blockSide, std::vector<uint32_t>& sums,
+                          uint8_t* rgb, uint8_t* alpha) {
+  const size_t side = static_cast<size_t>(blockSide);
+  for (size_t y = 0; y < side; ++y) {
+    const uint8_t* in = strip + y * static_cast<size_t>(width) * 4;
+    for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+      uint32_t* sum = &sums[x / side * 4];
+      const uint32_t a = in[x * 4 + 3];
+      sum[0] += in[x * 4] * a;
+      sum[1] += in[x * 4 + 1] * a;
+      sum[2] += in[x * 4 + 2] * a;
+      sum[3] += a;
+    }
+  }
+  const uint32_t count = static_cast<uint32_t>(side * side);
+  for (size_t block = 0; block < sums.size() / 4; ++block) {
+    const uint32_t* sum = &sums[block * 4];
+    for (size_t c = 0; c < 3; ++c) {
+      rgb[block * 3 + c] = static_cast<uint8_t>(sum[3] == 0 ? 0 : (sum[c] + sum[3] / 2) / sum[3]);
+    }
+    alpha[block] = static_cast<uint8_t>((sum[3] + count / 2) / count);
+  }
+}
+
 }  // namespace
 
 OffscreenContext::OffscreenContext(int width, int height) : width_(width), height_(height) {
@@ -203,26 +231,37 @@ void OffscreenContext::fail(const char* what) {
   error_ = std::string(what) + " (EGL error " + code + ")";
 }
 
-RgbImage OffscreenContext::readImage(int blockSide) const {
+RgbImage OffscreenContext::readImage(int blockSide, bool withAlpha) const {
   RgbImage image;
   if (!ok_ || blockSide < 1 || width_ % blockSide != 0 || height_ % blockSide != 0) {
     return image;
   }
   image.width = width_ / blockSide;
   image.height = height_ / blockSide;
-  image.rgb.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
+  const size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+  image.rgb.resize(pixels * 3);
+  if (withAlpha) {
+    image.alpha.resize(pixels);
+  }
   // One row of blocks at a time, so a large surface never has a second copy in memory.
-  const size_t rowBytes = static_cast<size_t>(width_) * 3;
+  const size_t channels = withAlpha ? 4 : 3;
+  const size_t rowBytes = static_cast<size_t>(width_) * channels;
   std::vector<uint8_t> strip(rowBytes * static_cast<size_t>(blockSide));
-  std::vector<uint32_t> sums(static_cast<size_t>(image.width) * 3);
+  std::vector<uint32_t> sums(static_cast<size_t>(image.width) * channels);
   const uint32_t count = static_cast<uint32_t>(blockSide) * static_cast<uint32_t>(blockSide);
   glFinish();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   for (int row = 0; row < image.height; ++row) {
     // GL counts rows from the bottom; pictures are stored from the top.
-    glReadPixels(0, (image.height - 1 - row) * blockSide, width_, blockSide, GL_RGB, GL_UNSIGNED_BYTE,
-                 strip.data());
+    glReadPixels(0, (image.height - 1 - row) * blockSide, width_, blockSide, withAlpha ? GL_RGBA : GL_RGB,
+                 GL_UNSIGNED_BYTE, strip.data());
     std::fill(sums.begin(), sums.end(), 0u);
+    const size_t firstPixel = static_cast<size_t>(row) * static_cast<size_t>(image.width);
+    if (withAlpha) {
+      averagePremultiplied(strip.data(), width_, blockSide, sums, image.rgb.data() + firstPixel * 3,
+                           image.alpha.data() + firstPixel);
+      continue;
+    }
     for (int y = 0; y < blockSide; ++y) {
       const uint8_t* in = strip.data() + static_cast<size_t>(y) * rowBytes;
       for (size_t x = 0; x < static_cast<size_t>(width_); ++x) {
@@ -232,7 +271,7 @@ RgbImage OffscreenContext::readImage(int blockSide) const {
         sum[2] += in[x * 3 + 2];
       }
     }
-    uint8_t* out = image.rgb.data() + static_cast<size_t>(row) * static_cast<size_t>(image.width) * 3;
+    uint8_t* out = image.rgb.data() + firstPixel * 3;
     for (size_t i = 0; i < sums.size(); ++i) {
       out[i] = static_cast<uint8_t>((sums[i] + count / 2) / count);
     }

@@ -23,7 +23,8 @@ class OffscreenContext {
 
   // Waits for drawing to finish and returns the colour buffer, top row first, each blockSide x blockSide
   // block of it averaged into one pixel (rounded to nearest). Empty unless blockSide divides both sides.
-  RgbImage readImage(int blockSide = 1) const;
+  // withAlpha also returns the alpha channel, each block's colour then the average weighted by alpha.
+  RgbImage readImage(int blockSide = 1, bool withAlpha = false) const;
 
  private:
   void fail(const char* what);

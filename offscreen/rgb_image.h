@@ -1,4 +1,5 @@
-// An 8-bit RGB picture in memory, the form in which offscreen frames are read back and PNG files read.
+// An 8-bit RGB picture in memory, with or without alpha, the form in which offscreen frames are read back
+// and PNG files read.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,9 @@ struct RgbImage {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgb;  // width x height x 3 bytes, top row first
+  // Empty for an opaque picture; else its opacity, width x height bytes, top row first, rgb then holding
+  // each pixel's colour as it is without the opacity applied.
+  std::vector<uint8_t> alpha;
 
   bool empty() const { return rgb.empty(); }
   // The first of the three bytes of pixel (x, y), y counted from the top.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bitmap.h"
+#include "data_files.h"
 
 const char* const kHatchImagePaths[4] = {"data/xhatch1.bmp", "data/xhatch2.bmp", "data/xhatch3.bmp",
                                          "data/xhatch4.bmp"};
@@ -45,7 +46,7 @@ void uploadMipChain(int index) {
     const uint32_t side = static_cast<uint32_t>(kHatchImageSize >> level);
     BitmapImage next{0, 0, nullptr};
     if (level < kHatchDrawnLevels) {
-      const std::string path = hatchLevelPath(index, level);
+      const std::string path = dataFilePath(hatchLevelPath(index, level));
       if (!loadBitmap(path.c_str(), next) || next.width != side || next.height != side) {
         std::free(next.pixels);
         next = {0, 0, nullptr};
@@ -76,7 +77,7 @@ void createHatchTextures(GLuint names[4]) {
   BitmapImage images[4] = {};
   int loaded[4];
   for (int i = 0; i < 4; ++i) {
-    loaded[i] = loadBitmap(kHatchImagePaths[i], images[i]);
+    loaded[i] = loadBitmap(dataFilePath(kHatchImagePaths[i]).c_str(), images[i]);
   }
 
   glGenTextures(4, names);

@@ -63,6 +63,10 @@ int main(int argc, char** argv) {
     std::cout << snapHelp();
     return kWritten;
   }
+  if (!arguments.version.empty()) {
+    std::cout << arguments.version << "\n";
+    return kWritten;
+  }
   if (!arguments.error.empty()) {
     return fail(arguments.error + " (nprsnap --help lists the options)", kBadArguments);
   }

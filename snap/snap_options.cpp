@@ -67,6 +67,29 @@ bool parseSize(std::string_view text, int& width, int& height) {
   return parseInt(text.substr(0, x), 1, kMaxSide, width) && parseInt(text.substr(x + 1), 1, kMaxSide, height);
 }
 
+// "transparent", or "#rrggbb" in hexadecimal digits of either case.
+bool parseBackground(std::string_view text, Background& background) {
+  if (text == "transparent") {
+    background = Background{};
+    return true;
+  }
+  if (text.size() != 7 || text[0] != '#') {
+    return false;
+  }
+  float channels[3];
+  for (int i = 0; i < 3; ++i) {
+    unsigned value = 0;
+    const char* first = text.data() + 1 + 2 * i;
+    const auto [end, status] = std::from_chars(first, first + 2, value, 16);
+    if (status != std::errc() || end != first + 2) {
+      return false;
+    }
+    channels[i] = static_cast<float>(value) / 255.0f;
+  }
+  background = {channels[0], channels[1], channels[2], 1.0f};
+  return true;
+}
+
 std::string shortest(float value) {
   char text[32];
   const auto [end, status] = std::to_chars(text, text + sizeof text, value);
@@ -229,15 +252,35 @@ void addOptions(CLI::App& app, SnapOptions& o) {
           },
           ""))
       ->type_name("DEGREES");
+  app.add_option_function<std::string>(
+         "--background",
+         [&o](const std::string& text) {
+           Background background;
+           if (parseBackground(text, background)) {
+             o.background = background;
+           }
+         },
+         "what lies behind the model: a colour #rrggbb, or transparent for a picture with an alpha "
+         "channel, 0 wherever the model is not; the viewer's grey-blue by default")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            Background unused;
+            return parseBackground(text, unused) ? std::string()
+                                                 : "wants #rrggbb or transparent, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("#rrggbb|transparent");
 }
 
 constexpr const char* kDescription =
     "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG.\n"
-    "Run it where the viewer runs (the repository root): the hatching images are read from data/.";
+    "The hatching images are read from data/ in the working directory, as the viewer reads them, else\n"
+    "from the data installed with the program (share/nprview/data).";
 
 void describe(CLI::App& app, SnapOptions& options) {
   // An option given twice keeps its last value, as the flags' on and off spellings do.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.set_version_flag("--version", "nprsnap " NPRVIEW_VERSION, "print the version and exit");
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
@@ -265,6 +308,9 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     CLI::App app(kDescription, "nprsnap");
     describe(app, options);
     app.parse(argc, argv);
+  } catch (const CLI::CallForVersion& version) {
+    result.version = version.what();
+    return result;
   } catch (const CLI::Error& error) {
     result.error = error.what();
     return result;

@@ -9,6 +9,13 @@
 #include "mesh_import.h"
 #include "model_catalogue.h"
 
+// What lies behind the model: a colour, each channel from 0 to 1, with alpha 1; or nothing, alpha 0, for
+// a picture whose empty pixels are transparent.
+struct Background {
+  float red = 0.0f, green = 0.0f, blue = 0.0f, alpha = 0.0f;
+  bool transparent() const { return alpha == 0.0f; }
+};
+
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
 struct SnapOptions {
   std::string modelPath;
@@ -29,11 +36,15 @@ struct SnapOptions {
   int samples = 1;                      // drawn this many times larger in each direction, then averaged
   int turntableFrames = 0;              // 0: one picture; else this many around the model
   std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
+  // Unset: the viewer's grey-blue, the picture opaque.
+  std::optional<Background> background;
 };
 
 struct SnapArguments {
   SnapOptions options;
   bool help = false;  // -h or --help was given; nothing else is checked then
+  // The line to print when --version was given and nothing before it failed.
+  std::string version;
   std::string error;  // empty when the arguments are complete and valid, else one line saying why not
 };
 

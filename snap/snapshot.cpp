@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "data_files.h"
 #include "frame.h"
 #include "hatch_textures.h"
 
@@ -18,7 +19,7 @@ std::string missingHatchImages(const HatchRenderer& renderer) {
     glBindTexture(GL_TEXTURE_2D, renderer.textures[i]);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     if (width == 0) {
-      missing += (missing.empty() ? "" : ", ") + std::string(kHatchImagePaths[i]);
+      missing += (missing.empty() ? "" : ", ") + dataFilePath(kHatchImagePaths[i]);
     }
   }
   // As the renderer's construction leaves it.
@@ -50,14 +51,19 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     }
   }
   setFixedGlState();
+  if (options.background) {
+    const Background& background = *options.background;
+    glClearColor(background.red, background.green, background.blue, background.alpha);
+    transparent_ = background.transparent();
+  }
   renderer_ = std::make_unique<HatchRenderer>();
   if (options.hatching) {
     // The viewer goes on with white faces; a picture asked for in hatching is no use so.
     const std::string missing = missingHatchImages(*renderer_);
     if (!missing.empty()) {
       failure_ = Failure::HatchingMissing;
-      error_ =
-          "no hatching: " + missing + " did not load (run nprsnap where data/ holds the hatching images)";
+      error_ = "no hatching: " + missing +
+               " did not load (read from data/ in the working directory, else from the installed data)";
       return;
     }
     // What the T key does besides setting the flag the renderer reads.
@@ -80,7 +86,7 @@ RgbImage Snapshotter::draw(const DrawState& state) {
     drawnBefore_ = true;
   }
   drawFrame(*renderer_, &model_, scaled);
-  return context_.readImage(samples_);
+  return context_.readImage(samples_, transparent_);
 }
 
 bool renderSnapshot(const SnapOptions& options, const Model& model, RgbImage& picture, std::string& error) {

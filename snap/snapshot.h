@@ -32,7 +32,7 @@ class Snapshotter {
 
   // Draws the model as the window shows it in state, the outline state.outlineWidth pixels wide in the
   // picture, and returns the picture at options' size, top row first: each pixel the average of its
-  // samples x samples block. Needs failure() None.
+  // samples x samples block, with alpha when options' background is transparent. Needs failure() None.
   RgbImage draw(const DrawState& state);
 
  private:
@@ -42,6 +42,7 @@ class Snapshotter {
   CreaseEdges creases_;
   bool withCreases_ = false;
   int samples_;
+  bool transparent_ = false;  // the picture has alpha, 0 where nothing is drawn
   bool drawnBefore_ = false;
   Failure failure_ = Failure::None;
   std::string error_;

@@ -23,6 +23,7 @@ const char* const kHelp =
     "  --up x|y|z          turn the mesh so that this axis points up (default y)\n"
     "  --turn DEGREES      then turn it about the vertical axis (default 0)\n"
     "  -h, --help          this text\n"
+    "  --version           print the version and exit\n"
     "\n"
     "Exit status: 0 when OUTPUT.poly is written, 1 when INPUT cannot be read or OUTPUT.poly written,\n"
     "2 for bad arguments (OUTPUT.poly the same file as INPUT among them); each failure is one line on\n"
@@ -46,12 +47,13 @@ CLI::Validator oneOf(const std::string& words) {
       words);
 }
 
-// Throws CLI11's errors: CallForHelp for --help, a ParseError saying which argument is wrong and why.
+// Throws CLI11's errors: CallForHelp for --help, CallForVersion for --version, a ParseError saying which argument is wrong and why.
 Arguments parseArguments(int argc, char** argv) {
   Arguments arguments;
   std::string winding, up = "y";
   CLI::App app;
   app.set_help_flag("-h,--help");
+  app.set_version_flag("--version", "mesh2poly " NPRVIEW_VERSION);
   app.add_flag("--unit", arguments.options.unit);
   app.add_option("--winding", winding)->check(oneOf("cw|ccw"));
   app.add_option("--up", up)->check(oneOf("x|y|z"));
@@ -96,6 +98,9 @@ int main(int argc, char** argv) {
     Arguments arguments;
     try {
       arguments = parseArguments(argc, argv);
+    } catch (const CLI::CallForVersion& version) {
+      std::printf("%s\n", version.what());
+      return 0;
     } catch (const CLI::CallForHelp&) {
       std::printf("%s%s", kUsage, kHelp);
       return 0;

@@ -1,0 +1,12 @@
+// Where the viewer's data files are found: the working directory's data/ first, else the installed copy.
+#pragma once
+
+#include <string>
+
+// The path to open for relativePath, a name under data/ as the model catalogue and the hatching images
+// give it ("data/sphere-unit.poly"): relativePath itself when anything is at that name in the working
+// directory, as the viewer has always looked; else the same file in the data folder installed with the
+// program (share/nprview/data beside the executable's bin/, found from the executable's own path, so a
+// moved install still finds it) when it is there; else relativePath, so that a file found nowhere is
+// reported under the name it has always had.
+std::string dataFilePath(const std::string& relativePath);
