@@ -11,8 +11,9 @@ struct RgbImage {
   int height = 0;
   std::vector<uint8_t> rgb;  // width x height x 3 bytes, top row first
   // Empty for an opaque picture; else its opacity, width x height bytes, top row first, rgb then holding
-  // each pixel's colour as it is without the opacity applied.
-  std::vector<uint8_t> alpha;
+  // each pixel's colour as it is without the opacity applied. Initialised, so that a picture built as
+  // {width, height, rgb} is complete.
+  std::vector<uint8_t> alpha{};
 
   bool empty() const { return rgb.empty(); }
   // The first of the three bytes of pixel (x, y), y counted from the top.

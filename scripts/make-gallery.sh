@@ -48,6 +48,10 @@ for space in eye object; do
   convert "$frames/$space"-{0,20,40,60}.png +append "docs/gallery/tpot-turntable-$space.png"
 done
 
+# The menu entry's icon: the teapot on a transparent background.
+build/nprsnap data/tpot-unit.poly --size 256 --yaw 15 --pitch 15 --distance 0.75 --samples 4 --outline 4 \
+  --background transparent -o packaging/nprview.png >/dev/null
+
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 scripts/with-xvfb.sh build/tests/viewer_screenshot --hatching docs/hatching.png
 echo "Wrote docs/first-frame.png, docs/hatching.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"
