@@ -173,6 +173,32 @@ TEST(FrameNames, TakeExactlyOneIntegerField) {
   }
 }
 
+TEST(Background, TransparentLeavesTheModelOpaqueAndWeightsEachBlocksColoursByCoverage) {
+  // Seen from the front, an open square has no outline: its edges cut through blocks in its tones.
+  SnapOptions options = optionsFor("tests/models/open-square.poly", 40, 40, 20, 10);
+  options.samples = 3;
+  options.background = Background{0.0f, 0.0f, 0.0f, 1.0f};
+  const RgbImage onBlack = draw(options);
+  options.background = Background{};
+  const RgbImage clear = draw(options);
+  ASSERT_EQ(clear.alpha.size(), 40u * 40u);
+  EXPECT_TRUE(onBlack.alpha.empty());
+  EXPECT_EQ(clear.alpha[0], 0);
+  EXPECT_EQ(clear.alpha[20 * 40 + 20], 255);
+  const auto partly = [](uint8_t alpha) { return alpha > 0 && alpha < 255; };
+  EXPECT_GT(std::count_if(clear.alpha.begin(), clear.alpha.end(), partly), 0);
+  // Over black a block's colour is its coverage times the colour of what covers it (each rounded).
+  for (size_t i = 0; i < clear.rgb.size(); ++i) {
+    ASSERT_NEAR(clear.rgb[i] * clear.alpha[i / 3] / 255.0, onBlack.rgb[i], 1.5) << "pixel " << i / 3;
+  }
+  const fs::path path = tempPath("transparent.png");
+  std::string error;
+  ASSERT_TRUE(writePng(path, clear, error)) << error;
+  const RgbImage read = readPicture(path);
+  EXPECT_TRUE(read.rgb == clear.rgb && read.alpha == clear.alpha);
+  fs::remove(path);
+}
+
 TEST(SnapRefusals, SayWhyInOneLine) {
   const fs::path empty = tempPath("no-data");
   fs::create_directories(empty);

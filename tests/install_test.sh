@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The installed programs as a user meets them: installed from the build tree into a scratch root under a
+# prefix of its own, run from an empty folder, the viewer started as the menu starts it, and the thumbnailer's
+# command line run as a file manager runs it. install_test.sh BUILD_DIR SOURCE_DIR (under an X server).
+set -euo pipefail
+build=$(realpath "$1")
+source=$(realpath "$2")
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+DESTDIR=$scratch/root cmake --install "$build" --prefix /opt/nprview >/dev/null
+prefix=$scratch/root/opt/nprview
+data=$prefix/share/nprview/data
+[ "$(ls "$prefix/bin")" = "$(printf 'mesh2poly\nnprsnap\nnprview')" ] || fail "bin/ holds $(ls "$prefix/bin")"
+for file in share/man/man1/nprsnap.1 share/man/man1/mesh2poly.1 share/icons/hicolor/256x256/apps/nprview.png \
+  share/thumbnailers/nprview.thumbnailer share/mime/packages/nprview.xml share/nprview/data/bunny-unit.poly \
+  share/nprview/data/xhatch4-32.bmp; do
+  [ -s "$prefix/$file" ] || fail "$file is not installed"
+done
+desktop-file-validate "$prefix/share/applications/nprview.desktop"
+[ "$("$prefix/bin/nprsnap" --version)" = "$("$prefix/bin/mesh2poly" --version | sed 's/mesh2poly/nprsnap/')" ]
+
+# From an empty folder the installed programs find their data and draw what the build tree draws from the
+# repository root.
+empty=$scratch/empty
+mkdir "$empty"
+cd "$empty"
+"$prefix/bin/nprsnap" "$data/tpot-unit.poly" --hatching --yaw 30 --size 96 -o installed.png >/dev/null
+(cd "$source" && "$build/nprsnap" data/tpot-unit.poly --hatching --yaw 30 --size 96 -o "$scratch/built.png") >/dev/null
+cmp -s installed.png "$scratch/built.png" || fail "the installed nprsnap draws another picture"
+"$prefix/bin/mesh2poly" --unit "$source/tests/data/cube-ccw.off" cube.poly
+"$build/tools/mesh2poly" --unit "$source/tests/data/cube-ccw.off" "$scratch/cube.poly"
+cmp -s cube.poly "$scratch/cube.poly" || fail "the installed mesh2poly writes another model"
+
+# The working folder's data/ comes first, image by image, as it always did.
+mkdir data
+: >data/xhatch2.bmp
+status=0
+"$prefix/bin/nprsnap" "$data/sphere-unit.poly" --hatching -o refused.png >/dev/null 2>"$scratch/err" || status=$?
+grep -q "no hatching: data/xhatch2.bmp did not load" "$scratch/err" && [ $status = 1 ] ||
+  fail "the working folder's data/xhatch2.bmp was not read first (status $status: $(cat "$scratch/err"))"
+rm -r data
+
+# The viewer from the menu: the sphere and the images from the installed data, then the bunny on key 5
+# (a model that does not load ends it with status 1), then Escape.
+timeout 60 "$prefix/bin/nprview" >"$scratch/out" &
+viewer=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^NPR Rendering$' | head -n 1)
+xdotool key --window "$window" 5 Escape
+status=0
+wait $viewer || status=$?
+expected="Loading Models..."
+for i in 1 2 3 4; do
+  expected+=$'\n'"Width of $data/xhatch$i.bmp: 512"$'\n'"Height of $data/xhatch$i.bmp: 512"
+done
+expected+=$'\n'"Loading model. Please wait..."
+[ $status = 0 ] && [ "$(cat "$scratch/out")" = "$expected" ] || fail "the viewer ended $status: $(cat "$scratch/out")"
+
+# The thumbnailer: its Exec line with the size, the input and the output put in, on every format it
+# names, gives a PNG of that size with alpha; a file made to mislead the importer fails at once.
+exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/thumbnailers/nprview.thumbnailer")
+thumbnail() {
+  local line=${exec_line//%s/$1}
+  line=${line//%i/$2}
+  PATH=$prefix/bin:$PATH timeout 60 bash -c "${line//%o/$3}" >/dev/null 2>&1
+}
+for mesh in tetrahedron-ccw-binary.stl tetrahedron-ccw.obj octahedron-cw.ply cube-ccw.off tetrahedron-ccw.gltf; do
+  thumbnail 128 "$source/tests/data/$mesh" "$mesh.png" || fail "no thumbnail of $mesh"
+  # The PNG header: width and height of 128, 8 bits, colour type 6 (RGBA).
+  [ "$(od -An -tx1 -j16 -N10 "$mesh.png" | tr -d ' \n')" = 00000080000000800806 ] || fail "$mesh.png"
+done
+status=0
+thumbnail 128 "$source/tests/data/truncated.ply" truncated.png || status=$?
+[ $status = 1 ] && [ ! -e truncated.png ] || fail "a truncated PLY gave status $status"
