@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
       std::printf("%s\n", version.what());
       return 0;
     } catch (const CLI::CallForHelp&) {
-      std::printf("%s%s", kUsage, kHelp);
+      std::printf("%s\n%s", kUsage, kHelp);
       return 0;
     } catch (const CLI::ParseError& error) {
       std::fprintf(stderr, "mesh2poly: %s (mesh2poly --help shows the usage)\n",
