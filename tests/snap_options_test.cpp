@@ -50,6 +50,13 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellings) {
        [](const SnapOptions& o) { return o.reversedWinding == true && o.cameraYaw == 2.0f; }},
       {{"m.poly", "-o", "o.png", "--creases", "30"},
        [](const SnapOptions& o) { return o.creaseDegrees == 30.0f; }},
+      {{"m.poly", "-o", "o.png", "--background", "#FF80c0"},
+       [](const SnapOptions& o) {
+         return o.background->red == 1.0f && o.background->green == 128 / 255.0f &&
+                o.background->blue == 192 / 255.0f && o.background->alpha == 1.0f;
+       }},
+      {{"m.poly", "-o", "o.png", "--background=transparent"},
+       [](const SnapOptions& o) { return o.background->transparent(); }},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -85,6 +92,9 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {{"m.poly", "-o", "o.png", "--creases", "180.5"}, "--creases: wants an angle from 0 to 180"},
       {{"m.poly", "-o", "o.png", "--hatching-space", "Object"},
        "--hatching-space: wants eye or object, not \"Object\""},
+      {{"m.poly", "-o", "o.png", "--background", "white"},
+       "--background: wants #rrggbb or transparent, not \"white\""},
+      {{"m.poly", "-o", "o.png", "--background", "#0x1234"}, "--background: wants #rrggbb"},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
