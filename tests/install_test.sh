@@ -16,7 +16,7 @@ DESTDIR=$scratch/root cmake --install "$build" --prefix /opt/nprview >/dev/null
 prefix=$scratch/root/opt/nprview
 data=$prefix/share/nprview/data
 [ "$(ls "$prefix/bin")" = "$(printf 'mesh2poly\nnprsnap\nnprview')" ] || fail "bin/ holds $(ls "$prefix/bin")"
-for file in share/man/man1/nprsnap.1 share/man/man1/mesh2poly.1 share/icons/hicolor/256x256/apps/nprview.png \
+for file in share/man/man1/nprsnap.1.gz share/man/man1/mesh2poly.1.gz share/icons/hicolor/256x256/apps/nprview.png \
   share/thumbnailers/nprview.thumbnailer share/mime/packages/nprview.xml share/nprview/data/bunny-unit.poly \
   share/nprview/data/xhatch4-32.bmp; do
   [ -s "$prefix/$file" ] || fail "$file is not installed"
