@@ -220,7 +220,8 @@ int loadBitmap(const char* path, BitmapImage& image, uint32_t maxSide) {
   // its place would block the program or never end.
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   struct stat info {};
-  std::FILE* file = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+  std::FILE* file =
+      fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
   if (!file) {
     if (fd >= 0) {
       ::close(fd);

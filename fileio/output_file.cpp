@@ -196,8 +196,9 @@ int createTemporary(const std::string& path, bool guarded, std::string& temporar
     if (guarded) {
       prepareRemoval(temporary);
     }
-    const int fd = guarded ? createGuarded(temporary)
-                           : ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+    const int fd = guarded
+                       ? createGuarded(temporary)
+                       : ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) {
       error = errno;
       return fd;

@@ -14,7 +14,8 @@ namespace {
 
 // Where the stream libpng writes to hands its bytes: a failure stays in the file, which reports it.
 ssize_t writeToOutput(void* file, const char* bytes, size_t size) {
-  return static_cast<OutputFile*>(file)->write(std::string_view(bytes, size)) ? static_cast<ssize_t>(size) : 0;
+  return static_cast<OutputFile*>(file)->write(std::string_view(bytes, size)) ? static_cast<ssize_t>(size)
+                                                                              : 0;
 }
 
 }  // namespace
@@ -51,7 +52,9 @@ bool writePng(const std::string& path, const RgbImage& image, std::string& error
     return true;
   }
   // The file's own reason (a full disk, a closed pipe) says more than libpng's report of it.
-  error = !file.error().empty() ? file.error() : !encoded ? std::string(png.message) : "cannot flush the stream";
+  error = !file.error().empty() ? file.error()
+          : !encoded            ? std::string(png.message)
+                                : "cannot flush the stream";
   return false;
 }
 

@@ -31,7 +31,8 @@ int fail(const std::string& line, int status = kFailed) {
 
 // Why the model loader refused path, which it does not say itself here.
 std::string modelFailure(const std::string& path) {
-  return ::access(path.c_str(), R_OK) != 0 ? std::generic_category().message(errno) : "not of expected format";
+  return ::access(path.c_str(), R_OK) != 0 ? std::generic_category().message(errno)
+                                           : "not of expected format";
 }
 
 int write(const std::string& path, const RgbImage& picture) {

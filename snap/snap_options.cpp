@@ -133,7 +133,9 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "file assimp reads (OBJ, PLY, "
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
-  app.add_option("-o,--output", o.outputPath, "the PNG to write (required); - or /dev/stdout: standard output")->type_name("FILE");
+  app.add_option("-o,--output", o.outputPath,
+                 "the PNG to write (required); - or /dev/stdout: standard output")
+      ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
          "picture size in pixels, the viewer's window by default: sides from 1 to " +

@@ -74,8 +74,8 @@ TEST(BitmapLoader, PrintsTheLinesAndLeavesTheRecordOfEachOutcome) {
       // Pixels the file does not hold are not made room for: a header's claim costs its writer nothing.
       {"cut-in-pixels", bmp(4, 2, counting(24), 54 + 14), 0, sizes("4", "2") + readError, 4, 2, Null},
       {"cut-after-bits", bmp(4, 2, {}, 40), 0, sizes("4", "2") + readError, 4, 2, Null},
-      {"claims-more-than-file", bmp(32767, 32767, counting(4042)), 0, sizes("32767", "32767") + readError, 32767,
-       32767, Null},
+      {"claims-more-than-file", bmp(32767, 32767, counting(4042)), 0, sizes("32767", "32767") + readError,
+       32767, 32767, Null},
       // The header ends before a field the loader acts on: no value is made up for it.
       {"cut-before-bits", bmp(4, 2, {}, 29), 0, sizes("4", "2") + readError, 4, 2, Kept},
       {"cut-before-height", bmp(4, 2, {}, 25), 0, "Width of @: 4\n" + readError, 4, 9, Kept},

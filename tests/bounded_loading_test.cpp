@@ -36,7 +36,8 @@ TEST(BoundedLoading, EndlessAndHugeInputsAreRefusedInLittleMemory) {
   for (const std::string& model :
        {std::string("/dev/zero"), folder + "/zero-link", folder + "/sparse", folder + "/fifo"}) {
     SCOPED_TRACE(model);
-    EXPECT_EQ(nprsnap(model, status), "nprsnap: cannot read the model \"" + model + "\": not of expected format\n");
+    EXPECT_EQ(nprsnap(model, status),
+              "nprsnap: cannot read the model \"" + model + "\": not of expected format\n");
     EXPECT_EQ(status, 1);
     EXPECT_LT(childrenPeakKiB(), baselineKiB + 64 * 1024);
   }

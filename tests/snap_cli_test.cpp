@@ -33,8 +33,7 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     int status = -1;
-    EXPECT_EQ(runCommand(std::string(NPRSNAP_BINARY) + " " + c.arguments + " 2>" + errPath, &status),
-              "");
+    EXPECT_EQ(runCommand(std::string(NPRSNAP_BINARY) + " " + c.arguments + " 2>" + errPath, &status), "");
     EXPECT_EQ(status, c.status);
     const std::string err = readFile(errPath);
     EXPECT_THAT(err, testing::StartsWith("nprsnap: "));
