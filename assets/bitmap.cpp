@@ -1,10 +1,16 @@
 // Reading 24-bit BMP images: a decoder over any byte source and a thin file edge that prints the lines.
 #include "bitmap.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "loader_console.h"
 
 namespace {
 
@@ -39,6 +45,7 @@ class MemorySource final : public ByteSource {
     return n;
   }
   void skip(uint32_t count) override { at_ += count < size_ - at_ ? count : size_ - at_; }
+  uint64_t remaining() override { return size_ - at_; }
 
  private:
   const unsigned char* bytes_;
@@ -48,13 +55,19 @@ class MemorySource final : public ByteSource {
 
 class FileSource final : public ByteSource {
  public:
-  explicit FileSource(std::FILE* file) : file_(file) {}
+  // size: the file's length in bytes.
+  FileSource(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
   size_t read(unsigned char* out, size_t count) override { return std::fread(out, 1, count, file_); }
   // Seeking past the end is allowed; the next read then delivers nothing.
   void skip(uint32_t count) override { std::fseek(file_, static_cast<long>(count), SEEK_CUR); }
+  uint64_t remaining() override {
+    const long at = std::ftell(file_);
+    return at < 0 || static_cast<uint64_t>(at) > size_ ? 0 : size_ - static_cast<uint64_t>(at);
+  }
 
  private:
   std::FILE* file_;
+  uint64_t size_;
 };
 
 // A side above the int range is a negative BMP dimension (a negative height marks a top-down file) and
@@ -64,6 +77,12 @@ bool fitsBuffer(uint32_t width, uint32_t height) {
     return false;
   }
   return static_cast<uint64_t>(width) * height * 4 <= UINT32_MAX;
+}
+
+// The bytes of pixel data an image needs: every stored row, without the fill after the last one.
+uint64_t pixelDataBytes(uint32_t width, uint32_t height) {
+  const uint64_t packed = uint64_t{width} * 3;
+  return height == 0 || packed == 0 ? 0 : (packed + (4 - packed % 4) % 4) * (height - 1) + packed;
 }
 
 // Turns the first count packed BGR pixels of row into RGBA in place. It works from the last pixel back:
@@ -132,7 +151,7 @@ void printOutcome(const char* path, const BitmapImage& image, const BmpDecode& r
 
 }  // namespace
 
-BmpDecode decodeBmp(ByteSource& source, BitmapImage& image) {
+BmpDecode decodeBmp(ByteSource& source, BitmapImage& image, uint32_t maxSide) {
   BmpDecode result{BmpStatus::Ok, false, false, 0};
   unsigned char header[kHeaderBytes];
   const size_t got = source.read(header, kHeaderBytes);
@@ -162,14 +181,8 @@ BmpDecode decodeBmp(ByteSource& source, BitmapImage& image) {
   }
 
   image.pixels = nullptr;
-  if (!fitsBuffer(image.width, image.height)) {
+  if (!fitsBuffer(image.width, image.height) || image.width > maxSide || image.height > maxSide) {
     result.status = BmpStatus::TooLarge;
-    return result;
-  }
-  image.pixels =
-      static_cast<unsigned char*>(std::malloc(static_cast<size_t>(image.width) * image.height * 4));
-  if (!image.pixels) {
-    result.status = BmpStatus::OutOfMemory;
     return result;
   }
   // Larger info headers and colour tables put the pixels further on; an offset inside the 54 bytes
@@ -180,26 +193,49 @@ BmpDecode decodeBmp(ByteSource& source, BitmapImage& image) {
       source.skip(offset - static_cast<uint32_t>(kHeaderBytes));
     }
   }
+  // A header costs nothing to write: the size it claims is believed only as far as the bytes are there.
+  if (pixelDataBytes(image.width, image.height) > source.remaining()) {
+    result.status = BmpStatus::PixelDataCut;
+    return result;
+  }
+  image.pixels =
+      static_cast<unsigned char*>(std::malloc(static_cast<size_t>(image.width) * image.height * 4));
+  if (!image.pixels) {
+    result.status = BmpStatus::OutOfMemory;
+    return result;
+  }
   if (!readRows(source, image.width, image.height, image.pixels)) {
     result.status = BmpStatus::PixelDataCut;
   }
   return result;
 }
 
-BmpDecode decodeBmp(const unsigned char* bytes, size_t size, BitmapImage& image) {
+BmpDecode decodeBmp(const unsigned char* bytes, size_t size, BitmapImage& image, uint32_t maxSide) {
   MemorySource source(bytes, size);
-  return decodeBmp(source, image);
+  return decodeBmp(source, image, maxSide);
 }
 
-int loadBitmap(const char* path, BitmapImage& image) {
-  std::FILE* file = std::fopen(path, "rb");
+int loadBitmap(const char* path, BitmapImage& image, uint32_t maxSide) {
+  // Opened without waiting for a writer, and read only when it is a regular file: a FIFO or a device in
+  // its place would block the program or never end.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat info {};
+  std::FILE* file =
+      fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
   if (!file) {
-    std::printf("File Not Found : %s\n", path);
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    if (loaderLinesShown()) {
+      std::printf("File Not Found : %s\n", path);
+    }
     return 0;
   }
-  FileSource source(file);
-  const BmpDecode result = decodeBmp(source, image);
+  FileSource source(file, static_cast<uint64_t>(info.st_size));
+  const BmpDecode result = decodeBmp(source, image, maxSide);
   std::fclose(file);
-  printOutcome(path, image, result);
+  if (loaderLinesShown()) {
+    printOutcome(path, image, result);
+  }
   return result.status == BmpStatus::Ok ? 1 : 0;
 }

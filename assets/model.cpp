@@ -19,6 +19,8 @@
 #include <new>
 #include <system_error>
 
+#include "loader_console.h"
+
 namespace {
 
 // Tokens live in an 80-character buffer with its terminator in the file format's definition.
@@ -433,6 +435,9 @@ PolyParse parseFile(int fd) {
 }
 
 void reportNotExpectedFormat(const char* path) {
+  if (!loaderLinesShown()) {
+    return;
+  }
   std::cout << "Error: Model \"" << path << "\" not of expected format." << std::endl;
 }
 
@@ -457,7 +462,9 @@ PolyParse parsePolyChunks(PolyChunkReader read, void* source) {
 Model* loadModel(const char* path) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    std::cout << "Error: Could not load model \"" << path << "\"" << std::endl;
+    if (loaderLinesShown()) {
+      std::cout << "Error: Could not load model \"" << path << "\"" << std::endl;
+    }
     return nullptr;
   }
   const PolyParse parsed = parseFile(fd);

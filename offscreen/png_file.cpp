@@ -1,15 +1,26 @@
 // PNG reading and writing with libpng's simplified interface, which reports errors without longjmp
-// reaching our frames; the file is written with writeOutputFile.
+// reaching our frames; the file is written through an OutputFile as libpng encodes it.
 #include "png_file.h"
 
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "output_file.h"
+
+namespace {
+
+// Where the stream libpng writes to hands its bytes: a failure stays in the file, which reports it.
+ssize_t writeToOutput(void* file, const char* bytes, size_t size) {
+  return static_cast<OutputFile*>(file)->write(std::string_view(bytes, size)) ? static_cast<ssize_t>(size)
+                                                                              : 0;
+}
+
+}  // namespace
 
 bool writePng(const std::string& path, const RgbImage& image, std::string& error) {
   const size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
@@ -27,23 +38,37 @@ bool writePng(const std::string& path, const RgbImage& image, std::string& error
       rgba[i * 4 + 3] = image.alpha[i];
     }
   }
+  OutputFile file;
+  if (!file.open(path)) {
+    error = file.error();
+    return false;
+  }
+  // Encoded row by row into a stream buffer, so memory holds the picture and a little more, never a
+  // worst-case encoding of it.
+  cookie_io_functions_t functions{};
+  functions.write = writeToOutput;
+  std::FILE* stream = ::fopencookie(&file, "w", functions);
+  if (!stream) {
+    error = "no memory for a stream buffer";
+    return false;
+  }
   png_image png;
   std::memset(&png, 0, sizeof png);
   png.version = PNG_IMAGE_VERSION;
   png.width = static_cast<png_uint_32>(image.width);
   png.height = static_cast<png_uint_32>(image.height);
   png.format = rgba.empty() ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
-  // Encoded whole in memory first, so the file is written only once there is a picture to put in it. The
-  // buffer is libpng's own bound on the encoded size, so one pass always fits.
-  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
-  std::string encoded(size, '\0');
-  if (!png_image_write_to_memory(&png, encoded.data(), &size, 0,
-                                 rgba.empty() ? image.rgb.data() : rgba.data(), 0, nullptr)) {
-    error = png.message;
-    return false;
+  const bool encoded =
+      png_image_write_to_stdio(&png, stream, 0, rgba.empty() ? image.rgb.data() : rgba.data(), 0, nullptr);
+  const bool flushed = std::fclose(stream) == 0;
+  if (encoded && flushed && file.commit()) {
+    return true;
   }
-  encoded.resize(size);
-  return writeOutputFile(path, encoded, error);
+  // The file's own reason (a full disk, a closed pipe) says more than libpng's report of it.
+  error = !file.error().empty() ? file.error()
+          : !encoded            ? std::string(png.message)
+                                : "cannot flush the stream";
+  return false;
 }
 
 bool readPng(const std::string& path, RgbImage& image, std::string& error) {

@@ -77,8 +77,12 @@ void drawTriangleOnSurface(const ModelVertex& v0, const ModelVertex& v1, const M
 
 }  // namespace
 
-HatchRenderer::HatchRenderer() : textures{0, 0, 0, 0}, nextPass(0) {
-  createHatchTextures(textures);
+HatchRenderer::HatchRenderer() : HatchRenderer(true) {}
+
+HatchRenderer::HatchRenderer(bool withHatchImages) : textures{0, 0, 0, 0}, nextPass(0) {
+  if (withHatchImages) {
+    createHatchTextures(textures);
+  }
 }
 
 void HatchRenderer::beginFillPass(bool reversedWinding) {

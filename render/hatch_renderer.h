@@ -31,6 +31,9 @@ class HatchRenderer {
  public:
   // Needs a current GL context; starts at the fill pass and creates the hatching textures.
   HatchRenderer();
+  // The same, but with withHatchImages false no hatching image is read and the four textures stay 0: for
+  // a program that draws flat tones only.
+  explicit HatchRenderer(bool withHatchImages);
 
   // Draws one pass of model and flips nextPass: the fill pass when nextPass is 0, the outline pass when
   // it is 1. Needs the projection and view set and the depth test on; model is never null and holds

@@ -13,6 +13,13 @@ const char* const kHatchImagePaths[4] = {"data/xhatch1.bmp", "data/xhatch2.bmp",
 
 namespace {
 
+// The largest side this GL context takes for a texture: a larger image is refused before it is read.
+uint32_t textureSideLimit() {
+  GLint limit = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+  return limit > 0 ? static_cast<uint32_t>(limit) : kAnySide;
+}
+
 // The image at half the size, each pixel the rounded mean of the two by two it covers. Returns an image
 // without pixels when image is 1 texel wide or high, or when the buffer cannot be had.
 BitmapImage halved(const BitmapImage& image) {
@@ -41,13 +48,14 @@ BitmapImage halved(const BitmapImage& image) {
 // Uploads every level of texture index to the bound texture, down to 1 by 1; nothing when level 0 is
 // missing. Each image is released once GL has its copy.
 void uploadMipChain(int index) {
+  const uint32_t sideLimit = textureSideLimit();
   BitmapImage image{0, 0, nullptr};
   for (int level = 0;; ++level) {
     const uint32_t side = static_cast<uint32_t>(kHatchImageSize >> level);
     BitmapImage next{0, 0, nullptr};
     if (level < kHatchDrawnLevels) {
       const std::string path = dataFilePath(hatchLevelPath(index, level));
-      if (!loadBitmap(path.c_str(), next) || next.width != side || next.height != side) {
+      if (!loadBitmap(path.c_str(), next, sideLimit) || next.width != side || next.height != side) {
         std::free(next.pixels);
         next = {0, 0, nullptr};
       }
@@ -76,8 +84,9 @@ void createHatchTextures(GLuint names[4]) {
   // below frees whatever pixels holds.
   BitmapImage images[4] = {};
   int loaded[4];
+  const uint32_t sideLimit = textureSideLimit();
   for (int i = 0; i < 4; ++i) {
-    loaded[i] = loadBitmap(dataFilePath(kHatchImagePaths[i]).c_str(), images[i]);
+    loaded[i] = loadBitmap(dataFilePath(kHatchImagePaths[i]).c_str(), images[i], sideLimit);
   }
 
   glGenTextures(4, names);

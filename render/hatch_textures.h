@@ -11,7 +11,8 @@
 extern const char* const kHatchImagePaths[4];
 
 // Loads the four hatching images, makes them textures into names (index 0 the lightest hatching, 3 the
-// densest) and releases the images. A texture whose image failed to load is left without an image, so
+// densest) and releases the images. An image with a side above the context's GL_MAX_TEXTURE_SIZE is
+// refused before it is read. A texture whose image failed to load is left without an image, so
 // faces drawn with it show the current colour. Leaves texture 0 bound. Needs a current GL context.
 void createHatchTextures(GLuint names[4]);
 

@@ -1,12 +1,17 @@
 // nprsnap: draws a model as the viewer shows it, without a window, and writes the picture as a PNG.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <iostream>
+#include <system_error>
 
+#include "loader_console.h"
 #include "model.h"
 #include "output_file.h"
 #include "png_file.h"
+#include "printable.h"
 #include "snap_options.h"
 #include "snapshot.h"
 #include "turntable.h"
@@ -18,9 +23,16 @@ constexpr int kWritten = 0;
 constexpr int kFailed = 1;
 constexpr int kBadArguments = 2;
 
+// File names and texts from outside reach the terminal with their control characters escaped.
 int fail(const std::string& line, int status = kFailed) {
-  std::cerr << "nprsnap: " << line << "\n";
+  std::cerr << "nprsnap: " << printable(line) << "\n";
   return status;
+}
+
+// Why the model loader refused path, which it does not say itself here.
+std::string modelFailure(const std::string& path) {
+  return ::access(path.c_str(), R_OK) != 0 ? std::generic_category().message(errno)
+                                           : "not of expected format";
 }
 
 int write(const std::string& path, const RgbImage& picture) {
@@ -58,6 +70,10 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that goes away is a failed write, reported as one, not a silent death.
+  ::signal(SIGPIPE, SIG_IGN);
+  // Standard output may carry the picture: the loaders' console lines are the viewer's, not ours.
+  showLoaderLines(false);
   const SnapArguments arguments = parseSnapArguments(argc, argv);
   if (arguments.help) {
     std::cout << snapHelp();
@@ -81,11 +97,10 @@ int main(int argc, char** argv) {
   // Before the GL context: the import forks, and the driver may have started threads by then.
   Model* model = nullptr;
   if (isPolyFile(options.modelPath)) {
-    // The viewer's own loader, so a file draws here exactly when it would there; it writes its own line
-    // to standard output when it refuses one.
+    // The viewer's own loader, so a file draws here exactly when it would there.
     model = loadModel(options.modelPath.c_str());
     if (!model) {
-      return fail("cannot read the model \"" + options.modelPath + "\"");
+      return fail("cannot read the model \"" + options.modelPath + "\": " + modelFailure(options.modelPath));
     }
   } else {
     PolyMesh mesh;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "output_file.h"
 #include "turntable.h"
 
 namespace {
@@ -155,7 +156,9 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "file assimp reads (OBJ, PLY, "
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
-  app.add_option("-o,--output", o.outputPath, "the PNG to write (required)")->type_name("FILE");
+  app.add_option("-o,--output", o.outputPath,
+                 "the PNG to write (required); - or /dev/stdout: standard output")
+      ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
          "picture size in pixels, the viewer's window by default: sides from 1 to " +
@@ -324,6 +327,13 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
+  }
+  // Every name is checked before the first picture is drawn, rather than found wrong after it.
+  for (const std::string& name : result.error.empty() ? outputNames(options) : std::vector<std::string>()) {
+    if (std::string why; !isNameWithinLimits(name, why)) {
+      result.error = "--output \"" + name + "\": " + why;
+      break;
+    }
   }
   return result;
 }

@@ -56,7 +56,8 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     glClearColor(background.red, background.green, background.blue, background.alpha);
     transparent_ = background.transparent();
   }
-  renderer_ = std::make_unique<HatchRenderer>();
+  // Flat tones need no hatching image: none is read then, whatever lies at its path.
+  renderer_ = std::make_unique<HatchRenderer>(options.hatching);
   if (options.hatching) {
     // The viewer goes on with white faces; a picture asked for in hatching is no use so.
     const std::string missing = missingHatchImages(*renderer_);

@@ -22,7 +22,8 @@ class Snapshotter {
   };
 
   // Sets up GL as the viewer's start-up does, on an offscreen surface of options' size times its samples
-  // in each direction, and makes the renderer (which loads the hatching images, as the viewer's does).
+  // in each direction, and makes the renderer (which loads the hatching images, as the viewer's does, when
+  // options ask for hatching).
   // Finds model's crease edges when options ask for them. model must outlive the Snapshotter.
   Snapshotter(const SnapOptions& options, const Model& model);
   ~Snapshotter();

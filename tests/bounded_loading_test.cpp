@@ -1,5 +1,5 @@
 // The model loader reads no more than it parses: endless and huge inputs are refused after a few bytes,
-// in little memory, with the console line of any refused file. The real nprsnap loads them.
+// in little memory, with the one line of any refused file. The real nprsnap loads them.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -27,7 +27,7 @@ TEST(BoundedLoading, EndlessAndHugeInputsAreRefusedInLittleMemory) {
       "& }");
   auto nprsnap = [&](const std::string& model, int& status) {
     // A load that hangs ends at the timeout, with status 124.
-    return runCommand("timeout 20 " NPRSNAP_BINARY " " + model + " -o " + folder + "/x.png 2>/dev/null",
+    return runCommand("timeout 20 " NPRSNAP_BINARY " " + model + " -o " + folder + "/x.png 2>&1 >/dev/null",
                       &status);
   };
   int status = 0;
@@ -36,7 +36,8 @@ TEST(BoundedLoading, EndlessAndHugeInputsAreRefusedInLittleMemory) {
   for (const std::string& model :
        {std::string("/dev/zero"), folder + "/zero-link", folder + "/sparse", folder + "/fifo"}) {
     SCOPED_TRACE(model);
-    EXPECT_EQ(nprsnap(model, status), "Error: Model \"" + model + "\" not of expected format.\n");
+    EXPECT_EQ(nprsnap(model, status),
+              "nprsnap: cannot read the model \"" + model + "\": not of expected format\n");
     EXPECT_EQ(status, 1);
     EXPECT_LT(childrenPeakKiB(), baselineKiB + 64 * 1024);
   }

@@ -17,25 +17,23 @@ TEST(SnapProgram, FailuresSayOneLineOnStandardErrorAndExitNonZero) {
   struct Case {
     std::string arguments;
     int status;
-    const char* stderrSays;
-    std::string stdoutIs;  // the loaders' own lines, as the viewer writes them
+    std::string stderrSays;
   };
+  // The loaders' own lines are the viewer's: standard output stays free for a picture.
   const Case cases[] = {
-      {"", 2, "no model file given", ""},
-      {"data/sphere-unit.poly -o x.png --yaw", 2, "--yaw: 1 required DEGREES missing", ""},
-      {"data/no-such-model.poly -o x.png", 1, "cannot read the model \"data/no-such-model.poly\"",
-       "Error: Could not load model \"data/no-such-model.poly\"\n"},
-      {junk + " -o x.png", 1, "cannot read the model",
-       "Error: Model \"" + junk + "\" not of expected format.\n"},
-      {"data/sphere-unit.poly --size 8 -o /no-such-folder/x.png", 1, "cannot write \"/no-such-folder/x.png\"",
-       hatchImageLines()},
+      {"", 2, "no model file given"},
+      {"data/sphere-unit.poly -o x.png --yaw", 2, "--yaw: 1 required DEGREES missing"},
+      {"data/no-such-model.poly -o x.png", 1,
+       "cannot read the model \"data/no-such-model.poly\": No such file or directory"},
+      {junk + " -o x.png", 1, "cannot read the model \"" + junk + "\": not of expected format"},
+      {"data/sphere-unit.poly --size 8 --hatching -o /no-such-folder/x.png", 1,
+       "cannot write \"/no-such-folder/x.png\""},
   };
   const std::string errPath = tempPath("nprsnap-stderr.txt").string();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     int status = -1;
-    EXPECT_EQ(runCommand(std::string(NPRSNAP_BINARY) + " " + c.arguments + " 2>" + errPath, &status),
-              c.stdoutIs);
+    EXPECT_EQ(runCommand(std::string(NPRSNAP_BINARY) + " " + c.arguments + " 2>" + errPath, &status), "");
     EXPECT_EQ(status, c.status);
     const std::string err = readFile(errPath);
     EXPECT_THAT(err, testing::StartsWith("nprsnap: "));

@@ -1,4 +1,6 @@
 // mesh2poly: turns any mesh file assimp reads (OBJ, PLY, STL, glTF, OFF, ...) into a ".poly" model file.
+#include <signal.h>
+
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
@@ -8,6 +10,7 @@
 
 #include "mesh_import.h"
 #include "output_file.h"
+#include "printable.h"
 
 namespace {
 
@@ -25,6 +28,7 @@ const char* const kHelp =
     "  -h, --help          this text\n"
     "  --version           print the version and exit\n"
     "\n"
+    "OUTPUT.poly - or /dev/stdout writes the model to standard output.\n"
     "Exit status: 0 when OUTPUT.poly is written, 1 when INPUT cannot be read or OUTPUT.poly written,\n"
     "2 for bad arguments (OUTPUT.poly the same file as INPUT among them); each failure is one line on\n"
     "standard error.\n";
@@ -87,9 +91,17 @@ std::string oneLine(std::string text) {
   return text;
 }
 
+// One line on standard error, with the control characters of any file name or text from outside escaped.
+int fail(const std::string& line, int status) {
+  std::fprintf(stderr, "mesh2poly: %s\n", printable(line).c_str());
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that goes away is a failed write, reported as one, not a silent death.
+  ::signal(SIGPIPE, SIG_IGN);
   if (argc == 1) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -105,35 +117,27 @@ int main(int argc, char** argv) {
       std::printf("%s\n%s", kUsage, kHelp);
       return 0;
     } catch (const CLI::ParseError& error) {
-      std::fprintf(stderr, "mesh2poly: %s (mesh2poly --help shows the usage)\n",
-                   oneLine(error.what()).c_str());
-      return 2;
+      return fail(oneLine(error.what()) + " (mesh2poly --help shows the usage)", 2);
     }
-    const char* const input = arguments.input.c_str();
+    const std::string& input = arguments.input;
     if (isSameFile(arguments.input, arguments.output)) {
-      std::fprintf(stderr, "mesh2poly: %s is the input file; the output must go elsewhere\n",
-                   arguments.output.c_str());
-      return 2;
+      return fail(arguments.output + " is the input file; the output must go elsewhere", 2);
     }
 
     PolyMesh mesh;
     std::string error;
     bool windingKept = false;
     if (!importMesh(arguments.input, arguments.options, mesh, error, windingKept)) {
-      std::fprintf(stderr, "mesh2poly: cannot read %s: %s\n", input, error.c_str());
-      return 1;
+      return fail("cannot read " + input + ": " + error, 1);
     }
     if (windingKept) {
-      std::fprintf(stderr, "mesh2poly: note: %s encloses no volume, so its winding is kept as given\n",
-                   input);
+      fail("note: " + input + " encloses no volume, so its winding is kept as given", 0);
     }
     if (!writePoly(arguments.output, mesh, error)) {
-      std::fprintf(stderr, "mesh2poly: cannot write %s: %s\n", arguments.output.c_str(), error.c_str());
-      return 1;
+      return fail("cannot write " + arguments.output + ": " + error, 1);
     }
     return 0;
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "mesh2poly: %s\n", oneLine(error.what()).c_str());
-    return 1;
+    return fail(oneLine(error.what()), 1);
   }
 }
