@@ -18,6 +18,9 @@ constexpr uint8_t kNoKind = 0xff;
 constexpr double kSamplesPerPixel = 2.0;
 // Breaks in a line no longer than this (in pixels) are closed.
 constexpr double kGapPixels = 1.0;
+// A chain shorter than this (in pixels) is dropped: a hidden edge that leaves the silhouette at a corner
+// seems to show for a pixel or so, where the pixels it crosses still show the background.
+constexpr double kShortestLine = 2.0;
 // An edge may lie behind the depth picture by its faces' depth slope over this many pixels: a sample point
 // and the centre of its pixel are up to 0.71 pixels apart, and the fill pass's own rasterisation rounds.
 constexpr double kTolerancePixels = 1.0;
@@ -342,7 +345,11 @@ std::vector<Polyline> chain(const std::vector<Piece>& pieces, const std::vector<
       line.points.pop_back();
     }
     line.closed = line.closed && line.points.size() >= 3;
-    if (line.points.size() >= 2) {
+    double length = 0.0;
+    for (size_t i = 1; i < line.points.size(); ++i) {
+      length += distance(line.points[i - 1], line.points[i]);
+    }
+    if (line.points.size() >= 2 && length >= kShortestLine) {
       chains.push_back(std::move(line));
     }
   }
