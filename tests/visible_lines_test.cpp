@@ -68,6 +68,28 @@ TEST(VisibleLines, KeepWhatTheDepthPictureShowsOfAContour) {
   }
 }
 
+// A low open pyramid seen from above its apex: its four ridges cross there as two straight creases.
+TEST(VisibleLines, CreasesMeetingAtACornerGoOnStraightest) {
+  const ModelPtr model(parsePoly("vertices: 5 faces: 4 v 0 0 -0.2 0 0 0 v -0.5 -0.5 0 0 0 0 v 0.5 -0.5 0 0 0 0 "
+                                 "v 0.5 0.5 0 0 0 0 v -0.5 0.5 0 0 0 0 f 1 2 3 f 1 3 4 f 1 4 5 f 1 5 2")
+                           .model);
+  ASSERT_TRUE(model);
+  CreaseEdges creases;
+  ASSERT_TRUE(findCreaseEdges(*model, 10.0f, creases));
+  const VisibleLineFinder finder(*model, &creases);
+  const std::vector<float> depth(kSide * kSide, 1.0f);
+  int ridges = 0;
+  for (const Polyline& line : finder.find(parallelView(), depth.data())) {
+    if (line.kind == LineKind::Crease) {
+      ++ridges;
+      ASSERT_EQ(line.points.size(), 3u);
+      const LinePoint &a = line.points[0], &b = line.points[1], &c = line.points[2];
+      EXPECT_NEAR((b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x), 0.0f, 1.0f) << "turns at the apex";
+    }
+  }
+  EXPECT_EQ(ridges, 2);
+}
+
 // Segments of all the lines, and of how many lines of each kind.
 struct Tally {
   int segments = 0, contours = 0, closedContours = 0, others = 0;
@@ -95,6 +117,8 @@ TEST(VisibleLines, ComeInFewChainsFromTheDrawnView) {
       // From a corner: the six edges around it, and with creases the three that meet at it (two chains).
       {"tests/models/cube.poly", -1, 45, 35, 1.5f, 6, 1, 0},
       {"tests/models/cube.poly", 30, 45, 35, 1.5f, 9, 1, 2},
+      // Half of the face in view is wound the other way: its diagonal is no contour.
+      {"tests/models/cube-one-face-flipped.poly", -1, -45, 35, 1.5f, 6, 1, 0},
       {"data/sphere-unit.poly", -1, 20, 10, 1, -1, 1, 0},
   };
   for (const Case& c : cases) {
