@@ -534,6 +534,46 @@ bool clipToNear(Clip& a, Clip& b, bool at[2]) {
   return ViewSampler::beforeNear(a) && ViewSampler::beforeNear(b);
 }
 
+// Cuts the window segment a-b to the picture and a pixel around it, so that no edge is sampled beyond what
+// the picture holds; at[k] says whether end k is still the corner.
+bool clipToPicture(Point3& a, Point3& b, double width, double height, bool at[2]) {
+  double from = 0.0, to = 1.0;
+  const double d[2] = {b.x - a.x, b.y - a.y}, start[2] = {a.x, a.y}, high[2] = {width + 1.0, height + 1.0};
+  for (int axis = 0; axis < 2; ++axis) {
+    for (const double bound : {-1.0, high[axis]}) {
+      const bool lower = bound < 0.0;
+      // Inside is start + t d >= bound for the lower bound, <= bound for the upper one.
+      const double num = bound - start[axis], den = d[axis];
+      if (den == 0.0) {
+        if (lower ? num > 0.0 : num < 0.0) {
+          return false;
+        }
+        continue;
+      }
+      const double t = num / den;
+      if (lower == (den > 0.0)) {
+        from = std::max(from, t);
+      } else {
+        to = std::min(to, t);
+      }
+    }
+  }
+  if (!(from <= to)) {
+    return false;
+  }
+  const Point3 p = a, q = b;
+  auto pointAt = [&](double t) { return Point3{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, p.z + (q.z - p.z) * t}; };
+  if (from > 0.0) {
+    a = pointAt(from);
+    at[0] = false;
+  }
+  if (to < 1.0) {
+    b = pointAt(to);
+    at[1] = false;
+  }
+  return true;
+}
+
 // The visible stretches of one edge from window point a to b, sampled at sub-pixel steps; a break no longer
 // than a gap is taken as seen.
 void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, const int node[2], LineKind kind,
@@ -616,8 +656,12 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
       if (edge.face[1] != kNone) {
         slope = std::max(slope, sampler.slopeOf(model_, edge.face[1], steepest));
       }
+      Point3 a = sampler.windowOf(ca), b = sampler.windowOf(cb);
+      if (!clipToPicture(a, b, view.width, view.height, atCorner)) {
+        continue;
+      }
       const int node[2] = {atCorner[0] ? edge.corner[0] : kNone, atCorner[1] ? edge.corner[1] : kNone};
-      sampleEdge(sampler, sampler.windowOf(ca), sampler.windowOf(cb), node,
+      sampleEdge(sampler, a, b, node,
                  contour ? LineKind::Contour : static_cast<LineKind>(edge.kind),
                  slope * kTolerancePixels + kDepthRounding, pieces);
     }
