@@ -70,9 +70,10 @@ TEST(VisibleLines, KeepWhatTheDepthPictureShowsOfAContour) {
 
 // A low open pyramid seen from above its apex: its four ridges cross there as two straight creases.
 TEST(VisibleLines, CreasesMeetingAtACornerGoOnStraightest) {
-  const ModelPtr model(parsePoly("vertices: 5 faces: 4 v 0 0 -0.2 0 0 0 v -0.5 -0.5 0 0 0 0 v 0.5 -0.5 0 0 0 0 "
-                                 "v 0.5 0.5 0 0 0 0 v -0.5 0.5 0 0 0 0 f 1 2 3 f 1 3 4 f 1 4 5 f 1 5 2")
-                           .model);
+  const ModelPtr model(
+      parsePoly("vertices: 5 faces: 4 v 0 0 -0.2 0 0 0 v -0.5 -0.5 0 0 0 0 v 0.5 -0.5 0 0 0 0 "
+                "v 0.5 0.5 0 0 0 0 v -0.5 0.5 0 0 0 0 f 1 2 3 f 1 3 4 f 1 4 5 f 1 5 2")
+          .model);
   ASSERT_TRUE(model);
   CreaseEdges creases;
   ASSERT_TRUE(findCreaseEdges(*model, 10.0f, creases));

@@ -26,10 +26,12 @@ PolyMesh bumpySphere(int slices, int stacks) {
   const double scale = 0.5 / (1.0 + kBumpHeight);
   auto add = [&](double theta, double phi) {
     const double r = radiusAt(theta, phi) * scale;
-    const double x = std::sin(theta) * std::sin(phi), y = std::cos(theta), z = std::sin(theta) * std::cos(phi);
+    const double x = std::sin(theta) * std::sin(phi), y = std::cos(theta),
+                 z = std::sin(theta) * std::cos(phi);
     // The sphere's own normal: the tools fill the further numbers, which nothing draws.
     mesh.normals.push_back({static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)});
-    mesh.positions.push_back({static_cast<float>(r * x), static_cast<float>(r * y), static_cast<float>(r * z)});
+    mesh.positions.push_back(
+        {static_cast<float>(r * x), static_cast<float>(r * y), static_cast<float>(r * z)});
   };
   add(0.0, 0.0);
   for (int stack = 1; stack < stacks; ++stack) {

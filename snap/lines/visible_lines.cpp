@@ -158,7 +158,8 @@ class ViewSampler {
 
 // Which two ends of pieces meeting at one corner continue each other: every pair when few meet, else each
 // end with the one most nearly opposite it; the straightest pairs first.
-void pairAtCorner(const std::vector<Piece>& pieces, const int* ends, size_t count, std::vector<int>& partner) {
+void pairAtCorner(const std::vector<Piece>& pieces, const int* ends, size_t count,
+                  std::vector<int>& partner) {
   if (count == 2) {
     if (ends[0] / 2 != ends[1] / 2) {
       partner[ends[0]] = ends[1];
@@ -226,8 +227,8 @@ std::vector<int> linkEnds(const std::vector<Piece>& pieces) {
   for (size_t i = 0; i < pieces.size(); ++i) {
     for (int k = 0; k < 2; ++k) {
       if (pieces[i].node[k] != kNone) {
-        const uint64_t key = uint64_t(static_cast<uint32_t>(pieces[i].node[k])) << 8 |
-                             static_cast<uint8_t>(pieces[i].kind);
+        const uint64_t key =
+            uint64_t(static_cast<uint32_t>(pieces[i].node[k])) << 8 | static_cast<uint8_t>(pieces[i].kind);
         atCorner.push_back({key, static_cast<int>(2 * i + k)});
       }
     }
@@ -248,9 +249,12 @@ std::vector<int> linkEnds(const std::vector<Piece>& pieces) {
 
   // Free ends filed by the pixel they lie in; a gap shorter than a pixel spans neighbouring pixels at most.
   auto cellOf = [](const LinePoint& p) {
-    return std::pair<int64_t, int64_t>(static_cast<int64_t>(std::floor(p.x)), static_cast<int64_t>(std::floor(p.y)));
+    return std::pair<int64_t, int64_t>(static_cast<int64_t>(std::floor(p.x)),
+                                       static_cast<int64_t>(std::floor(p.y)));
   };
-  auto keyOf = [](int64_t cx, int64_t cy) { return uint64_t(cx + (1 << 30)) << 32 | uint64_t(cy + (1 << 30)); };
+  auto keyOf = [](int64_t cx, int64_t cy) {
+    return uint64_t(cx + (1 << 30)) << 32 | uint64_t(cy + (1 << 30));
+  };
   std::vector<std::pair<uint64_t, int>> free;
   for (size_t end = 0; end < partner.size(); ++end) {
     if (partner[end] == kNone) {
@@ -562,7 +566,9 @@ bool clipToPicture(Point3& a, Point3& b, double width, double height, bool at[2]
     return false;
   }
   const Point3 p = a, q = b;
-  auto pointAt = [&](double t) { return Point3{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, p.z + (q.z - p.z) * t}; };
+  auto pointAt = [&](double t) {
+    return Point3{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, p.z + (q.z - p.z) * t};
+  };
   if (from > 0.0) {
     a = pointAt(from);
     at[0] = false;
@@ -576,8 +582,8 @@ bool clipToPicture(Point3& a, Point3& b, double width, double height, bool at[2]
 
 // The visible stretches of one edge from window point a to b, sampled at sub-pixel steps; a break no longer
 // than a gap is taken as seen.
-void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, const int node[2], LineKind kind,
-                double tolerance, std::vector<Piece>& pieces) {
+void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, const int node[2],
+                LineKind kind, double tolerance, std::vector<Piece>& pieces) {
   const double length = std::hypot(b.x - a.x, b.y - a.y);
   if (!std::isfinite(length)) {
     return;
@@ -640,7 +646,8 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
     }
     std::vector<Piece> pieces;
     for (const Edge& edge : edges_) {
-      const bool contour = edge.sides == 2 && (towardEye[edge.face[0]] != towardEye[edge.face[1]]) != edge.sameWay;
+      const bool contour =
+          edge.sides == 2 && (towardEye[edge.face[0]] != towardEye[edge.face[1]]) != edge.sameWay;
       if (!contour && edge.kind == kNoKind) {
         continue;
       }
@@ -650,8 +657,8 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
       if (!clipToNear(ca, cb, atCorner)) {
         continue;
       }
-      const double steepest =
-          sampler.steepestAt((double{va.x} + vb.x) * 0.5, (double{va.y} + vb.y) * 0.5, (double{va.z} + vb.z) * 0.5);
+      const double steepest = sampler.steepestAt((double{va.x} + vb.x) * 0.5, (double{va.y} + vb.y) * 0.5,
+                                                 (double{va.z} + vb.z) * 0.5);
       double slope = sampler.slopeOf(model_, edge.face[0], steepest);
       if (edge.face[1] != kNone) {
         slope = std::max(slope, sampler.slopeOf(model_, edge.face[1], steepest));
@@ -661,8 +668,7 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
         continue;
       }
       const int node[2] = {atCorner[0] ? edge.corner[0] : kNone, atCorner[1] ? edge.corner[1] : kNone};
-      sampleEdge(sampler, a, b, node,
-                 contour ? LineKind::Contour : static_cast<LineKind>(edge.kind),
+      sampleEdge(sampler, a, b, node, contour ? LineKind::Contour : static_cast<LineKind>(edge.kind),
                  slope * kTolerancePixels + kDepthRounding, pieces);
     }
     return orderForPen(chain(pieces, linkEnds(pieces)), view.width, view.height);
