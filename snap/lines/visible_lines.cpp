@@ -14,6 +14,9 @@ namespace {
 
 constexpr int kNone = -1;
 constexpr uint8_t kNoKind = 0xff;
+// At most this many ends in one place are weighed against each other when ends are joined or chains
+// ordered: a crowd of lines in one pixel makes neither slow.
+constexpr size_t kCrowd = 32;
 // Steps along an edge per pixel of its length in the picture.
 constexpr double kSamplesPerPixel = 2.0;
 // Breaks in a line no longer than this (in pixels) are closed.
@@ -276,7 +279,7 @@ std::vector<int> linkEnds(const std::vector<Piece>& pieces) {
       for (int64_t dx = -1; dx <= 1; ++dx) {
         const uint64_t near = keyOf(cx + dx, cy + dy);
         auto at = std::lower_bound(free.begin(), free.end(), std::pair<uint64_t, int>(near, 0));
-        for (; at != free.end() && at->first == near; ++at) {
+        for (size_t seen = 0; at != free.end() && at->first == near && seen < kCrowd; ++at, ++seen) {
           const int other = at->second;
           const Piece& otherPiece = pieces[other / 2];
           const double length = distance(point, otherPiece.end[other % 2]);
@@ -361,7 +364,9 @@ std::vector<Polyline> chain(const std::vector<Piece>& pieces, const std::vector<
 }
 
 // The chains in the order a pen would draw them, each starting at the free end nearest to where the last
-// one stopped: chain ends filed in a grid over the picture, searched ring by ring outwards.
+// one stopped: chain ends filed in a grid over the picture, searched ring by ring outwards. The search is
+// bounded, so that no crowd of chains makes it slow: a few rings, a few ends a cell; beyond them the pen
+// goes on to the first chain left in the grid's row order.
 std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, double height) {
   const size_t count = chains.size();
   const int side = static_cast<int>(std::clamp(std::ceil(std::sqrt(double(count))), 1.0, 512.0));
@@ -379,6 +384,12 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
       cells[static_cast<size_t>(cy) * side + cx].push_back(static_cast<int>(2 * i + k));
     }
   }
+  std::vector<int> rowOrder;
+  for (const std::vector<int>& cell : cells) {
+    rowOrder.insert(rowOrder.end(), cell.begin(), cell.end());
+  }
+  constexpr int kRings = 6;
+  size_t firstLeft = 0;
   std::vector<bool> used(count, false);
   std::vector<Polyline> ordered;
   ordered.reserve(count);
@@ -388,7 +399,7 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
     cellOf(pen, px, py);
     int best = kNone;
     double bestDistance = 0.0;
-    for (int ring = 0; ring <= side; ++ring) {
+    for (int ring = 0; ring <= std::min(side, kRings); ++ring) {
       if (best != kNone && bestDistance <= (ring - 1) * std::min(cellWidth, cellHeight)) {
         break;
       }
@@ -399,7 +410,7 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
             continue;
           }
           std::vector<int>& cell = cells[static_cast<size_t>(cy) * side + cx];
-          for (size_t i = 0; i < cell.size();) {
+          for (size_t i = 0; i < cell.size() && i < kCrowd;) {
             const int end = cell[i];
             if (used[end / 2]) {
               cell[i] = cell.back();
@@ -416,6 +427,10 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
           }
         }
       }
+    }
+    while (best == kNone) {
+      const int end = rowOrder[firstLeft++];
+      best = used[end / 2] ? kNone : end;
     }
     Polyline& next = chains[best / 2];
     used[best / 2] = true;
