@@ -613,7 +613,8 @@ void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, co
     const Point3 p = pointAt(i);
     return sampler.visibleAt(p.x, p.y, p.z, tolerance, contour);
   };
-  const int maxGapSteps = static_cast<int>(kGapPixels * steps / std::max(length, 1e-9));
+  const int maxGapSteps =
+      static_cast<int>(std::min(kGapPixels * steps / std::max(length, 1e-9), double(steps)));
   const float height = static_cast<float>(sampler.height());
   auto emit = [&](int from, int to) {
     const Point3 p = pointAt(from), q = pointAt(to);
