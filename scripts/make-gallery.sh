@@ -51,6 +51,12 @@ done
 # The menu entry's icon: the teapot on a transparent background.
 build/nprsnap data/tpot-unit.poly --size 256 --yaw 15 --pitch 15 --distance 0.75 --samples 4 --outline 4 \
   --background transparent -o packaging/nprview.png >/dev/null
+# The two line modes on a mesh with folds, at the start-up view: the outline pass, and the visible contours
+# taken from the mesh.
+build/tools/make_bumpy_sphere "$frames/bumpy-sphere.poly"
+for lines in outline contour; do
+  build/nprsnap "$frames/bumpy-sphere.poly" --size 384 --lines $lines -o "docs/gallery/bumpy-sphere-$lines.png" >/dev/null
+done
 
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 scripts/with-xvfb.sh build/tests/viewer_screenshot --hatching docs/hatching.png

@@ -273,6 +273,14 @@ void addOptions(CLI::App& app, SnapOptions& o) {
           },
           ""))
       ->type_name("#rrggbb|transparent");
+  app.add_option_function<std::string>(
+         "--lines",
+         [&o](const std::string& text) { o.lines = text == "contour" ? LineMode::Contour : LineMode::Outline; },
+         "outline: the viewer's outline pass; contour: the visible contours taken from the mesh's edges, "
+         "as wide as --outline with round ends (and with --creases its visible creases and borders)")
+      ->check(CLI::IsMember({"outline", "contour"}).description(""))
+      ->type_name("outline|contour")
+      ->default_str("outline");
 }
 
 constexpr const char* kDescription =

@@ -15,6 +15,9 @@ struct Background {
   float red = 0.0f, green = 0.0f, blue = 0.0f, alpha = 0.0f;
   bool transparent() const { return alpha == 0.0f; }
 };
+// How the lines are drawn: the viewer's outline pass over the inner faces, or the mesh's visible contours
+// as strokes.
+enum class LineMode { Outline, Contour };
 
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
 struct SnapOptions {
@@ -38,6 +41,7 @@ struct SnapOptions {
   std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
   // Unset: the viewer's grey-blue, the picture opaque.
   std::optional<Background> background;
+  LineMode lines = LineMode::Outline;
 };
 
 struct SnapArguments {

@@ -10,6 +10,7 @@
 #include "offscreen_context.h"
 #include "rgb_image.h"
 #include "snap_options.h"
+#include "visible_lines.h"
 
 class Snapshotter {
  public:
@@ -32,15 +33,30 @@ class Snapshotter {
   const std::string& error() const { return error_; }  // one line, when failure() is not None
 
   // Draws the model as the window shows it in state, the outline state.outlineWidth pixels wide in the
-  // picture, and returns the picture at options' size, top row first: each pixel the average of its
+  // picture (with options' --lines contour, the visible lines as strokes of that width in its place), and
+  // returns the picture at options' size, top row first: each pixel the average of its
   // samples x samples block, with alpha when options' background is transparent. Needs failure() None.
   RgbImage draw(const DrawState& state);
+
+  // The lines of the model that the eye sees in state (contours; creases and borders when options ask for
+  // creases), hidden parts removed, chained, in the coordinates of the picture at options' size. Draws the
+  // fill pass to find what hides them. Needs failure() None; empty when memory runs out.
+  std::vector<Polyline> visibleLines(const DrawState& state);
 
  private:
   OffscreenContext context_;
   std::unique_ptr<HatchRenderer> renderer_;
+  // Draws a whole frame of state, already scaled, when none is drawn yet.
+  void drawFirstFrame(const DrawState& scaled);
+  // Then the fill pass of state, as the viewer's later frames draw it.
+  void drawFillPass(const DrawState& scaled);
+  // The visible lines of the fill pass just drawn, in the coordinates of the surface, not of the picture.
+  std::vector<Polyline> linesOfFillPass(const Camera& camera);
+
   const Model& model_;
   CreaseEdges creases_;
+  LineMode lines_;
+  std::unique_ptr<VisibleLineFinder> finder_;  // made when lines are first asked for
   bool withCreases_ = false;
   int samples_;
   bool transparent_ = false;  // the picture has alpha, 0 where nothing is drawn
