@@ -362,10 +362,6 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
     }
   }
   restoreEndingSignals();
-  if (g_interrupted) {
-    error = "the import was interrupted";
-    return false;
-  }
 
   // What this process stopped comes first: the child it killed ends on SIGKILL like one over its hard
   // processor-time limit.
@@ -378,6 +374,11 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
   }
   if (stop == Stop::Time) {
     error = "importing it takes too long (over " + seconds(limits.wallSeconds) + ")";
+    return false;
+  }
+  // A signal the caller handles itself killed the child; the caller goes on.
+  if (g_interrupted && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+    error = "the import was interrupted";
     return false;
   }
   if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {
