@@ -266,7 +266,8 @@ enum class Stop { None, Time, Memory, Size };
 ImportLimits importLimitsFor(std::uint64_t realBytes) {
   const std::uint64_t mib = realBytes / kMiB;
   // Half the machine's memory at most, so that no input makes the import the one the system starves for.
-  const std::uint64_t half = std::uint64_t{static_cast<unsigned long>(sysconf(_SC_PHYS_PAGES))} * pageSize() / 2;
+  const std::uint64_t half =
+      std::uint64_t{static_cast<unsigned long>(sysconf(_SC_PHYS_PAGES))} * pageSize() / 2;
   std::uint64_t memory = std::min<std::uint64_t>(64 * kMiB + 50 * std::min(realBytes, half), half);
 #ifdef NPRVIEW_IMPORT_ASAN
   memory = 3 * memory + 256 * kMiB;

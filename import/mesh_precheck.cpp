@@ -387,7 +387,8 @@ size_t binaryPlyBody(std::string_view bytes) {
   const size_t start = plyStart(bytes);
   PlyHeader header;
   std::string reason;
-  if (start == std::string_view::npos || !readPlyHeader(bytes.substr(start), header, reason) || header.ascii) {
+  if (start == std::string_view::npos || !readPlyHeader(bytes.substr(start), header, reason) ||
+      header.ascii) {
     return 0;
   }
   return static_cast<size_t>(header.body.data() - bytes.data());

@@ -21,7 +21,10 @@ constexpr int kDeepestSubfolder = 4;
 class ModelStream : public Assimp::IOStream {
  public:
   ModelStream(int fd, std::uint64_t fileSize, const std::string& start, std::uint64_t replaced)
-      : fd_(fd), start_(start), replaced_(std::min(replaced, fileSize)), size_(start.size() + fileSize - replaced_) {}
+      : fd_(fd),
+        start_(start),
+        replaced_(std::min(replaced, fileSize)),
+        size_(start.size() + fileSize - replaced_) {}
   ~ModelStream() override { close(fd_); }
 
   size_t Read(void* buffer, size_t size, size_t count) override {
@@ -36,7 +39,8 @@ class ModelStream : public Assimp::IOStream {
         got = std::min<size_t>(wanted, start_.size() - position_);
         std::memcpy(out, start_.data() + position_, got);
       } else {
-        const ssize_t read = pread(fd_, out, wanted, static_cast<off_t>(position_ - start_.size() + replaced_));
+        const ssize_t read =
+            pread(fd_, out, wanted, static_cast<off_t>(position_ - start_.size() + replaced_));
         if (read < 0 && errno == EINTR) {
           continue;
         }
