@@ -276,6 +276,10 @@ ImportLimits importLimitsFor(std::uint64_t realBytes) {
   return {static_cast<size_t>(memory), static_cast<int>(cpu), static_cast<int>(2 * cpu + 5)};
 }
 
+std::string outOfMemoryReason(const ImportLimits& limits) {
+  return "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
+}
+
 bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, const ImportLimits& limits,
                   PolyMesh& mesh, std::string& error) {
   int fds[2];
@@ -370,7 +374,7 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
       stop == Stop::Memory || stop == Stop::Size ||
       (stop == Stop::None && WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus);
   if (outOfMemory) {
-    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
+    error = outOfMemoryReason(limits);
     return false;
   }
   if (stop == Stop::Time) {

@@ -22,6 +22,9 @@ struct ImportLimits {
 // and its quarantine.
 ImportLimits importLimitsFor(std::uint64_t realBytes);
 
+// The reason given for an import that needs more memory than the limits allow.
+std::string outOfMemoryReason(const ImportLimits& limits);
+
 // Builds positions and faces with work in a forked child under the limits and brings them back; normals
 // are left empty, and faces are not checked against the positions. False with a one-line reason when
 // work fails (its own message), or the child crashes, runs out of time or memory, or answers nonsense.

@@ -112,10 +112,18 @@ bool importContained(const std::string& path, PolyMesh& imported, std::string& e
   const std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
   source.budget = realBytes(status) + folderRealBytes(folder, {status.st_dev, status.st_ino});
   const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
+  const ImportLimits limits = importLimitsFor(source.budget);
+  // Assimp holds a model file whole, so one larger than the memory allowed (a sparse file, whose holes
+  // would read as that many zeros) is refused before anything reads it.
+  if (size > limits.memoryBytes) {
+    error = outOfMemoryReason(limits);
+    close(source.fd);
+    return false;
+  }
   const auto read = [&source, size](PolyMesh& triangles, std::string& reason) {
     return precheckSource(source, size, reason) && readTriangles(source, triangles, reason);
   };
-  const bool ok = runContained(read, importLimitsFor(source.budget), imported, error);
+  const bool ok = runContained(read, limits, imported, error);
   close(source.fd);
   return ok;
 }
