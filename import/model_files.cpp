@@ -60,10 +60,12 @@ class ModelStream : public Assimp::IOStream {
 
   aiReturn Seek(size_t offset, aiOrigin origin) override {
     const size_t base = origin == aiOrigin_SET ? 0 : origin == aiOrigin_CUR ? position_ : size_;
-    if (offset > SIZE_MAX - base || base + offset > size_) {
+    // Assimp passes a step back as an offset that wraps around, as fseek would take it.
+    const size_t target = base + offset;
+    if (target > size_) {
       return aiReturn_FAILURE;
     }
-    position_ = base + offset;
+    position_ = target;
     return aiReturn_SUCCESS;
   }
 
