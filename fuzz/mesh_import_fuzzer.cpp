@@ -1,5 +1,6 @@
 // Fuzzes the whole contained import, assimp included, as nprsnap runs it: every input is refused or gives a
-// model the viewer's parser accepts, within the import's time limit and memory bound. Contained failures of
+// model the viewer's parser accepts, within the import's time limit and memory bound (the input alone in
+// its folder, so the bound follows its own bytes). Contained failures of
 // assimp (crash, hang, runaway memory) are counted and, with NPRVIEW_FUZZ_FINDINGS=DIR, kept in DIR.
 #include <sys/resource.h>
 #include <unistd.h>
@@ -43,6 +44,16 @@ struct Outcomes {
   }
 } g_outcomes;
 
+// A folder of its own for the input: the import's limits count the files beside the model, which it may read.
+struct Folder {
+  std::string path;
+  Folder() {
+    char name[] = "/tmp/nprview-import-fuzz-XXXXXX";
+    path = mkdtemp(name) ? name : "/tmp";
+  }
+  ~Folder() { rmdir(path.c_str()); }
+} g_folder;
+
 size_t ownResidentBytes() {
   long pages = 0, resident = 0;
   FILE* statm = std::fopen("/proc/self/statm", "r");
@@ -68,7 +79,7 @@ void keepFinding(const std::string& path, std::string_view bytes, long number) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const std::string path = "/tmp/nprview-import-fuzz-" + std::to_string(getpid()) + extensionFor(bytes);
+  const std::string path = g_folder.path + "/model" + extensionFor(bytes);
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
   PolyMesh mesh;
   std::string error;

@@ -5,6 +5,10 @@
 #include <assimp/scene.h>
 
 #include <assimp/Importer.hpp>
+#include <cmath>
+#include <cstdio>
+
+#include "model_files.h"
 
 namespace {
 
@@ -21,10 +25,35 @@ std::string oneLine(std::string text) {
   return text;
 }
 
+// The first vertex of the scene as read whose coordinates are not all finite numbers, if any.
+bool firstNotFinite(const aiScene& scene, std::array<float, 3>& point) {
+  for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+    const aiMesh& part = *scene.mMeshes[m];
+    for (unsigned v = 0; v < part.mNumVertices; ++v) {
+      const aiVector3D& p = part.mVertices[v];
+      if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+        point = {p.x, p.y, p.z};
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
-bool readTriangles(const std::string& path, PolyMesh& mesh, std::string& error) {
+std::string notFiniteReason(const char* when, const char* what, const std::array<float, 3>& point) {
+  char text[200];
+  std::snprintf(text, sizeof text, "%s it has a %s at (%g, %g, %g): coordinates that are not finite numbers",
+                when, what, double(point[0]), double(point[1]), double(point[2]));
+  return text;
+}
+
+bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error) {
   Assimp::Importer importer;
+  // The importer owns and deletes its file system.
+  auto* files = new ModelFileSystem(source);
+  importer.SetIOHandler(files);
   // Only positions matter here; without the other components, assimp joins vertices by position alone.
   importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
                               aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS | aiComponent_COLORS |
@@ -33,14 +62,23 @@ bool readTriangles(const std::string& path, PolyMesh& mesh, std::string& error) 
   importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
   // Validated on its own before any other step: the steps assume a sound scene, and on a broken one
   // (a PLY file cut short, say) they end the process on a failed assertion.
-  const aiScene* scene = importer.ReadFile(path, 0);
+  const aiScene* scene = importer.ReadFile(source.path, 0);
   if (scene) {
     scene = importer.ApplyPostProcessing(aiProcess_ValidateDataStructure);
+  }
+  std::array<float, 3> point{};
+  if (scene && firstNotFinite(*scene, point)) {
+    error = notFiniteReason("as read,", "vertex", point);
+    return false;
   }
   if (scene) {
     scene = importer.ApplyPostProcessing(aiProcess_RemoveComponent | aiProcess_Triangulate |
                                          aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices |
                                          aiProcess_SortByPType);
+  }
+  if (!scene && !files->refusal().empty()) {
+    error = files->refusal();
+    return false;
   }
   if (!scene) {
     error = oneLine(importer.GetErrorString());

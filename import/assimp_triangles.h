@@ -1,11 +1,29 @@
 // The assimp edge: every triangle of a mesh file, read in this process. Untrusted; see contained.h.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "poly_mesh.h"
 
-// Appends every triangle of every mesh in the file to mesh, in world space, each part's vertices as
-// assimp gives them (not yet joined, no normals). Points and lines are skipped. False with assimp's
-// reason, in one line, when it cannot read the file.
-bool readTriangles(const std::string& path, PolyMesh& mesh, std::string& error);
+// A model file open for the import, and what the import may read besides it.
+struct ModelSource {
+  std::string path;  // as the user named it; assimp tells formats apart by its extension
+  int fd = -1;       // open on the model file
+  // Served in place of the file's first `replaced` bytes: a rewrite of a header assimp would misread.
+  std::string start;
+  std::uint64_t replaced = 0;
+  // The real bytes (see realBytes) that all files opened together may hold, the model's own included.
+  std::uint64_t budget = 0;
+};
+
+// Appends every triangle of every mesh in the model to mesh, in world space, each part's vertices as
+// assimp gives them (not yet joined, no normals). Points and lines are skipped. Every file assimp opens
+// goes through a ModelFileSystem. False with one line of reason when it cannot read the model, when it
+// names a file it may not read, or when a coordinate in it is not a finite number (checked before any
+// processing step, which could merge or drop such a vertex).
+bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error);
+
+// The reason given for a vertex or normal that is not a finite point, `when` saying at which step.
+std::string notFiniteReason(const char* when, const char* what, const std::array<float, 3>& point);

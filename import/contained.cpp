@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 
@@ -32,6 +34,77 @@ constexpr int kOutOfMemoryStatus = 3;
 constexpr int kThrewStatus = 4;
 
 enum : unsigned char { kAnswerMesh = 1, kAnswerError = 2 };
+
+// An absolute cap on the processor time, however large the input.
+constexpr std::uint64_t kMostCpuSeconds = 300;
+// A step of the watch loop longer than this was spent stopped (Ctrl-Z), and counts only this much.
+constexpr auto kLongestStep = std::chrono::milliseconds(100);
+
+// The signals that end the tool while the child runs; the child's process group goes with it.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile sig_atomic_t g_childGroup = 0;
+volatile sig_atomic_t g_interrupted = 0;
+struct sigaction g_previous[std::size(kEndingSignals)];
+
+void endWithChild(int signal) {
+  if (g_childGroup > 0) {
+    kill(-g_childGroup, SIGKILL);
+  }
+  g_interrupted = 1;
+  // The signal stays blocked until this handler returns, and then meets what was there before: the
+  // default ends the tool with it.
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (kEndingSignals[i] == signal) {
+      sigaction(signal, &g_previous[i], nullptr);
+    }
+  }
+  raise(signal);
+}
+
+sigset_t endingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : kEndingSignals) {
+    sigaddset(&set, signal);
+  }
+  return set;
+}
+
+// Handlers for the ending signals, for as long as a child runs; a signal the tool ignores stays ignored.
+void watchEndingSignals() {
+  g_interrupted = 0;
+  struct sigaction action {};
+  action.sa_handler = endWithChild;
+  sigemptyset(&action.sa_mask);
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    sigaction(kEndingSignals[i], nullptr, &g_previous[i]);
+    if (g_previous[i].sa_handler != SIG_IGN) {
+      sigaction(kEndingSignals[i], &action, nullptr);
+    }
+  }
+}
+
+void restoreEndingSignals() {
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+  }
+  g_childGroup = 0;
+}
+
+// 'T' (stopped) or 't' (stopped by a tracer) in /proc/PID/stat, after the command name in parentheses.
+bool isStopped(pid_t pid) {
+  char path[64], text[512];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  FILE* file = std::fopen(path, "r");
+  if (!file) {
+    return false;
+  }
+  const size_t length = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  text[length] = '\0';
+  const char* end = std::strrchr(text, ')');
+  return end && (end[2] == 'T' || end[2] == 't');
+}
 
 size_t pageSize() {
   return static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -84,19 +157,29 @@ void limitChild(const ImportLimits& limits) {
   setrlimit(RLIMIT_AS, &address);
 #endif
   std::set_new_handler(outOfMemory);
-  // Die of the signal itself, not in a handler the parent (a sanitizer, a fuzzer) installed.
-  for (int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGXCPU}) {
+  // Die of the signal itself, not in a handler the parent (a sanitizer, a fuzzer, the import's own
+  // watch of ending signals) installed.
+  for (int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGXCPU, SIGINT, SIGTERM, SIGHUP}) {
     ::signal(signal, SIG_DFL);
   }
+  const sigset_t ending = endingSignals();
+  sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+  // In a process group of its own, outside the terminal's: it reads and writes nothing there.
   const int null = open("/dev/null", O_RDWR);
   if (null >= 0) {
+    dup2(null, STDIN_FILENO);
     dup2(null, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
   }
 }
 
 [[noreturn]] void runChild(int fd, const std::function<bool(PolyMesh&, std::string&)>& work,
-                           const ImportLimits& limits) {
+                           const ImportLimits& limits, pid_t parent) {
+  setpgid(0, 0);
+  // Killed with its parent, however the parent ends; a parent already gone leaves no one to answer.
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) {
+    _exit(1);
+  }
   limitChild(limits);
   PolyMesh mesh;
   std::string error;
@@ -104,6 +187,8 @@ void limitChild(const ImportLimits& limits) {
   // An exception must not unwind into the parent's frames, which this process shares.
   try {
     worked = work(mesh, error);
+  } catch (const std::bad_alloc&) {
+    _exit(kOutOfMemoryStatus);
   } catch (...) {
     _exit(kThrewStatus);
   }
@@ -178,16 +263,21 @@ enum class Stop { None, Time, Memory, Size };
 
 }  // namespace
 
-ImportLimits importLimitsFor(std::uint64_t fileBytes) {
-  const std::uint64_t mib = fileBytes / kMiB;
-  std::uint64_t memory = 64 * kMiB + 50 * fileBytes;
+ImportLimits importLimitsFor(std::uint64_t realBytes) {
+  const std::uint64_t mib = realBytes / kMiB;
+  // Half the machine's memory at most, so that no input makes the import the one the system starves for.
+  const std::uint64_t half =
+      std::uint64_t{static_cast<unsigned long>(sysconf(_SC_PHYS_PAGES))} * pageSize() / 2;
+  std::uint64_t memory = std::min<std::uint64_t>(64 * kMiB + 50 * std::min(realBytes, half), half);
 #ifdef NPRVIEW_IMPORT_ASAN
   memory = 3 * memory + 256 * kMiB;
 #endif
-  const std::uint64_t cpu = 5 + mib;
-  const std::uint64_t most = 1u << 30;
-  return {static_cast<size_t>(std::min<std::uint64_t>(memory, std::uint64_t{1} << 46)),
-          static_cast<int>(std::min(cpu, most)), static_cast<int>(std::min(2 * cpu + 5, most))};
+  const std::uint64_t cpu = std::min<std::uint64_t>(5 + mib, kMostCpuSeconds);
+  return {static_cast<size_t>(memory), static_cast<int>(cpu), static_cast<int>(2 * cpu + 5)};
+}
+
+std::string outOfMemoryReason(const ImportLimits& limits) {
+  return "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
 }
 
 bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, const ImportLimits& limits,
@@ -200,21 +290,43 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
   // What the child shares with this process at the start does not count against its limit.
   const size_t rssLimit = statmField(getpid(), 1) + limits.memoryBytes;
   std::fflush(nullptr);
+  // Blocked across the fork, so that no ending signal finds a child without a group or a handler.
+  const sigset_t ending = endingSignals();
+  sigset_t previousMask;
+  sigprocmask(SIG_BLOCK, &ending, &previousMask);
+  watchEndingSignals();
+  const pid_t parent = getpid();
   const pid_t child = fork();
   if (child < 0) {
     error = std::string("cannot start the importer: ") + std::strerror(errno);
+    restoreEndingSignals();
+    sigprocmask(SIG_SETMASK, &previousMask, nullptr);
     close(fds[0]);
     close(fds[1]);
     return false;
   }
   if (child == 0) {
     close(fds[0]);
-    runChild(fds[1], work, limits);
+    runChild(fds[1], work, limits, parent);
   }
   close(fds[1]);
+  setpgid(child, child);
+  g_childGroup = child;
+  sigprocmask(SIG_SETMASK, &previousMask, nullptr);
 
+  // Wall-clock time counts only while both run: a step spent stopped counts as a short one, and so does
+  // one while the child is stopped. The kernel counts the child's processor time.
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limits.wallSeconds);
+  Clock::duration active{};
+  Clock::time_point last = Clock::now();
+  const auto overTime = [&] {
+    const Clock::time_point now = Clock::now();
+    if (!isStopped(child)) {
+      active += std::min<Clock::duration>(now - last, kLongestStep);
+    }
+    last = now;
+    return active > std::chrono::seconds(limits.wallSeconds);
+  };
   std::vector<char> answer;
   Stop stop = Stop::None;
   bool ended = false;
@@ -231,7 +343,7 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
         ended = true;
       }
     }
-    if (Clock::now() > deadline) {
+    if (overTime()) {
       stop = Stop::Time;
     } else if (statmField(child, 1) > rssLimit) {
       stop = Stop::Memory;
@@ -242,17 +354,19 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
   int status = 0;
   pid_t reaped = 0;
   while ((reaped = waitpid(child, &status, WNOHANG)) == 0 && stop == Stop::None) {
-    if (Clock::now() > deadline) {
+    if (overTime()) {
       stop = Stop::Time;
     } else {
       poll(nullptr, 0, 1);
     }
   }
   if (reaped == 0) {
+    kill(-child, SIGKILL);
     kill(child, SIGKILL);
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
   }
+  restoreEndingSignals();
 
   // What this process stopped comes first: the child it killed ends on SIGKILL like one over its hard
   // processor-time limit.
@@ -260,11 +374,16 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
       stop == Stop::Memory || stop == Stop::Size ||
       (stop == Stop::None && WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus);
   if (outOfMemory) {
-    error = "importing it needs more than " + mebibytes(limits.memoryBytes) + " of memory";
+    error = outOfMemoryReason(limits);
     return false;
   }
   if (stop == Stop::Time) {
     error = "importing it takes too long (over " + seconds(limits.wallSeconds) + ")";
+    return false;
+  }
+  // A signal the caller handles itself killed the child; the caller goes on.
+  if (g_interrupted && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+    error = "the import was interrupted";
     return false;
   }
   if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {

@@ -17,47 +17,38 @@
 #include "contained.h"
 #include "mesh_precheck.h"
 #include "model.h"
+#include "model_files.h"
+#include "printable.h"
 
 namespace {
 
-// Maps the file read-only for the pre-check, so that even a large file costs no copy.
-bool precheckFile(const std::string& path, std::uint64_t& size, std::string& error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+// The child's side, before assimp: the pre-check of the model's bytes, mapped read-only so that even a
+// large file costs no copy, and the rewrite of a header that assimp would misread. Under the child's
+// limits, a file whose apparent size is far beyond its real bytes fails to map or runs out of memory.
+bool precheckSource(ModelSource& source, std::uint64_t size, std::string& error) {
+  if (size == 0) {
+    return true;
+  }
+  void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, source.fd, 0);
+  if (mapped == MAP_FAILED && errno == ENOMEM) {
+    throw std::bad_alloc();
+  }
+  if (mapped == MAP_FAILED) {
     error = std::strerror(errno);
     return false;
   }
-  struct stat status {};
-  bool ok = fstat(fd, &status) == 0;
-  if (!ok) {
-    error = std::strerror(errno);
-  } else if (S_ISDIR(status.st_mode)) {
-    error = std::strerror(EISDIR);
-    ok = false;
-  } else if (!S_ISREG(status.st_mode)) {
-    // Assimp seeks in what it reads, and a pipe or device may never end.
-    error = "not a regular file";
-    ok = false;
+  const std::string_view bytes(static_cast<const char*>(mapped), size);
+  bool ok = precheckMesh(bytes, error);
+  // Assimp's binary PLY reader takes a first element byte 0x0A after an end_header line ended by a bare
+  // line feed for part of that line end; one more line feed there is skipped instead.
+  const size_t body = ok ? binaryPlyBody(bytes) : 0;
+  if (body >= 2 && body < size && bytes[body] == '\n' && bytes[body - 2] != '\r') {
+    source.start.assign(bytes.substr(0, body));
+    source.start += '\n';
+    source.replaced = body;
   }
-  size = ok ? static_cast<std::uint64_t>(status.st_size) : 0;
-  if (ok && size > 0) {
-    void* bytes = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (bytes == MAP_FAILED) {
-      error = std::strerror(errno);
-      ok = false;
-    } else {
-      ok = precheckMesh(std::string_view(static_cast<const char*>(bytes), size), error);
-      munmap(bytes, size);
-    }
-  }
-  close(fd);
+  munmap(mapped, size);
   return ok;
-}
-
-std::string pointText(const std::array<float, 3>& p) {
-  char text[160];
-  std::snprintf(text, sizeof text, "(%g, %g, %g)", double(p[0]), double(p[1]), double(p[2]));
-  return text;
 }
 
 // What the viewer's loader would refuse: a point or normal that is not finite, or counts beyond its ints.
@@ -69,8 +60,7 @@ bool fitsModel(const PolyMesh& mesh, const char* when, std::string& error) {
   for (const auto* points : {&mesh.positions, &mesh.normals}) {
     for (const auto& p : *points) {
       if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
-        error = std::string(when) + " it has a " + (points == &mesh.positions ? "vertex" : "normal") +
-                " at " + pointText(p) + ", which is not a finite point";
+        error = notFiniteReason(when, points == &mesh.positions ? "vertex" : "normal", p);
         return false;
       }
     }
@@ -91,20 +81,63 @@ bool facesInRange(const PolyMesh& mesh, std::string& error) {
   return true;
 }
 
+// Opens the model for the import: a regular file, never waited on (a FIFO opens at once and is refused).
+int openModel(const std::string& path, struct stat& status, std::string& error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0 || fstat(fd, &status) != 0) {
+    error = std::strerror(errno);
+  } else if (S_ISDIR(status.st_mode)) {
+    error = std::strerror(EISDIR);
+  } else if (!S_ISREG(status.st_mode)) {
+    // Assimp seeks in what it reads, and a pipe or device may never end.
+    error = "not a regular file";
+  } else {
+    return fd;
+  }
+  if (fd >= 0) {
+    close(fd);
+  }
+  return -1;
+}
+
+bool importContained(const std::string& path, PolyMesh& imported, std::string& error) {
+  struct stat status {};
+  ModelSource source;
+  source.path = path;
+  source.fd = openModel(path, status, error);
+  if (source.fd < 0) {
+    return false;
+  }
+  // The limits follow what the model and the files beside it really hold, not what they claim to.
+  const std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
+  source.budget = realBytes(status) + folderRealBytes(folder, {status.st_dev, status.st_ino});
+  const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
+  const ImportLimits limits = importLimitsFor(source.budget);
+  // Assimp holds a model file whole, so one larger than the memory allowed (a sparse file, whose holes
+  // would read as that many zeros) is refused before anything reads it.
+  if (size > limits.memoryBytes) {
+    error = outOfMemoryReason(limits);
+    close(source.fd);
+    return false;
+  }
+  const auto read = [&source, size](PolyMesh& triangles, std::string& reason) {
+    return precheckSource(source, size, reason) && readTriangles(source, triangles, reason);
+  };
+  const bool ok = runContained(read, limits, imported, error);
+  close(source.fd);
+  return ok;
+}
+
 }  // namespace
 
 bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh& mesh, std::string& error,
                 bool& windingKept) {
   windingKept = false;
-  std::uint64_t size = 0;
-  if (!precheckFile(path, size, error)) {
-    return false;
-  }
   PolyMesh imported;
-  const auto read = [&path](PolyMesh& triangles, std::string& reason) {
-    return readTriangles(path, triangles, reason);
-  };
-  if (!runContained(read, importLimitsFor(size), imported, error) || !facesInRange(imported, error)) {
+  // Control characters from the file's contents (a name it gives, say) must not reach a terminal raw.
+  if (!importContained(path, imported, error) || !facesInRange(imported, error) ||
+      !fitsModel(imported, "as read,", error)) {
+    error = printable(error);
     return false;
   }
   try {
@@ -112,9 +145,6 @@ bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh&
     joinVertices(imported);
     if (imported.faces.empty()) {
       error = "no triangles in it";
-      return false;
-    }
-    if (!fitsModel(imported, "as read,", error)) {
       return false;
     }
     turnUpAxis(imported, options.up);

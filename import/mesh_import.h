@@ -18,12 +18,13 @@ struct ImportOptions {
   double turn = 0.0;
 };
 
-// Reads any mesh file assimp reads, contained: the file is checked first for declared sizes it cannot
-// hold and headers assimp mishandles, then assimp runs in a child process under CPU, memory and time
-// limits. Applies the options as mesh2poly does and computes the outward normals, so the result is
-// exactly what mesh2poly writes. False with a one-line reason when the file cannot be read or its mesh
-// would not load in the viewer (coordinates that are not finite numbers, too many vertices). Forks:
-// call it before starting threads of one's own.
+// Reads any mesh file assimp reads, contained: in a child process, under CPU, memory and time limits that
+// follow the real bytes of the file and of its folder, the file is checked for declared sizes it cannot
+// hold and headers assimp mishandles, then assimp reads it, opening nothing but regular files in the
+// model's folder or below. Applies the options as mesh2poly does and computes the outward normals, so the
+// result is exactly what mesh2poly writes. False with a one-line reason, control characters escaped, when
+// the file cannot be read or its mesh would not load in the viewer (coordinates that are not finite
+// numbers, too many vertices). Forks: call it before starting threads of one's own.
 bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh& mesh, std::string& error);
 
 // The same; windingKept tells whether a winding was asked for but left as given because the mesh

@@ -181,7 +181,15 @@ bool checkPlyLists(std::string_view body, const std::vector<PlyElement>& element
   return true;
 }
 
-bool checkPly(std::string_view bytes, std::string& reason) {
+struct PlyHeader {
+  std::vector<PlyElement> elements;
+  bool ascii = false;
+  bool bigEndian = false;
+  std::string_view body;  // the bytes after the end_header line
+};
+
+// Reads the header of the PLY file that bytes start with; false with the reason when it is malformed.
+bool readPlyHeader(std::string_view bytes, PlyHeader& header, std::string& reason) {
   Lines lines(bytes);
   std::string_view line;
   lines.next(line);
@@ -190,8 +198,8 @@ bool checkPly(std::string_view bytes, std::string& reason) {
     reason = "its first line is not the PLY magic \"ply\"";
     return false;
   }
-  std::vector<PlyElement> elements;
-  bool ascii = false, bigEndian = false, haveFormat = false, ended = false;
+  std::vector<PlyElement>& elements = header.elements;
+  bool &ascii = header.ascii, &bigEndian = header.bigEndian, haveFormat = false, ended = false;
   for (int number = 2; !ended && lines.next(line); ++number) {
     const std::vector<std::string_view> tokens = firstTokens(line, 6);
     const std::string where = "line " + std::to_string(number) + " of the PLY header ";
@@ -243,8 +251,19 @@ bool checkPly(std::string_view bytes, std::string& reason) {
     reason = "the PLY header has no format line";
     return false;
   }
+  header.body = lines.rest();
+  return true;
+}
+
+bool checkPly(std::string_view bytes, std::string& reason) {
+  PlyHeader header;
+  if (!readPlyHeader(bytes, header, reason)) {
+    return false;
+  }
+  const std::vector<PlyElement>& elements = header.elements;
+  const bool ascii = header.ascii;
   // Every element takes at least a byte per instance even without properties (a line in text).
-  const Count body = lines.rest().size();
+  const Count body = header.body.size();
   Count least = 0;
   for (const PlyElement& element : elements) {
     Count each = 0;
@@ -259,7 +278,7 @@ bool checkPly(std::string_view bytes, std::string& reason) {
              " bytes at least, " + number(body) + " there)";
     return false;
   }
-  return checkPlyLists(lines.rest(), elements, ascii, bigEndian, reason);
+  return checkPlyLists(header.body, elements, ascii, header.bigEndian, reason);
 }
 
 // OFF: a header word ending in "OFF", the vertex and face counts, a line per vertex, a line per face
@@ -352,14 +371,33 @@ bool checkStlCount(std::string_view bytes, std::string& reason) {
   return true;
 }
 
-}  // namespace
-
-bool precheckMesh(std::string_view bytes, std::string& reason) {
-  // Assimp takes a file for PLY by its first three letters in any case, even after line breaks, and then
-  // may spin forever in a header it cannot follow.
+// Where assimp would take bytes for a PLY file: its first three letters in any case, even after line
+// breaks; npos when it would not.
+size_t plyStart(std::string_view bytes) {
   const size_t start = std::min(bytes.find_first_not_of(" \t\r\n\v\f"), bytes.size());
   const std::string_view magic = bytes.substr(start, 3);
-  if (magic.size() == 3 && (magic[0] | 0x20) == 'p' && (magic[1] | 0x20) == 'l' && (magic[2] | 0x20) == 'y') {
+  const bool ply =
+      magic.size() == 3 && (magic[0] | 0x20) == 'p' && (magic[1] | 0x20) == 'l' && (magic[2] | 0x20) == 'y';
+  return ply ? start : std::string_view::npos;
+}
+
+}  // namespace
+
+size_t binaryPlyBody(std::string_view bytes) {
+  const size_t start = plyStart(bytes);
+  PlyHeader header;
+  std::string reason;
+  if (start == std::string_view::npos || !readPlyHeader(bytes.substr(start), header, reason) ||
+      header.ascii) {
+    return 0;
+  }
+  return static_cast<size_t>(header.body.data() - bytes.data());
+}
+
+bool precheckMesh(std::string_view bytes, std::string& reason) {
+  // Assimp may spin forever in a PLY header it cannot follow.
+  const size_t start = plyStart(bytes);
+  if (start != std::string_view::npos) {
     return checkPly(bytes.substr(start), reason);
   }
   Lines lines(bytes);

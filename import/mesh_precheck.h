@@ -11,3 +11,7 @@
 // count only matches its size by overflowing. Other files pass. Tells formats apart by content, not by name.
 // Else false with one line of reason. Reads nothing beyond bytes; linear in their size.
 bool precheckMesh(std::string_view bytes, std::string& reason);
+
+// Where the elements of a binary PLY file start, just after its end_header line; 0 when bytes do not start
+// with a well-formed binary PLY header. Reads only the header.
+size_t binaryPlyBody(std::string_view bytes);

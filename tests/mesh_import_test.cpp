@@ -2,8 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -134,6 +136,10 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
     EXPECT_THAT(error, testing::StartsWith(c.error));
     EXPECT_EQ(mesh.faces.size(), *c.error ? 0u : 1u);
   }
+  // The handlers of the ending signals last only as long as the child.
+  struct sigaction interrupt {};
+  sigaction(SIGINT, nullptr, &interrupt);
+  EXPECT_EQ(interrupt.sa_handler, SIG_DFL);
 }
 
 // nprsnap draws the model it builds in memory; it must be the one loadModel reads from mesh2poly's file.
@@ -161,39 +167,139 @@ TEST(MeshImport, ModelOfMeshIsTheModelOfTheConvertedFile) {
   std::filesystem::remove(out);
 }
 
-// Files that would hang or crash assimp, run it out of memory, or give a model the viewer refuses: one line
-// each, status 1, and no output file.
-TEST(MeshImport, Mesh2PolyRefusesHostileFilesInOneLine) {
+// A glTF of one mesh whose buffer, at uri, holds `triangles` triangles of positions.
+std::string gltfNaming(const std::string& uri, int triangles = 1) {
+  char text[1024];
+  std::snprintf(text, sizeof text, R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+    "nodes": [{"mesh": 0}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
+    "buffers": [{"uri": "%s", "byteLength": %d}], "bufferViews": [{"buffer": 0, "byteLength": %d}],
+    "accessors": [{"bufferView": 0, "componentType": 5126, "type": "VEC3", "count": %d, "min": [0, 0, 0],
+    "max": [1, 1, 1]}]})",
+                uri.c_str(), 36 * triangles, 36 * triangles, 3 * triangles);
+  return text;
+}
+
+// Triangles side by side as a glTF buffer holds them.
+std::string triangles(int count) {
+  std::vector<float> positions;
+  for (int i = 0; i < count; ++i) {
+    positions.insert(positions.end(), {float(i), 0, 0, float(i) + 1, 0, 0, float(i), 1, 0});
+  }
+  return std::string(reinterpret_cast<const char*>(positions.data()), positions.size() * sizeof(float));
+}
+
+// What mesh2poly makes of files that would hang or crash assimp, run it out of memory, read files other
+// than the model's, or give a model the viewer refuses: one line each and status 1, or a model. The model
+// is m/NAME in a fresh folder, beside m-secret/secret.bin; setup runs in m.
+TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
+  // A binary PLY triangle whose first element byte is a line feed: the first x is 0x3f00000a.
+  const std::string lineFeedPly =
+      "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty "
+      "float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n" +
+      std::string("\n\0\0\x3f", 4) + triangles(1).substr(4) + std::string("\3\0\0\0\0\1\0\0\0\2\0\0\0", 13);
   const struct {
     const char* name;
     std::string bytes;
+    const char* setup;
+    int status;
     const char* reason;
   } cases[] = {
       {"billion.ply",
        "ply\nformat ascii 1.0\ncomment 1e9 vertices in a few bytes\nelement vertex 1000000000\n"
        "property float x\nproperty float y\nproperty float z\nend_header\n0 0 0\n",
-       "more elements than the file can hold"},
-      {"cut.ply", kPlyHeader.substr(0, 40), "PLY header"},
-      {"billion.off", "OFF\n1000000000 1 0\n0 0 0\n", "1000000000 vertices"},
-      {"index.off", kOffVertices + "3 0 1 7\n", "names vertex \"7\""},
-      {"infinite.obj", "v inf 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n",
-       "vertex at (inf, 0, 0), which is not a finite point"},
-      {"huge.obj", "v 3e38 0 3e38\nv 0 1 0\nv 0 0 1\nf 1 2 3\n", "turned and scaled, it has a vertex at ("},
+       "", 1, "more elements than the file can hold"},
+      {"cut.ply", kPlyHeader.substr(0, 40), "", 1, "PLY header"},
+      {"billion.off", "OFF\n1000000000 1 0\n0 0 0\n", "", 1, "1000000000 vertices"},
+      {"index.off", kOffVertices + "3 0 1 7\n", "", 1, "names vertex \"7\""},
+      {"infinite.obj", "v inf 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\n", "", 1,
+       "vertex at (inf, 0, 0): coordinates that are not finite numbers"},
+      {"nan-first.obj", "v 0 nan 0\nv 1 0 0\nv 0 0 1\nf 1 2 3\n", "", 1,
+       "vertex at (0, nan, 0): coordinates"},
+      {"nan-last.obj", "v 0 0 0\nv 1 0 0\nv 0 0 nan\nf 1 2 3\n", "", 1, "vertex at (0, 0, nan): coordinates"},
+      {"huge.obj", "v 3e38 0 3e38\nv 0 1 0\nv 0 0 1\nf 1 2 3\n", "", 1,
+       "turned and scaled, it has a vertex at ("},
+      {"up.gltf", gltfNaming("../m-secret/secret.bin"), "", 1,
+       "names \"m/../m-secret/secret.bin\", which is outside the model's folder"},
+      {"link.gltf", gltfNaming("secret.bin"), "ln -s ../m-secret/secret.bin secret.bin", 1,
+       "outside the model's folder"},
+      {"url.gltf", gltfNaming("file:///etc/passwd"), "", 1, "is a URL"},
+      {"fifo.gltf", gltfNaming("fifo.bin"), "mkfifo fifo.bin", 1,
+       "\"m/fifo.bin\", which is not a regular file"},
+      {"device.gltf", gltfNaming("zero.bin"), "ln -s /dev/zero zero.bin", 1, "which is not a regular file"},
+      {"escape.gltf", gltfNaming("\\u001b[2J.bin"), "", 1, "\"\\x1b[2J.bin\""},
+      {"mtllib.obj", "mtllib fifo.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "mkfifo fifo.mtl", 0, ""},
+      {"sparse.stl", stlDeclaring(10737417, 84), "truncate -s 536870934 sparse.stl", 1, "needs more than"},
+      {"sparse.off", "OFF\n3 1 0\n", "truncate -s 4G sparse.off", 1, "needs more than"},
+      {"many.gltf", gltfNaming("many.bin", 60000), "", 0, ""},
+      {"line-feed.ply", lineFeedPly, "", 0, ""},
   };
-  const std::filesystem::path out = tempPath("hostile.poly");
-  for (const auto& [name, bytes, reason] : cases) {
-    const std::filesystem::path in = tempPath(name);
-    std::ofstream(in, std::ios::binary) << bytes;
-    int status = -1;
+  const std::filesystem::path folder = tempPath("hostile");
+  for (const auto& [name, bytes, setup, status, reason] : cases) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "m-secret");
+    std::filesystem::create_directory(folder / "m");
+    std::ofstream(folder / "m-secret/secret.bin", std::ios::binary) << triangles(1);
+    std::ofstream(folder / "m/many.bin", std::ios::binary)
+        << triangles(std::string_view(name) == "many.gltf" ? 60000 : 0);
+    std::ofstream(folder / "m" / name, std::ios::binary) << bytes;
+    int exit = -1;
+    // A hang ends with the timeout's status, 124.
     const std::string errors = runCommand(
-        std::string(NPRVIEW_MESH2POLY) + " --unit --turn 45 " + in.string() + " " + out.string() + " 2>&1",
-        &status);
-    std::filesystem::remove(in);
-    EXPECT_EQ(status, 1) << name;
-    EXPECT_THAT(errors, testing::StartsWith("mesh2poly: cannot read " + in.string() + ": ")) << name;
-    EXPECT_THAT(errors, HasSubstr(reason));
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_FALSE(std::filesystem::exists(out));
+        "cd " + folder.string() + "/m && " + setup + (*setup ? " && " : "") +
+            "cd .. && timeout 60 " NPRVIEW_MESH2POLY " --unit --turn 45 m/" + name + " out.poly 2>&1",
+        &exit);
+    EXPECT_EQ(exit, status) << errors;
+    EXPECT_EQ(std::filesystem::exists(folder / "out.poly"), status == 0);
+    if (status != 0) {
+      EXPECT_THAT(errors, testing::StartsWith(std::string("mesh2poly: cannot read m/") + name + ": "));
+      EXPECT_THAT(errors, HasSubstr(reason));
+      EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// The import's child goes with the tool, however the tool ends; a signal the tool handles itself interrupts
+// the import instead.
+TEST(ContainedRun, ChildEndsWithTheCaller) {
+  const struct {
+    int signal;
+    bool handled;
+  } cases[] = {{SIGINT, false}, {SIGTERM, true}, {SIGKILL, false}};
+  for (const auto& [signal, handled] : cases) {
+    SCOPED_TRACE(strsignal(signal));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t caller = fork();
+    if (caller == 0) {
+      if (handled) {
+        ::signal(signal, [](int) {});
+      }
+      const auto tellAndWait = [&fds](PolyMesh&, std::string&) {
+        const pid_t self = getpid();
+        return write(fds[1], &self, sizeof self) == sizeof self && pause() == 0;
+      };
+      PolyMesh mesh;
+      std::string error;
+      runContained(tellAndWait, {64 << 20, 5, 5}, mesh, error);
+      _exit(error == "the import was interrupted" ? 0 : 1);
+    }
+    close(fds[1]);
+    pid_t child = 0;
+    ASSERT_EQ(read(fds[0], &child, sizeof child), static_cast<ssize_t>(sizeof child));
+    close(fds[0]);
+    kill(caller, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(caller, &status, 0), caller);
+    EXPECT_EQ(status, handled ? 0 : signal) << status;
+    // Dead, though perhaps a zombie until its new parent reaps it.
+    std::string stat = "running";
+    for (int tries = 0; tries < 3000 && !stat.empty() && stat.find(") Z") == std::string::npos; ++tries) {
+      usleep(10000);
+      stat = readFile("/proc/" + std::to_string(child) + "/stat");
+    }
+    EXPECT_TRUE(stat.empty() || stat.find(") Z") != std::string::npos) << stat;
   }
 }
 
