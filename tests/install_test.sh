@@ -49,11 +49,16 @@ rm -r data
 
 # The viewer from the menu: the sphere and the images from the installed data, then the bunny on key 5
 # (a model that does not load ends it with status 1), then Escape.
-timeout 60 "$prefix/bin/nprview" >"$scratch/out" &
+# The window is found by the viewer's own process id: a window of an earlier test's viewer may still be on
+# the shared screen while the server tears it down.
+"$prefix/bin/nprview" >"$scratch/out" &
 viewer=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^NPR Rendering$' | head -n 1)
+trap 'kill $viewer 2>/dev/null; rm -rf "$scratch"' EXIT
+window=$(timeout 30 xdotool search --sync --onlyvisible --pid $viewer --name '^NPR Rendering$' | head -n 1)
+[ -n "$window" ] || fail "the viewer's window did not show"
 xdotool key --window "$window" 5 Escape
 status=0
+timeout 60 tail --pid=$viewer -f /dev/null || fail "the viewer did not end on Escape"
 wait $viewer || status=$?
 expected="Loading Models..."
 for i in 1 2 3 4; do
