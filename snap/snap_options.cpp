@@ -3,12 +3,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 
+#include "svg_writer.h"
 #include "turntable.h"
 
 namespace {
@@ -124,6 +126,14 @@ std::string reversedFileNames() {
   return names;
 }
 
+std::string lowerCaseExtension(std::string_view path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return extension;
+}
+
 // Every option, once: its spellings, where its value goes, what it accepts and its line of help.
 void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option(
@@ -132,7 +142,9 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "file assimp reads (OBJ, PLY, "
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
-  app.add_option("-o,--output", o.outputPath, "the PNG to write (required)")->type_name("FILE");
+  app.add_option("-o,--output", o.outputPath,
+                 "the picture to write (required): a PNG, or an SVG document for a name ending in .svg")
+      ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
          "picture size in pixels, the viewer's window by default: sides from 1 to " +
@@ -229,6 +241,14 @@ void addOptions(CLI::App& app, SnapOptions& o) {
           },
           ""))
       ->type_name("DEGREES");
+  app.add_option("--layers", o.layers,
+                 "an SVG's layers to write, of background, tones, hatching (with --hatching) and lines, "
+                 "always in that order (--layers lines,hatching for a pen plotter); all by default")
+      ->delimiter(',')
+      ->check(CLI::IsMember(std::vector<std::string>(std::begin(kSvgLayerNames), std::end(kSvgLayerNames)))
+                 .description(""))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->type_name("LIST");
 }
 
 constexpr const char* kDescription =
@@ -278,16 +298,22 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
+  } else if (!options.layers.empty() && !isSvgFile(options.outputPath)) {
+    result.error = "--layers picks the layers of an SVG document; the output is not a .svg";
+  } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
+             !options.hatching) {
+    result.error = "--layers hatching needs --hatching";
   }
   return result;
 }
 
 bool isPolyFile(std::string_view modelPath) {
-  std::string extension = std::filesystem::path(modelPath).extension().string();
-  for (char& c : extension) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  const std::string extension = lowerCaseExtension(modelPath);
   return extension == ".poly" || extension.empty();
+}
+
+bool isSvgFile(std::string_view outputPath) {
+  return lowerCaseExtension(outputPath) == ".svg";
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {
