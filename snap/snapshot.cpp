@@ -83,6 +83,11 @@ RgbImage Snapshotter::draw(const DrawState& state) {
   return context_.readImage(samples_);
 }
 
+std::vector<Polyline> Snapshotter::visibleLines(const DrawState& state) {
+  (void)state;
+  return {};
+}
+
 bool renderSnapshot(const SnapOptions& options, const Model& model, RgbImage& picture, std::string& error) {
   Snapshotter snapshotter(options, model);
   if (snapshotter.failure() != Snapshotter::Failure::None) {

@@ -10,6 +10,7 @@
 #include "offscreen_context.h"
 #include "rgb_image.h"
 #include "snap_options.h"
+#include "visible_lines.h"
 
 class Snapshotter {
  public:
@@ -34,6 +35,11 @@ class Snapshotter {
   // picture, and returns the picture at options' size, top row first: each pixel the average of its
   // samples x samples block. Needs failure() None.
   RgbImage draw(const DrawState& state);
+
+  // The lines of the model that the eye sees in state (contours; creases and borders when options ask for
+  // creases), hidden parts removed, chained, in the coordinates of the picture at options' size. Draws the
+  // fill pass to find what hides them. Needs failure() None; empty when memory runs out.
+  std::vector<Polyline> visibleLines(const DrawState& state);
 
  private:
   OffscreenContext context_;

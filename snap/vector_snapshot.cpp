@@ -55,7 +55,6 @@ SvgLayers svgLayersOf(const SnapOptions& options) {
 
 bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
              std::string& svg, std::string& error) {
-  (void)snapshotter;
   VectorPicture picture;
   picture.width = options.width;
   picture.height = options.height;
@@ -90,6 +89,9 @@ bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& op
         picture.tones.push_back({{tone.r, tone.g, tone.b}, std::move(region)});
       }
     }
+  }
+  if (layers.lines) {
+    picture.lines = snapshotter.visibleLines(state);
   }
   svg = svgDocument(picture, layers);
   return true;
