@@ -257,3 +257,7 @@ bool findCreaseEdges(const Model& model, float creaseDegrees, CreaseEdges& edges
   }
   return true;
 }
+
+bool joinVerticesByPosition(const Model& model, int* first) {
+  return model.vertexCount <= 0 || joinByPosition(model, first);
+}

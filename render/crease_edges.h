@@ -33,3 +33,8 @@ struct CreaseEdges {
 // At worst n log n in the size of the model: it sorts the corners by position and the edges around each
 // corner, and otherwise goes over the faces a few times.
 bool findCreaseEdges(const Model& model, float creaseDegrees, CreaseEdges& edges);
+
+// Writes for every vertex of model the first vertex (lowest index) at its position, into first
+// (vertexCount entries), with -0 and +0 taken as equal: how the crease finder decides that faces meet.
+// Returns false when memory runs out.
+bool joinVerticesByPosition(const Model& model, int* first);

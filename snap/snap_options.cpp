@@ -241,6 +241,14 @@ void addOptions(CLI::App& app, SnapOptions& o) {
           },
           ""))
       ->type_name("DEGREES");
+  app.add_option_function<std::string>(
+         "--lines",
+         [&o](const std::string& text) { o.lines = text == "contour" ? LineMode::Contour : LineMode::Outline; },
+         "outline: the viewer's outline pass; contour: the visible contours taken from the mesh's edges, "
+         "as wide as --outline with round ends (and with --creases its visible creases and borders)")
+      ->check(CLI::IsMember({"outline", "contour"}).description(""))
+      ->type_name("outline|contour")
+      ->default_str("outline");
   app.add_option("--layers", o.layers,
                  "an SVG's layers to write, of background, tones, hatching (with --hatching) and lines, "
                  "always in that order (--layers lines,hatching for a pen plotter); all by default")

@@ -9,6 +9,10 @@
 #include "mesh_import.h"
 #include "model_catalogue.h"
 
+// How the lines are drawn: the viewer's outline pass over the inner faces, or the mesh's visible contours
+// as strokes.
+enum class LineMode { Outline, Contour };
+
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
 struct SnapOptions {
   std::string modelPath;
@@ -29,6 +33,7 @@ struct SnapOptions {
   int samples = 1;                      // drawn this many times larger in each direction, then averaged
   int turntableFrames = 0;              // 0: one picture; else this many around the model
   std::optional<float> creaseDegrees;   // set: lines on edges whose faces differ by this much, and borders
+  LineMode lines = LineMode::Outline;
   std::vector<std::string> layers;      // an SVG's layers to write, by name; empty for all
 };
 

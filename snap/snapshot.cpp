@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 #include "frame.h"
 #include "hatch_textures.h"
+#include "strokes.h"
 
 namespace {
 
@@ -31,6 +33,7 @@ std::string missingHatchImages(const HatchRenderer& renderer) {
 Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     : context_(options.width * options.samples, options.height * options.samples),
       model_(model),
+      lines_(options.lines),
       samples_(options.samples) {
   if (!context_.ok()) {
     failure_ = context_.tooLarge() ? Failure::TooLarge : Failure::NoContext;
@@ -46,6 +49,14 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     if (!findCreaseEdges(model, *options.creaseDegrees, creases_)) {
       failure_ = Failure::NoMemory;
       error_ = "not enough memory to find the model's crease edges";
+      return;
+    }
+  }
+  if (lines_ == LineMode::Contour) {
+    finder_.reset(new (std::nothrow) VisibleLineFinder(model, withCreases_ ? &creases_ : nullptr));
+    if (!finder_ || !finder_->ok()) {
+      failure_ = Failure::NoMemory;
+      error_ = "not enough memory to find the model's edges";
       return;
     }
   }
@@ -67,11 +78,26 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
 
 Snapshotter::~Snapshotter() = default;
 
-RgbImage Snapshotter::draw(const DrawState& state) {
+namespace {
+
+DrawState scaledState(const DrawState& state, const CreaseEdges* creases, int samples) {
   DrawState scaled = state;
-  scaled.creaseEdges = withCreases_ ? &creases_ : nullptr;
+  scaled.creaseEdges = creases;
   scaled.outlineWidth =
-      static_cast<int>(std::min<long long>(static_cast<long long>(state.outlineWidth) * samples_, INT_MAX));
+      static_cast<int>(std::min<long long>(static_cast<long long>(state.outlineWidth) * samples, INT_MAX));
+  return scaled;
+}
+
+}  // namespace
+
+RgbImage Snapshotter::draw(const DrawState& state) {
+  const DrawState scaled = scaledState(state, withCreases_ ? &creases_ : nullptr, samples_);
+  if (lines_ == LineMode::Contour) {
+    drawFillPass(scaled);
+    drawStrokes(linesOfFillPass(state.camera), static_cast<float>(scaled.outlineWidth), context_.width(),
+                context_.height());
+    return context_.readImage(samples_);
+  }
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
   // every later redisplay repeats, whatever the view.
@@ -83,9 +109,52 @@ RgbImage Snapshotter::draw(const DrawState& state) {
   return context_.readImage(samples_);
 }
 
+void Snapshotter::drawFillPass(const DrawState& scaled) {
+  // The fill pass as the viewer's second and later frames draw it, after an outline pass.
+  if (!drawnBefore_) {
+    drawFrame(*renderer_, &model_, scaled);
+    drawnBefore_ = true;
+  }
+  beginFrame(scaled.camera);
+  renderer_->draw(&model_, scaled);
+  // The lines take the outline pass's place: the next frame starts with a fill pass again.
+  renderer_->nextPass = 0;
+}
+
+std::vector<Polyline> Snapshotter::linesOfFillPass(const Camera& camera) {
+  if (!finder_) {
+    finder_.reset(new (std::nothrow) VisibleLineFinder(model_, withCreases_ ? &creases_ : nullptr));
+  }
+  if (!finder_ || !finder_->ok()) {
+    return {};
+  }
+  LineView view;
+  glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
+  glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+  view.width = context_.width();
+  view.height = context_.height();
+  camera.eyePosition(view.eye);
+  const size_t pixels = static_cast<size_t>(view.width) * static_cast<size_t>(view.height);
+  const std::unique_ptr<float[]> depth(new (std::nothrow) float[pixels]);
+  if (!depth) {
+    return {};
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, view.width, view.height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.get());
+  return finder_->find(view, depth.get());
+}
+
 std::vector<Polyline> Snapshotter::visibleLines(const DrawState& state) {
-  (void)state;
-  return {};
+  drawFillPass(scaledState(state, withCreases_ ? &creases_ : nullptr, samples_));
+  std::vector<Polyline> lines = linesOfFillPass(state.camera);
+  const float scale = 1.0f / static_cast<float>(samples_);
+  for (Polyline& line : lines) {
+    for (LinePoint& point : line.points) {
+      point.x *= scale;
+      point.y *= scale;
+    }
+  }
+  return lines;
 }
 
 bool renderSnapshot(const SnapOptions& options, const Model& model, RgbImage& picture, std::string& error) {

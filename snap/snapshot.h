@@ -32,7 +32,8 @@ class Snapshotter {
   const std::string& error() const { return error_; }  // one line, when failure() is not None
 
   // Draws the model as the window shows it in state, the outline state.outlineWidth pixels wide in the
-  // picture, and returns the picture at options' size, top row first: each pixel the average of its
+  // picture (with options' --lines contour, the visible lines as strokes of that width in its place), and
+  // returns the picture at options' size, top row first: each pixel the average of its
   // samples x samples block. Needs failure() None.
   RgbImage draw(const DrawState& state);
 
@@ -44,8 +45,15 @@ class Snapshotter {
  private:
   OffscreenContext context_;
   std::unique_ptr<HatchRenderer> renderer_;
+  // Draws the first frame when none is drawn yet, then the fill pass of state, already scaled.
+  void drawFillPass(const DrawState& scaled);
+  // The visible lines of the fill pass just drawn, in the coordinates of the surface, not of the picture.
+  std::vector<Polyline> linesOfFillPass(const Camera& camera);
+
   const Model& model_;
   CreaseEdges creases_;
+  LineMode lines_;
+  std::unique_ptr<VisibleLineFinder> finder_;  // made when lines are first asked for
   bool withCreases_ = false;
   int samples_;
   bool drawnBefore_ = false;
