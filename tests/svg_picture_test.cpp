@@ -1,6 +1,7 @@
 // nprsnap's SVG documents, drawn by librsvg (rsvg-convert) and set against nprsnap's own PNGs of the view.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 
@@ -79,8 +80,9 @@ bool everyPixel(const uint8_t*) {
 bool likeColour(const uint8_t* p, const uint8_t* q) {
   return std::abs(p[0] - q[0]) <= 16 && std::abs(p[1] - q[1]) <= 16 && std::abs(p[2] - q[2]) <= 16;
 }
+// Black, or nearly: darker than any tone.
 bool dark(const uint8_t* p) {
-  return p[0] + p[1] + p[2] < 3 * 96;
+  return std::max({p[0], p[1], p[2]}) < 64;
 }
 bool bothDark(const uint8_t*, const uint8_t* q) {
   return dark(q);
