@@ -129,6 +129,7 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
     }
     EXPECT_EQ(ids, c.layers);
     EXPECT_EQ(svg.find("<path") == std::string::npos, c.empty);
+    EXPECT_FALSE(std::regex_search(svg, std::regex("\\.\\d{3}"))) << "more than two decimals";
   }
 }
 
