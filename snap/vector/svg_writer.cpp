@@ -7,14 +7,11 @@
 
 namespace {
 
-// x to at most two decimals, the shortest text that says it: "12", "12.5", "-0.25".
+// x to at most two decimals, the shortest text that says it: "12", "12.5", "-0.25"; never "-0".
 void appendNumber(std::string& out, double x) {
-  double rounded = std::round(x * 100.0) / 100.0;
-  if (rounded == 0.0 || !std::isfinite(rounded)) {
-    rounded = 0.0;
-  }
   char text[64];
-  const auto [end, status] = std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed, 2);
+  const auto [end, status] =
+      std::to_chars(text, text + sizeof text, std::isfinite(x) ? x : 0.0, std::chars_format::fixed, 2);
   if (status != std::errc()) {
     out += '0';
     return;
@@ -26,7 +23,11 @@ void appendNumber(std::string& out, double x) {
   if (last[-1] == '.') {
     --last;
   }
-  out.append(text, static_cast<size_t>(last - text));
+  const char* first = text;
+  if (last - first == 2 && first[0] == '-' && first[1] == '0') {
+    ++first;
+  }
+  out.append(first, static_cast<size_t>(last - first));
 }
 
 void appendPoint(std::string& out, double x, double y) {
