@@ -7,6 +7,7 @@ packages=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev libcli11-dev
   libgmock-dev xvfb xauth x11-utils xdotool
+  libpotrace-dev libpolyclipping-dev librsvg2-bin libxml2-utils
 )
 
 missing=()

@@ -260,7 +260,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
 }
 
 constexpr const char* kDescription =
-    "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG.\n"
+    "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
+    "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
     "Run it where the viewer runs (the repository root): the hatching images are read from data/.";
 
 void describe(CLI::App& app, SnapOptions& options) {
