@@ -5,6 +5,7 @@
 
 #include "frame.h"
 #include "hatching.h"
+#include "pen_order.h"
 #include "tone.h"
 #include "tone_labels.h"
 
@@ -92,6 +93,7 @@ bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& op
   }
   if (layers.lines) {
     picture.lines = snapshotter.visibleLines(state);
+    orderForPen(picture.lines);
   }
   svg = svgDocument(picture, layers);
   return true;

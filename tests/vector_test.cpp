@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "hatching.h"
+#include "pen_order.h"
 #include "tone_regions.h"
 
 namespace {
@@ -106,6 +107,25 @@ TEST(Hatching, StrokesStayInsideTheirRegionAndDarkerTonesInkMore) {
     EXPECT_GT(length, lastInk);
     lastInk = length;
   }
+}
+
+TEST(PenOrder, RowsComeOneAfterAnotherEachTurnedToStartWhereTheLastEnded) {
+  // Twenty rows 10 apart, 100 long, in a scrambled order and direction.
+  std::vector<Polyline> lines;
+  for (int i = 0; i < 20; ++i) {
+    const int row = i * 7 % 20;
+    const float y = 10.0f * static_cast<float>(row), from = row % 3 ? 0.0f : 100.0f;
+    lines.push_back({LineKind::Contour, false, {{from, y}, {50.0f, y}, {100.0f - from, y}}});
+  }
+  orderForPen(lines);
+  ASSERT_EQ(lines.size(), 20u);
+  float travel = 0.0f;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const LinePoint a = lines[i - 1].points.back(), b = lines[i].points.front();
+    travel += std::hypot(a.x - b.x, a.y - b.y);
+    EXPECT_EQ(lines[i].points[1].x, 50.0f);
+  }
+  EXPECT_NEAR(travel, 190.0f, 1.0f);
 }
 
 }  // namespace
