@@ -7,7 +7,6 @@
 #include <GL/glext.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -119,12 +118,11 @@ bool drawToneLabels(const Model& model, const DrawState& state, int width, int h
   glPopClientAttrib();
   glPopAttrib();
   // GL's rows come bottom first.
-  picture.width = w;
-  picture.height = h;
-  picture.labels.resize(labels.size());
-  for (int y = 0; y < h; ++y) {
-    std::memcpy(picture.labels.data() + static_cast<size_t>(y) * static_cast<size_t>(w),
-                labels.data() + static_cast<size_t>(h - 1 - y) * static_cast<size_t>(w), static_cast<size_t>(w));
+  for (int y = 0; y < h / 2; ++y) {
+    std::swap_ranges(labels.begin() + static_cast<std::ptrdiff_t>(y) * w,
+                     labels.begin() + static_cast<std::ptrdiff_t>(y + 1) * w,
+                     labels.begin() + static_cast<std::ptrdiff_t>(h - 1 - y) * w);
   }
+  picture = {w, h, std::move(labels)};
   return true;
 }
