@@ -2,6 +2,7 @@
 #include "vector_snapshot.h"
 
 #include <algorithm>
+#include <new>
 
 #include "frame.h"
 #include "hatching.h"
@@ -42,20 +43,9 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
   return true;
 }
 
-}  // namespace
-
-SvgLayers svgLayersOf(const SnapOptions& options) {
-  if (options.layers.empty()) {
-    return {};
-  }
-  const auto has = [&options](std::string_view name) {
-    return std::find(options.layers.begin(), options.layers.end(), name) != options.layers.end();
-  };
-  return {has(kSvgLayerNames[0]), has(kSvgLayerNames[1]), has(kSvgLayerNames[2]), has(kSvgLayerNames[3])};
-}
-
-bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
-             std::string& svg, std::string& error) {
+// As drawSvg, but memory running out throws.
+bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
+                 std::string& svg, std::string& error) {
   VectorPicture picture;
   picture.width = options.width;
   picture.height = options.height;
@@ -97,4 +87,27 @@ bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& op
   }
   svg = svgDocument(picture, layers);
   return true;
+}
+
+}  // namespace
+
+SvgLayers svgLayersOf(const SnapOptions& options) {
+  if (options.layers.empty()) {
+    return {};
+  }
+  const auto has = [&options](std::string_view name) {
+    return std::find(options.layers.begin(), options.layers.end(), name) != options.layers.end();
+  };
+  return {has(kSvgLayerNames[0]), has(kSvgLayerNames[1]), has(kSvgLayerNames[2]), has(kSvgLayerNames[3])};
+}
+
+bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
+             std::string& svg, std::string& error) {
+  // The labels, the regions and the document of a large picture take hundreds of megabytes.
+  try {
+    return assembleSvg(snapshotter, model, options, state, svg, error);
+  } catch (const std::bad_alloc&) {
+    error = "not enough memory for the vector picture";
+    return false;
+  }
 }
