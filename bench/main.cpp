@@ -170,18 +170,19 @@ int main(int argc, char** argv) {
   }
   registerSurfaceHatchingBenchmarks(models);
   registerCreaseBenchmarks(models, *largeSphere);
+  registerLineBenchmarks(*largeSphere, context);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   printLoadSummary(reporter, files);
   printDrawSummary(reporter, models);
   printSurfaceHatchingSummary(reporter, models);
-  printCreaseSummary(
-      [&reporter](const std::string& name) {
-        const auto times = reporter.times(name);
-        return BenchTimes{times.real, times.cpu};
-      },
-      models, largeSphere->faceCount);
+  const TimesOf times = [&reporter](const std::string& name) {
+    const auto times = reporter.times(name);
+    return BenchTimes{times.real, times.cpu};
+  };
+  printCreaseSummary(times, models, largeSphere->faceCount);
+  printLineSummary(times, largeSphere->faceCount);
   benchmark::Shutdown();
   return 0;
 }

@@ -48,6 +48,13 @@ for space in eye object; do
   convert "$frames/$space"-{0,20,40,60}.png +append "docs/gallery/tpot-turntable-$space.png"
 done
 
+# The two line modes on a mesh with folds, at the start-up view: the outline pass, and the visible contours
+# taken from the mesh.
+build/tools/make_bumpy_sphere "$frames/bumpy-sphere.poly"
+for lines in outline contour; do
+  build/nprsnap "$frames/bumpy-sphere.poly" --size 384 --lines $lines -o "docs/gallery/bumpy-sphere-$lines.png" >/dev/null
+done
+
 # The teapot as vectors beside its PNG with the same lines, and hatched for a pen.
 vector=(data/tpot-unit.poly "${view[@]}" --distance 0.8 --lines contour)
 build/nprsnap "${vector[@]}" -o docs/gallery/tpot-vector.svg >/dev/null

@@ -59,7 +59,8 @@ void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWi
 
   const float radius = width * 0.5f;
   // Sides enough that the disc strays from a circle by well under a tenth of a pixel.
-  const int sides = std::clamp(static_cast<int>(std::ceil(std::numbers::pi * std::sqrt(radius * 10.0f))), 8, 256);
+  const int sides =
+      std::clamp(static_cast<int>(std::ceil(std::numbers::pi * std::sqrt(radius * 10.0f))), 8, 256);
   std::vector<Direction> circle;
   for (int i = 0; i <= sides; ++i) {
     const double angle = 2.0 * std::numbers::pi * i / sides;

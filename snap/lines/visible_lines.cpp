@@ -14,10 +14,16 @@ namespace {
 
 constexpr int kNone = -1;
 constexpr uint8_t kNoKind = 0xff;
+// At most this many ends in one place are weighed against each other when ends are joined or chains
+// ordered: a crowd of lines in one pixel makes neither slow.
+constexpr size_t kCrowd = 32;
 // Steps along an edge per pixel of its length in the picture.
 constexpr double kSamplesPerPixel = 2.0;
 // Breaks in a line no longer than this (in pixels) are closed.
 constexpr double kGapPixels = 1.0;
+// A chain shorter than this (in pixels) is dropped: a hidden edge that leaves the silhouette at a corner
+// seems to show for a pixel or so, where the pixels it crosses still show the background.
+constexpr double kShortestLine = 2.0;
 // An edge may lie behind the depth picture by its faces' depth slope over this many pixels: a sample point
 // and the centre of its pixel are up to 0.71 pixels apart, and the fill pass's own rasterisation rounds.
 constexpr double kTolerancePixels = 1.0;
@@ -155,7 +161,8 @@ class ViewSampler {
 
 // Which two ends of pieces meeting at one corner continue each other: every pair when few meet, else each
 // end with the one most nearly opposite it; the straightest pairs first.
-void pairAtCorner(const std::vector<Piece>& pieces, const int* ends, size_t count, std::vector<int>& partner) {
+void pairAtCorner(const std::vector<Piece>& pieces, const int* ends, size_t count,
+                  std::vector<int>& partner) {
   if (count == 2) {
     if (ends[0] / 2 != ends[1] / 2) {
       partner[ends[0]] = ends[1];
@@ -223,8 +230,8 @@ std::vector<int> linkEnds(const std::vector<Piece>& pieces) {
   for (size_t i = 0; i < pieces.size(); ++i) {
     for (int k = 0; k < 2; ++k) {
       if (pieces[i].node[k] != kNone) {
-        const uint64_t key = uint64_t(static_cast<uint32_t>(pieces[i].node[k])) << 8 |
-                             static_cast<uint8_t>(pieces[i].kind);
+        const uint64_t key =
+            uint64_t(static_cast<uint32_t>(pieces[i].node[k])) << 8 | static_cast<uint8_t>(pieces[i].kind);
         atCorner.push_back({key, static_cast<int>(2 * i + k)});
       }
     }
@@ -245,9 +252,12 @@ std::vector<int> linkEnds(const std::vector<Piece>& pieces) {
 
   // Free ends filed by the pixel they lie in; a gap shorter than a pixel spans neighbouring pixels at most.
   auto cellOf = [](const LinePoint& p) {
-    return std::pair<int64_t, int64_t>(static_cast<int64_t>(std::floor(p.x)), static_cast<int64_t>(std::floor(p.y)));
+    return std::pair<int64_t, int64_t>(static_cast<int64_t>(std::floor(p.x)),
+                                       static_cast<int64_t>(std::floor(p.y)));
   };
-  auto keyOf = [](int64_t cx, int64_t cy) { return uint64_t(cx + (1 << 30)) << 32 | uint64_t(cy + (1 << 30)); };
+  auto keyOf = [](int64_t cx, int64_t cy) {
+    return uint64_t(cx + (1 << 30)) << 32 | uint64_t(cy + (1 << 30));
+  };
   std::vector<std::pair<uint64_t, int>> free;
   for (size_t end = 0; end < partner.size(); ++end) {
     if (partner[end] == kNone) {
@@ -269,7 +279,7 @@ std::vector<int> linkEnds(const std::vector<Piece>& pieces) {
       for (int64_t dx = -1; dx <= 1; ++dx) {
         const uint64_t near = keyOf(cx + dx, cy + dy);
         auto at = std::lower_bound(free.begin(), free.end(), std::pair<uint64_t, int>(near, 0));
-        for (; at != free.end() && at->first == near; ++at) {
+        for (size_t seen = 0; at != free.end() && at->first == near && seen < kCrowd; ++at, ++seen) {
           const int other = at->second;
           const Piece& otherPiece = pieces[other / 2];
           const double length = distance(point, otherPiece.end[other % 2]);
@@ -342,7 +352,11 @@ std::vector<Polyline> chain(const std::vector<Piece>& pieces, const std::vector<
       line.points.pop_back();
     }
     line.closed = line.closed && line.points.size() >= 3;
-    if (line.points.size() >= 2) {
+    double length = 0.0;
+    for (size_t i = 1; i < line.points.size(); ++i) {
+      length += distance(line.points[i - 1], line.points[i]);
+    }
+    if (line.points.size() >= 2 && length >= kShortestLine) {
       chains.push_back(std::move(line));
     }
   }
@@ -350,7 +364,9 @@ std::vector<Polyline> chain(const std::vector<Piece>& pieces, const std::vector<
 }
 
 // The chains in the order a pen would draw them, each starting at the free end nearest to where the last
-// one stopped: chain ends filed in a grid over the picture, searched ring by ring outwards.
+// one stopped: chain ends filed in a grid over the picture, searched ring by ring outwards. The search is
+// bounded, so that no crowd of chains makes it slow: a few rings, a few ends a cell; beyond them the pen
+// goes on to the first chain left in the grid's row order.
 std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, double height) {
   const size_t count = chains.size();
   const int side = static_cast<int>(std::clamp(std::ceil(std::sqrt(double(count))), 1.0, 512.0));
@@ -368,6 +384,12 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
       cells[static_cast<size_t>(cy) * side + cx].push_back(static_cast<int>(2 * i + k));
     }
   }
+  std::vector<int> rowOrder;
+  for (const std::vector<int>& cell : cells) {
+    rowOrder.insert(rowOrder.end(), cell.begin(), cell.end());
+  }
+  constexpr int kRings = 6;
+  size_t firstLeft = 0;
   std::vector<bool> used(count, false);
   std::vector<Polyline> ordered;
   ordered.reserve(count);
@@ -377,7 +399,7 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
     cellOf(pen, px, py);
     int best = kNone;
     double bestDistance = 0.0;
-    for (int ring = 0; ring <= side; ++ring) {
+    for (int ring = 0; ring <= std::min(side, kRings); ++ring) {
       if (best != kNone && bestDistance <= (ring - 1) * std::min(cellWidth, cellHeight)) {
         break;
       }
@@ -388,7 +410,7 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
             continue;
           }
           std::vector<int>& cell = cells[static_cast<size_t>(cy) * side + cx];
-          for (size_t i = 0; i < cell.size();) {
+          for (size_t i = 0; i < cell.size() && i < kCrowd;) {
             const int end = cell[i];
             if (used[end / 2]) {
               cell[i] = cell.back();
@@ -405,6 +427,10 @@ std::vector<Polyline> orderForPen(std::vector<Polyline> chains, double width, do
           }
         }
       }
+    }
+    while (best == kNone) {
+      const int end = rowOrder[firstLeft++];
+      best = used[end / 2] ? kNone : end;
     }
     Polyline& next = chains[best / 2];
     used[best / 2] = true;
@@ -527,10 +553,52 @@ bool clipToNear(Clip& a, Clip& b, bool at[2]) {
   return ViewSampler::beforeNear(a) && ViewSampler::beforeNear(b);
 }
 
+// Cuts the window segment a-b to the picture and a pixel around it, so that no edge is sampled beyond what
+// the picture holds; at[k] says whether end k is still the corner.
+bool clipToPicture(Point3& a, Point3& b, double width, double height, bool at[2]) {
+  double from = 0.0, to = 1.0;
+  const double d[2] = {b.x - a.x, b.y - a.y}, start[2] = {a.x, a.y}, high[2] = {width + 1.0, height + 1.0};
+  for (int axis = 0; axis < 2; ++axis) {
+    for (const double bound : {-1.0, high[axis]}) {
+      const bool lower = bound < 0.0;
+      // Inside is start + t d >= bound for the lower bound, <= bound for the upper one.
+      const double num = bound - start[axis], den = d[axis];
+      if (den == 0.0) {
+        if (lower ? num > 0.0 : num < 0.0) {
+          return false;
+        }
+        continue;
+      }
+      const double t = num / den;
+      if (lower == (den > 0.0)) {
+        from = std::max(from, t);
+      } else {
+        to = std::min(to, t);
+      }
+    }
+  }
+  if (!(from <= to)) {
+    return false;
+  }
+  const Point3 p = a, q = b;
+  auto pointAt = [&](double t) {
+    return Point3{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, p.z + (q.z - p.z) * t};
+  };
+  if (from > 0.0) {
+    a = pointAt(from);
+    at[0] = false;
+  }
+  if (to < 1.0) {
+    b = pointAt(to);
+    at[1] = false;
+  }
+  return true;
+}
+
 // The visible stretches of one edge from window point a to b, sampled at sub-pixel steps; a break no longer
 // than a gap is taken as seen.
-void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, const int node[2], LineKind kind,
-                double tolerance, std::vector<Piece>& pieces) {
+void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, const int node[2],
+                LineKind kind, double tolerance, std::vector<Piece>& pieces) {
   const double length = std::hypot(b.x - a.x, b.y - a.y);
   if (!std::isfinite(length)) {
     return;
@@ -545,7 +613,8 @@ void sampleEdge(const ViewSampler& sampler, const Point3& a, const Point3& b, co
     const Point3 p = pointAt(i);
     return sampler.visibleAt(p.x, p.y, p.z, tolerance, contour);
   };
-  const int maxGapSteps = static_cast<int>(kGapPixels * steps / std::max(length, 1e-9));
+  const int maxGapSteps =
+      static_cast<int>(std::min(kGapPixels * steps / std::max(length, 1e-9), double(steps)));
   const float height = static_cast<float>(sampler.height());
   auto emit = [&](int from, int to) {
     const Point3 p = pointAt(from), q = pointAt(to);
@@ -593,7 +662,8 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
     }
     std::vector<Piece> pieces;
     for (const Edge& edge : edges_) {
-      const bool contour = edge.sides == 2 && (towardEye[edge.face[0]] != towardEye[edge.face[1]]) != edge.sameWay;
+      const bool contour =
+          edge.sides == 2 && (towardEye[edge.face[0]] != towardEye[edge.face[1]]) != edge.sameWay;
       if (!contour && edge.kind == kNoKind) {
         continue;
       }
@@ -603,15 +673,18 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
       if (!clipToNear(ca, cb, atCorner)) {
         continue;
       }
-      const double steepest =
-          sampler.steepestAt((double{va.x} + vb.x) * 0.5, (double{va.y} + vb.y) * 0.5, (double{va.z} + vb.z) * 0.5);
+      const double steepest = sampler.steepestAt((double{va.x} + vb.x) * 0.5, (double{va.y} + vb.y) * 0.5,
+                                                 (double{va.z} + vb.z) * 0.5);
       double slope = sampler.slopeOf(model_, edge.face[0], steepest);
       if (edge.face[1] != kNone) {
         slope = std::max(slope, sampler.slopeOf(model_, edge.face[1], steepest));
       }
+      Point3 a = sampler.windowOf(ca), b = sampler.windowOf(cb);
+      if (!clipToPicture(a, b, view.width, view.height, atCorner)) {
+        continue;
+      }
       const int node[2] = {atCorner[0] ? edge.corner[0] : kNone, atCorner[1] ? edge.corner[1] : kNone};
-      sampleEdge(sampler, sampler.windowOf(ca), sampler.windowOf(cb), node,
-                 contour ? LineKind::Contour : static_cast<LineKind>(edge.kind),
+      sampleEdge(sampler, a, b, node, contour ? LineKind::Contour : static_cast<LineKind>(edge.kind),
                  slope * kTolerancePixels + kDepthRounding, pieces);
     }
     return orderForPen(chain(pieces, linkEnds(pieces)), view.width, view.height);

@@ -1,0 +1,59 @@
+// Visible lines on the large sphere: filing its edges once, then per view the contours, their visibility
+// against the depth picture and the chains.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "benchmarks.h"
+#include "frame.h"
+#include "model_catalogue.h"
+#include "visible_lines.h"
+
+void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context) {
+  registerBenchmark("lines/edges/large-sphere", [&largeSphere](benchmark::State& s) {
+    for (auto _ : s) {
+      const VisibleLineFinder finder(largeSphere, nullptr);
+      benchmark::DoNotOptimize(finder.ok());
+    }
+  });
+
+  // The start-up view's fill pass, as nprsnap --lines contour draws it before finding the lines.
+  static HatchRenderer* renderer = new HatchRenderer();
+  const DrawState state = kStartUpState;
+  beginFrame(state.camera);
+  renderer->draw(&largeSphere, state);
+  renderer->nextPass = 0;
+  auto view = std::make_shared<LineView>();
+  glGetFloatv(GL_MODELVIEW_MATRIX, view->modelview);
+  glGetFloatv(GL_PROJECTION_MATRIX, view->projection);
+  view->width = context.width();
+  view->height = context.height();
+  state.camera.eyePosition(view->eye);
+  auto depth = std::make_shared<std::vector<float>>(static_cast<size_t>(view->width) * view->height);
+  glReadPixels(0, 0, view->width, view->height, GL_DEPTH_COMPONENT, GL_FLOAT, depth->data());
+  auto finder = std::make_shared<VisibleLineFinder>(largeSphere, nullptr);
+  registerBenchmark("lines/find/large-sphere", [view, depth, finder](benchmark::State& s) {
+    size_t points = 0, lines = 0;
+    for (auto _ : s) {
+      const std::vector<Polyline> found = finder->find(*view, depth->data());
+      lines = found.size();
+      points = 0;
+      for (const Polyline& line : found) {
+        points += line.points.size();
+      }
+    }
+    s.counters["lines"] = static_cast<double>(lines);
+    s.counters["points"] = static_cast<double>(points);
+  });
+}
+
+void printLineSummary(const TimesOf& times, int largeSphereFaces) {
+  const BenchTimes edges = times("lines/edges/large-sphere"), find = times("lines/find/large-sphere");
+  if (edges.real > 0 || find.real > 0) {
+    std::printf("\nVisible lines on the large sphere (%d faces), start-up view, 768x768\n", largeSphereFaces);
+    std::printf("  edges, once per model        %8.2f ms (%6.2f ms CPU)\n", edges.real, edges.cpu);
+    std::printf("  contours, visibility, chains %8.2f ms (%6.2f ms CPU) per view\n", find.real, find.cpu);
+  }
+}
