@@ -28,27 +28,21 @@ std::string svgOf(const std::string& arguments) {
   return svg;
 }
 
-// The view both ways: the SVG drawn by rsvg-convert (on white where no layer covers it), and the PNG of the
+// The view both ways: the SVG drawn by rsvg-convert (on white where no layer covers it), then the PNG of the
 // same arguments plus pngExtra.
-struct Drawn {
-  RgbImage vector, raster;
-};
-
-Drawn draw(const std::string& arguments, const std::string& svgExtra, const std::string& pngExtra) {
+std::pair<RgbImage, RgbImage> draw(const std::string& arguments, const std::string& svgExtra,
+                                   const std::string& pngExtra) {
   const std::string svg = nprsnap(arguments + " " + svgExtra, tempPath("picture.svg").string());
   const std::string png = nprsnap(arguments + " " + pngExtra, tempPath("picture.png").string());
   const std::string drawn = tempPath("picture-svg.png").string();
-  int status = -1;
-  runCommand("rsvg-convert -b white " + svg + " -o " + drawn, &status);
-  EXPECT_EQ(status, 0);
-  Drawn d;
+  runCommand("rsvg-convert -b white " + svg + " -o " + drawn);
+  std::pair<RgbImage, RgbImage> pictures;
   std::string error;
-  EXPECT_TRUE(readPng(drawn, d.vector, error)) << error;
-  EXPECT_TRUE(readPng(png, d.raster, error)) << error;
+  EXPECT_TRUE(readPng(drawn, pictures.first, error) && readPng(png, pictures.second, error)) << error;
   for (const std::string& path : {svg, png, drawn}) {
     std::filesystem::remove(path);
   }
-  return d;
+  return pictures;
 }
 
 // The share of a's pixels that pass in, with no pixel of b that matches it within radius pixels.
@@ -102,8 +96,9 @@ TEST(SvgPicture, MatchesThePngWithContourLines) {
   const auto bothDark = [](const uint8_t*, const uint8_t* q) { return dark(q); };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.model) + " " + c.svgExtra);
-    const Drawn d = draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra, "--lines contour");
-    for (const auto& [a, b] : {std::pair(&d.vector, &d.raster), std::pair(&d.raster, &d.vector)}) {
+    const auto [vector, raster] = draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra,
+                                       "--lines contour");
+    for (const auto& [a, b] : {std::pair(&vector, &raster), std::pair(&raster, &vector)}) {
       EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark) : unmatchedShare(*a, *b, 1, any, likeColour),
                 c.linesOnly ? 0.05 : 0.015);
     }
