@@ -126,6 +126,7 @@ std::string reversedFileNames() {
   return names;
 }
 
+// ".PNG" and ".png" alike: extensions are compared in lower case.
 std::string lowerCaseExtension(std::string_view path) {
   std::string extension = std::filesystem::path(path).extension().string();
   for (char& c : extension) {
@@ -270,7 +271,7 @@ void describe(CLI::App& app, SnapOptions& options) {
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
-      "Exit status: 0 when the PNGs are written; 2 for bad arguments, a size the GL driver cannot draw or "
+      "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw or "
       "an\n"
       "output that is the model itself; 1 when the model, the GL context, the hatching images asked for or "
       "a\n"
