@@ -98,6 +98,12 @@ RgbImage Snapshotter::draw(const DrawState& state) {
                 context_.height());
     return context_.readImage(samples_);
   }
+  drawFirstFrame(scaled);
+  drawFrame(*renderer_, &model_, scaled);
+  return context_.readImage(samples_);
+}
+
+void Snapshotter::drawFirstFrame(const DrawState& scaled) {
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
   // every later redisplay repeats, whatever the view.
@@ -105,16 +111,10 @@ RgbImage Snapshotter::draw(const DrawState& state) {
     drawFrame(*renderer_, &model_, scaled);
     drawnBefore_ = true;
   }
-  drawFrame(*renderer_, &model_, scaled);
-  return context_.readImage(samples_);
 }
 
 void Snapshotter::drawFillPass(const DrawState& scaled) {
-  // The fill pass as the viewer's second and later frames draw it, after an outline pass.
-  if (!drawnBefore_) {
-    drawFrame(*renderer_, &model_, scaled);
-    drawnBefore_ = true;
-  }
+  drawFirstFrame(scaled);
   beginFrame(scaled.camera);
   renderer_->draw(&model_, scaled);
   // The lines take the outline pass's place: the next frame starts with a fill pass again.

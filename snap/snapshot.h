@@ -45,7 +45,9 @@ class Snapshotter {
  private:
   OffscreenContext context_;
   std::unique_ptr<HatchRenderer> renderer_;
-  // Draws the first frame when none is drawn yet, then the fill pass of state, already scaled.
+  // Draws a whole frame of state, already scaled, when none is drawn yet.
+  void drawFirstFrame(const DrawState& scaled);
+  // Then the fill pass of state, as the viewer's later frames draw it.
   void drawFillPass(const DrawState& scaled);
   // The visible lines of the fill pass just drawn, in the coordinates of the surface, not of the picture.
   std::vector<Polyline> linesOfFillPass(const Camera& camera);

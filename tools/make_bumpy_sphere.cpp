@@ -13,10 +13,10 @@ namespace {
 
 constexpr double kBumpHeight = 0.06;
 
-// The radius in the direction of polar angle theta and heading phi: bumps nine around and seven from pole
+// The radius in the direction of polar angle theta and heading phi: bumps fifteen around and eleven from pole
 // to pole, and a slower swell across them so that no two are alike.
 double radiusAt(double theta, double phi) {
-  const double bumps = std::sin(9.0 * phi) * std::sin(7.0 * theta);
+  const double bumps = std::sin(15.0 * phi) * std::sin(11.0 * theta);
   const double swell = std::sin(3.0 * phi + 1.0) * std::cos(4.0 * theta);
   return 1.0 + kBumpHeight * (0.7 * bumps + 0.3 * swell);
 }
