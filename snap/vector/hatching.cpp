@@ -58,7 +58,7 @@ struct PlacedStroke {
 // One family: the lines at multiples of spacing along the normal (-sin, cos) of the direction, each across
 // the whole of bounds, cut to the region and ordered for the pen.
 void hatchFamily(const ClipperLib::Paths& region, const Bounds& b, double degrees, double spacing,
-                 std::vector<Stroke>& strokes) {
+                 double strokeWidth, std::vector<Stroke>& strokes) {
   const double radians = degrees * std::numbers::pi / 180.0;
   const double dx = std::cos(radians), dy = std::sin(radians);
   const double nx = -dy, ny = dx;
@@ -96,6 +96,10 @@ void hatchFamily(const ClipperLib::Paths& region, const Bounds& b, double degree
       continue;
     }
     Stroke s{pointOf(piece.front()), pointOf(piece.back())};
+    // Where a line only grazes a corner, the pen would leave a dot.
+    if (std::hypot(s.to.x - s.from.x, s.to.y - s.from.y) < strokeWidth) {
+      continue;
+    }
     if ((s.to.x - s.from.x) * dx + (s.to.y - s.from.y) * dy < 0) {
       std::swap(s.from, s.to);
     }
@@ -135,7 +139,7 @@ bool hatchRegion(const std::vector<Polygon>& polygons, const HatchTone& tone, do
   try {
     const ClipperLib::Paths region = fixedPaths(polygons);
     for (int family = 0; family < tone.directions && family < 4; ++family) {
-      hatchFamily(region, bounds, kDirections[family], spacing, strokes);
+      hatchFamily(region, bounds, kDirections[family], spacing, strokeWidth, strokes);
     }
   } catch (const std::exception&) {
     strokes.clear();

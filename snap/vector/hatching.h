@@ -26,9 +26,9 @@ double hatchSpacing(const HatchTone& tone, double strokeWidth);
 
 // The strokes that hatch the area inside polygons (even-odd) in tone, strokeWidth wide, on lines at
 // multiples of their spacing from the picture's origin, so that neighbouring regions of one tone continue
-// each other's strokes and a moving model slides under them. Ordered for a pen: direction by direction, line
-// by line, each line drawn the other way from the one before. Returns false, strokes empty, when Clipper
-// fails (out of memory).
+// each other's strokes and a moving model slides under them; strokes shorter than their width (dots) are
+// left out. Ordered for a pen: direction by direction, line by line, each line drawn the other way from the
+// one before. Returns false, strokes empty, when Clipper fails (out of memory).
 bool hatchRegion(const std::vector<Polygon>& polygons, const HatchTone& tone, double strokeWidth,
                  std::vector<Stroke>& strokes);
 
