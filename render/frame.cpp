@@ -24,7 +24,7 @@ void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& sta
 }
 
 void setFixedGlState() {
-  glClearColor(0.45f, 0.5f, 0.6f, 1.0f);
+  glClearColor(kBackgroundColour[0], kBackgroundColour[1], kBackgroundColour[2], 1.0f);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glShadeModel(GL_FLAT);

@@ -10,6 +10,9 @@ void beginFrame(const Camera& camera);
 // Begins the frame, then draws the fill pass and the outline pass of model. Does not swap buffers.
 void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state);
 
+// The window's grey-blue background, red, green and blue.
+constexpr float kBackgroundColour[3] = {0.45f, 0.5f, 0.6f};
+
 // The GL state that stays fixed for the whole run: the grey-blue background, alpha blending and flat
 // shading. Lighting and texturing stay off; colours come from the renderer.
 void setFixedGlState();

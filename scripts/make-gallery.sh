@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Draws the README's pictures. docs/gallery/MODEL-tones.png and MODEL-hatching.png for the five models, and
-# MODEL-creases.png for two of them, and the teapot hatched on its surface and turning in both hatching
+# MODEL-creases.png for two of them, the teapot as SVG beside its PNG, and the teapot hatched on its surface and turning in both hatching
 # spaces, come from nprsnap (no display needed); docs/first-frame.png and docs/hatching.png are screenshots
 # of the real viewer, taken under a private Xvfb.
 set -euo pipefail
@@ -58,6 +58,12 @@ for lines in outline contour; do
   build/nprsnap "$frames/bumpy-sphere.poly" --size 384 --lines $lines -o "docs/gallery/bumpy-sphere-$lines.png" >/dev/null
 done
 
+# The teapot as vectors beside its PNG with the same lines, and hatched for a pen.
+vector=(data/tpot-unit.poly "${view[@]}" --distance 0.8 --lines contour)
+build/nprsnap "${vector[@]}" -o docs/gallery/tpot-vector.svg >/dev/null
+build/nprsnap "${vector[@]}" -o docs/gallery/tpot-vector.png >/dev/null
+build/nprsnap "${vector[@]}" --hatching --layers tones,hatching,lines -o docs/gallery/tpot-vector-hatching.svg >/dev/null
+
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 scripts/with-xvfb.sh build/tests/viewer_screenshot --hatching docs/hatching.png
-echo "Wrote docs/first-frame.png, docs/hatching.png and $(ls docs/gallery/*.png | wc -l) pictures in docs/gallery/"
+echo "Wrote docs/first-frame.png, docs/hatching.png and $(ls docs/gallery/*.{png,svg} | wc -l) pictures in docs/gallery/"

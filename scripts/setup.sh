@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev libcli11-dev
   libgmock-dev xvfb xauth x11-utils xdotool
   help2man desktop-file-utils
+  libpotrace-dev libpolyclipping-dev librsvg2-bin libxml2-utils
 )
 
 missing=()

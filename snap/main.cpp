@@ -1,4 +1,4 @@
-// nprsnap: draws a model as the viewer shows it, without a window, and writes the picture as a PNG.
+// nprsnap: draws a model as the viewer shows it, without a window, and writes the picture as a PNG or an SVG.
 #include <signal.h>
 #include <unistd.h>
 
@@ -15,6 +15,7 @@
 #include "snap_options.h"
 #include "snapshot.h"
 #include "turntable.h"
+#include "vector_snapshot.h"
 
 namespace {
 
@@ -35,14 +36,32 @@ std::string modelFailure(const std::string& path) {
                                            : "not of expected format";
 }
 
-int write(const std::string& path, const RgbImage& picture) {
-  std::string error;
-  return writePng(path, picture, error) ? kWritten : fail("cannot write \"" + path + "\": " + error);
+// The picture of state into path, as its name asks: an SVG document or a PNG. Returns false and fills error
+// (one line, naming the file) on failure.
+bool writePicture(const std::string& path, const SnapOptions& options, const DrawState& state, const Model& model,
+                  Snapshotter& snapshotter, std::string& error) {
+  if (isSvgFile(path)) {
+    std::string svg;
+    if (!drawSvg(snapshotter, model, options, state, svg, error)) {
+      error = "cannot draw \"" + path + "\": " + error;
+      return false;
+    }
+    if (!writeOutputFile(path, svg, error)) {
+      error = "cannot write \"" + path + "\": " + error;
+      return false;
+    }
+    return true;
+  }
+  if (!writePng(path, snapshotter.draw(state), error)) {
+    error = "cannot write \"" + path + "\": " + error;
+    return false;
+  }
+  return true;
 }
 
 // The frames around the model, each written as soon as it is drawn. On a terminal one line on standard
 // error follows the run, rewritten in place; a pipe or a file gets nothing but a failure's line.
-int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names,
+int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names, const Model& model,
                    Snapshotter& snapshotter) {
   std::string error;
   const bool showProgress = isatty(STDERR_FILENO) == 1;
@@ -51,12 +70,11 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
   for (int frame = 0; frame < frames; ++frame) {
     DrawState state = drawStateOf(options);
     state.camera.yaw = turntableYaw(options.cameraYaw, frame, frames);
-    const RgbImage picture = snapshotter.draw(state);
     const std::string& name = names[static_cast<size_t>(frame)];
-    if (!writePng(name, picture, error)) {
+    if (!writePicture(name, options, state, model, snapshotter, error)) {
       // The failure's line starts on a line of its own.
       std::cerr << (showProgress && frame > 0 ? "\n" : "");
-      return fail("cannot write \"" + name + "\": " + error);
+      return fail(error);
     }
     if (showProgress) {
       const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -121,9 +139,10 @@ int main(int argc, char** argv) {
     status = fail(snapshotter.error(),
                   snapshotter.failure() == Snapshotter::Failure::TooLarge ? kBadArguments : kFailed);
   } else if (options.turntableFrames > 0) {
-    status = writeTurntable(options, names, snapshotter);
-  } else {
-    status = write(options.outputPath, snapshotter.draw(drawStateOf(options)));
+    status = writeTurntable(options, names, *model, snapshotter);
+  } else if (std::string error;
+             !writePicture(options.outputPath, options, drawStateOf(options), *model, snapshotter, error)) {
+    status = fail(error);
   }
   freeModel(model);
   return status;

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <limits>
 
 #include "output_file.h"
+#include "svg_writer.h"
 #include "turntable.h"
 
 namespace {
@@ -148,6 +150,15 @@ std::string reversedFileNames() {
   return names;
 }
 
+// ".PNG" and ".png" alike: extensions are compared in lower case.
+std::string lowerCaseExtension(std::string_view path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return extension;
+}
+
 // Every option, once: its spellings, where its value goes, what it accepts and its line of help.
 void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option(
@@ -157,7 +168,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
   app.add_option("-o,--output", o.outputPath,
-                 "the PNG to write (required); - or /dev/stdout: standard output")
+                 "the picture to write (required): a PNG, or an SVG document for a name ending in .svg; - or "
+                 "/dev/stdout: standard output")
       ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
@@ -281,10 +293,19 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       ->check(CLI::IsMember({"outline", "contour"}).description(""))
       ->type_name("outline|contour")
       ->default_str("outline");
+  app.add_option("--layers", o.layers,
+                 "an SVG's layers to write, of background, tones, hatching (with --hatching) and lines, "
+                 "always in that order (--layers lines,hatching for a pen plotter); all by default")
+      ->delimiter(',')
+      ->check(CLI::IsMember(std::vector<std::string>(std::begin(kSvgLayerNames), std::end(kSvgLayerNames)))
+                 .description(""))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->type_name("LIST");
 }
 
 constexpr const char* kDescription =
-    "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG.\n"
+    "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
+    "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
     "The hatching images are read from data/ in the working directory, as the viewer reads them, else\n"
     "from the data installed with the program (share/nprview/data).";
 
@@ -295,7 +316,7 @@ void describe(CLI::App& app, SnapOptions& options) {
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
-      "Exit status: 0 when the PNGs are written; 2 for bad arguments, a size the GL driver cannot draw or "
+      "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw or "
       "an\n"
       "output that is the model itself; 1 when the model, the GL context, the hatching images asked for or "
       "a\n"
@@ -335,6 +356,11 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
+  } else if (!options.layers.empty() && !isSvgFile(options.outputPath)) {
+    result.error = "--layers picks the layers of an SVG document; the output is not a .svg";
+  } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
+             !options.hatching) {
+    result.error = "--layers hatching needs --hatching";
   }
   // Every name is checked before the first picture is drawn, rather than found wrong after it.
   for (const std::string& name : result.error.empty() ? outputNames(options) : std::vector<std::string>()) {
@@ -347,11 +373,12 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
 }
 
 bool isPolyFile(std::string_view modelPath) {
-  std::string extension = std::filesystem::path(modelPath).extension().string();
-  for (char& c : extension) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  const std::string extension = lowerCaseExtension(modelPath);
   return extension == ".poly" || extension.empty();
+}
+
+bool isSvgFile(std::string_view outputPath) {
+  return lowerCaseExtension(outputPath) == ".svg";
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {

@@ -42,6 +42,7 @@ struct SnapOptions {
   // Unset: the viewer's grey-blue, the picture opaque.
   std::optional<Background> background;
   LineMode lines = LineMode::Outline;
+  std::vector<std::string> layers;      // an SVG's layers to write, by name; empty for all
 };
 
 struct SnapArguments {
@@ -68,6 +69,9 @@ DrawState drawStateOf(const SnapOptions& options);
 // True for a model the viewer's loader reads: a name ending in ".poly" (in any case), or one with no
 // extension at all, such as /dev/stdin. Any other goes through the import.
 bool isPolyFile(std::string_view modelPath);
+
+// True for an output written as an SVG document: a name ending in ".svg", in any case.
+bool isSvgFile(std::string_view outputPath);
 
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
 // sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.

@@ -1,0 +1,128 @@
+// The label pass: the fill pass's faces and tones, flat labels instead of colours, no blending or textures.
+// Before any GL header: the framebuffer functions are declared only then.
+#define GL_GLEXT_PROTOTYPES
+#include "tone_labels.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "frame.h"
+#include "tone.h"
+
+namespace {
+
+constexpr long long kMaxLabelPixels = 16LL << 20;
+constexpr int kPreferredScale = 4;
+
+// A framebuffer with colour and depth of its own, bound while it lives; the one bound before comes back.
+class LabelFramebuffer {
+ public:
+  LabelFramebuffer(int width, int height) {
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous_);
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glGenRenderbuffers(2, renderbuffers_);
+    const GLenum formats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT24};
+    const GLenum attachments[2] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
+    for (int i = 0; i < 2; ++i) {
+      glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[i]);
+      glRenderbufferStorage(GL_RENDERBUFFER, formats[i], width, height);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER, renderbuffers_[i]);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    complete_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  }
+  ~LabelFramebuffer() {
+    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous_));
+    glDeleteRenderbuffers(2, renderbuffers_);
+    glDeleteFramebuffers(1, &framebuffer_);
+  }
+  LabelFramebuffer(const LabelFramebuffer&) = delete;
+  LabelFramebuffer& operator=(const LabelFramebuffer&) = delete;
+  bool complete() const { return complete_; }
+
+ private:
+  GLint previous_ = 0;
+  GLuint framebuffer_ = 0;
+  GLuint renderbuffers_[2] = {0, 0};
+  bool complete_ = false;
+};
+
+void drawLabels(const Model& model, const DrawState& state) {
+  glDisable(GL_BLEND);
+  glDisable(GL_DITHER);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_POLYGON_OFFSET_FILL);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  // The fill pass draws the inner side in lines only, so through an opening the picture shows what lies
+  // behind; culled here, the inner side leaves that to the labels behind it.
+  glEnable(GL_CULL_FACE);
+  glCullFace(state.reversedWinding ? GL_FRONT : GL_BACK);
+  const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
+  glBegin(GL_TRIANGLES);
+  for (int i = 0; i < model.faceCount; ++i) {
+    const int* index = model.faces[i].vertexIndex;
+    const ModelVertex& v0 = model.vertices[index[0]];
+    const ModelVertex& v1 = model.vertices[index[1]];
+    const ModelVertex& v2 = model.vertices[index[2]];
+    const int band = faceBand({v0.x, v0.y, v0.z}, {v1.x, v1.y, v1.z}, {v2.x, v2.y, v2.z}, light,
+                              state.reversedWinding);
+    glColor3ub(toneLabel(toneOfBand(band).texture), 0, 0);
+    glVertex3fv(&v0.x);
+    glVertex3fv(&v1.x);
+    glVertex3fv(&v2.x);
+  }
+  glEnd();
+}
+
+}  // namespace
+
+int labelScale(int width, int height) {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+  const long long pixels = static_cast<long long>(width) * height;
+  int scale = kPreferredScale;
+  while (scale > 1 && (pixels * scale * scale > kMaxLabelPixels || static_cast<long long>(width) * scale > largest ||
+                       static_cast<long long>(height) * scale > largest)) {
+    --scale;
+  }
+  return scale;
+}
+
+bool drawToneLabels(const Model& model, const DrawState& state, int width, int height, int scale,
+                    LabelPicture& picture, std::string& error) {
+  const int w = width * scale, h = height * scale;
+  std::vector<uint8_t> labels(static_cast<size_t>(w) * static_cast<size_t>(h));
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  {
+    LabelFramebuffer framebuffer(w, h);
+    if (!framebuffer.complete()) {
+      glPopClientAttrib();
+      glPopAttrib();
+      error = "no framebuffer of " + std::to_string(w) + "x" + std::to_string(h) + " for the tone labels";
+      return false;
+    }
+    glViewport(0, 0, w, h);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    beginFrame(state.camera);
+    drawLabels(model, state);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RED, GL_UNSIGNED_BYTE, labels.data());
+  }
+  glPopClientAttrib();
+  glPopAttrib();
+  // GL's rows come bottom first.
+  for (int y = 0; y < h / 2; ++y) {
+    std::swap_ranges(labels.begin() + static_cast<std::ptrdiff_t>(y) * w,
+                     labels.begin() + static_cast<std::ptrdiff_t>(y + 1) * w,
+                     labels.begin() + static_cast<std::ptrdiff_t>(h - 1 - y) * w);
+  }
+  picture = {w, h, std::move(labels)};
+  return true;
+}

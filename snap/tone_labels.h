@@ -1,0 +1,20 @@
+// The picture of tone labels that the vector pictures trace: GL draws the fill pass with one flat label per
+// tone into a framebuffer of its own, a few times the picture's size, and reads it back.
+#pragma once
+
+#include <string>
+
+#include "hatch_renderer.h"
+#include "model.h"
+#include "tone_regions.h"
+
+// How many label pixels a picture pixel's side spans for a width x height picture: 4, less for pictures so
+// large that the labels would pass about 16 million pixels or the GL driver's largest framebuffer.
+int labelScale(int width, int height);
+
+// Draws model in state with each face in its tone's label (toneLabel of its hatching texture), the outer
+// side only, depth-tested, into picture at width x height times scale, top row first. Needs a current GL
+// context; leaves its state and framebuffer as it found them. Returns false and fills error (one line)
+// when the framebuffer cannot be made.
+bool drawToneLabels(const Model& model, const DrawState& state, int width, int height, int scale,
+                    LabelPicture& picture, std::string& error);
