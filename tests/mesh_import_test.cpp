@@ -140,7 +140,8 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
 TEST(MeshImport, ModelOfMeshIsTheModelOfTheConvertedFile) {
   const std::filesystem::path out = tempPath("import-converted.poly");
   for (const char* file : {"tetrahedron-ccw.obj", "octahedron-cw.ply", "tetrahedron-ccw-binary.stl",
-                           "cube-ccw.off", "tetrahedron-ccw.gltf", "box-quads.obj"}) {
+                           "cube-ccw.off", "tetrahedron-ccw.gltf", "box-quads.obj",
+                           "tetrahedron-1e-7-across.obj"}) {
     const std::string input = std::string("tests/data/") + file;
     int status = -1;
     runCommand(std::string(NPRVIEW_MESH2POLY) + " --unit --winding cw --up z --turn 30 " + input + " " +

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "mesh_import.h"
@@ -12,7 +13,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: mesh2poly [--unit] [--winding cw|ccw] [--up x|y|z] [--turn DEGREES] INPUT OUTPUT.poly\n";
+    "usage: mesh2poly [--unit] [--winding cw|ccw] [--up x|y|z] [--turn DEGREES] [--decimals N] INPUT OUTPUT.poly\n";
 
 const char* const kHelp =
     "Turns a mesh file (OBJ, PLY, STL, glTF, OFF, ...) into a .poly model file for nprview.\n"
@@ -22,6 +23,8 @@ const char* const kHelp =
     "                      (default: as in the file)\n"
     "  --up x|y|z          turn the mesh so that this axis points up (default y)\n"
     "  --turn DEGREES      then turn it about the vertical axis (default 0)\n"
+    "  --decimals N        write every number with N decimals (0 to 9; default: the shortest text\n"
+    "                      that reads back to the same number, so that no vertex moves)\n"
     "  -h, --help          this text\n"
     "\n"
     "Exit status: 0 when OUTPUT.poly is written, 1 when INPUT cannot be read or OUTPUT.poly written,\n"
@@ -30,6 +33,7 @@ const char* const kHelp =
 
 struct Arguments {
   ImportOptions options;
+  std::optional<int> decimals;
   std::string input;
   std::string output;
 };
@@ -65,6 +69,7 @@ Arguments parseArguments(int argc, char** argv) {
                                                    : value + " is not a finite number of degrees";
           },
           "DEGREES"));
+  app.add_option("--decimals", arguments.decimals)->check(CLI::Range(0, 9));
   app.add_option("INPUT", arguments.input)->required();
   app.add_option("OUTPUT.poly", arguments.output)->required();
   app.parse(argc, argv);
@@ -122,7 +127,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "mesh2poly: note: %s encloses no volume, so its winding is kept as given\n",
                    input);
     }
-    if (!writePoly(arguments.output, mesh, error)) {
+    if (!writePoly(arguments.output, mesh, error, arguments.decimals)) {
       std::fprintf(stderr, "mesh2poly: cannot write %s: %s\n", arguments.output.c_str(), error.c_str());
       return 1;
     }
