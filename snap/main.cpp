@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
   Model* model = nullptr;
   if (isPolyFile(options.modelPath)) {
     // The viewer's own loader, so a file draws here exactly when it would there; it writes its own line
-    // to standard output when it refuses one.
-    model = loadModel(options.modelPath.c_str());
+    // to standard output when it refuses one. Parsed on every core, which gives the same model.
+    model = loadModelInParallel(options.modelPath.c_str(), processorCount());
     if (!model) {
       return fail("cannot read the model \"" + options.modelPath + "\"");
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "array_drawer.h"
 #include "frame.h"
 #include "hatch_textures.h"
 
@@ -51,6 +52,7 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
   }
   setFixedGlState();
   renderer_ = std::make_unique<HatchRenderer>();
+  drawer_ = std::make_unique<ArrayDrawer>(*renderer_, model_);
   if (options.hatching) {
     // The viewer goes on with white faces; a picture asked for in hatching is no use so.
     const std::string missing = missingHatchImages(*renderer_);
@@ -74,12 +76,9 @@ RgbImage Snapshotter::draw(const DrawState& state) {
       static_cast<int>(std::min<long long>(static_cast<long long>(state.outlineWidth) * samples_, INT_MAX));
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
-  // every later redisplay repeats, whatever the view.
-  if (!drawnBefore_) {
-    drawFrame(*renderer_, &model_, scaled);
-    drawnBefore_ = true;
-  }
-  drawFrame(*renderer_, &model_, scaled);
+  // every later redisplay repeats, whatever the view: its state is set before the first frame here.
+  HatchRenderer::enterRedrawState(state.reversedWinding);
+  drawFrame(*drawer_, scaled);
   return context_.readImage(samples_);
 }
 

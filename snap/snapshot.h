@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "array_drawer.h"
 #include "crease_edges.h"
 #include "hatch_renderer.h"
 #include "model.h"
@@ -38,11 +39,11 @@ class Snapshotter {
  private:
   OffscreenContext context_;
   std::unique_ptr<HatchRenderer> renderer_;
+  std::unique_ptr<ArrayDrawer> drawer_;
   const Model& model_;
   CreaseEdges creases_;
   bool withCreases_ = false;
   int samples_;
-  bool drawnBefore_ = false;
   Failure failure_ = Failure::None;
   std::string error_;
 };
