@@ -133,7 +133,8 @@ bool HatchRenderer::beginPass(const DrawState& state) {
 }
 
 void HatchRenderer::enterRedrawState(bool reversedWinding) {
-  glPolygonMode(reversedWinding ? GL_FRONT : GL_BACK, GL_LINE);
+  const GLenum innerSide = reversedWinding ? GL_FRONT : GL_BACK;
+  glPolygonMode(innerSide, GL_LINE);
 }
 
 void HatchRenderer::draw(const Model* model, const DrawState& state) {

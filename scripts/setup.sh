@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev libcli11-dev
   libgmock-dev xvfb xauth x11-utils xdotool
 )
+# Packages only a script needs (scripts/bench-peers.sh: f3d), named on the command line.
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do
