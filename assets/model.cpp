@@ -1,5 +1,6 @@
-// Reading ".poly" model files: a pure parser over the file's text, whole, in chunks or in pieces on threads of
-// their own, and a thin edge that reads a regular file whole or anything else in chunks, as far as it is parsed.
+// Reading ".poly" model files: a pure parser over the file's text, whole, in chunks or in pieces on threads
+// of their own, and a thin edge that reads a regular file whole or anything else in chunks, as far as it is
+// parsed.
 #include "model.h"
 
 #include <fcntl.h>
@@ -445,7 +446,8 @@ void parsePiece(Piece& piece) {
       ++piece.verticesRead;
     } else if (token[0] == 'f') {
       if (piece.facesRead == piece.faceCount ||
-          (piece.facesRead == piece.faceCapacity && !grow(piece.faces, piece.faceCapacity, piece.faceCount)) ||
+          (piece.facesRead == piece.faceCapacity &&
+           !grow(piece.faces, piece.faceCapacity, piece.faceCount)) ||
           !readFace(reader, piece.vertexCount, piece.faces[piece.facesRead])) {
         return;
       }
@@ -557,14 +559,16 @@ PolyParse parseFile(int fd, size_t threads) {
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
     const auto size = static_cast<size_t>(info.st_size);
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
-    const bool fits = pages <= 0 || pageSize <= 0 || size / static_cast<size_t>(pageSize) <= static_cast<size_t>(pages) / 4;
-    std::unique_ptr<char[]> text(fits ? new (std::nothrow) char[size] : nullptr);
+    const bool fits =
+        pages <= 0 || pageSize <= 0 || size / static_cast<size_t>(pageSize) <= static_cast<size_t>(pages) / 4;
+    const std::unique_ptr<char[]> text(fits ? new (std::nothrow) char[size] : nullptr);
     if (text) {
       const size_t got = readAll(fd, text.get(), size);
       char more = 0;
       // A file that grew since its size was taken is read on as a stream, from its start.
       if (got < size || readFromFile(&fd, &more, 1) == 0) {
-        return parsePolyInPieces(std::string_view(text.get(), got), std::min(threads, got / kLeastPieceBytes));
+        return parsePolyInPieces(std::string_view(text.get(), got),
+                                 std::min(threads, got / kLeastPieceBytes));
       }
       if (::lseek(fd, 0, SEEK_SET) != 0) {
         return {nullptr, PolyStatus::NotExpectedFormat};
