@@ -419,10 +419,13 @@ struct Piece {
   int vertexCapacity = 0, faceCapacity = 0;
   int verticesRead = 0, facesRead = 0;
   bool ok = false;
+  bool ownsArrays = true;  // false for the first piece, which fills the model's own arrays
 
   ~Piece() {
-    delete[] vertices;
-    delete[] faces;
+    if (ownsArrays) {
+      delete[] vertices;
+      delete[] faces;
+    }
   }
 };
 
@@ -504,27 +507,24 @@ bool parsePieces(Piece* pieces, size_t count) {
   return std::all_of(pieces, pieces + count, [](const Piece& piece) { return piece.ok; });
 }
 
-// The model from the pieces, or null where they do not hold exactly the declared records.
-Model* joinPieces(const Header& header, const Piece* pieces, size_t count) {
+// Copies the records of the pieces after the first, which filled model's arrays from their start, behind
+// its records. False where the pieces do not hold exactly the declared records.
+bool joinPieces(Model& model, const Piece* pieces, size_t count) {
   int64_t vertices = 0, faces = 0;
   for (size_t i = 0; i < count; ++i) {
     vertices += pieces[i].verticesRead;
     faces += pieces[i].facesRead;
   }
-  if (vertices != header.vertexCount || faces != header.faceCount) {
-    return nullptr;
+  if (vertices != model.vertexCount || faces != model.faceCount) {
+    return false;
   }
-  Model* model = allocateModel(header, {header.vertexCount, header.faceCount});
-  if (!model) {
-    return nullptr;
-  }
-  ModelVertex* vertex = model->vertices;
-  ModelFace* face = model->faces;
-  for (size_t i = 0; i < count; ++i) {
+  ModelVertex* vertex = model.vertices + pieces[0].verticesRead;
+  ModelFace* face = model.faces + pieces[0].facesRead;
+  for (size_t i = 1; i < count; ++i) {
     vertex = std::copy_n(pieces[i].vertices, pieces[i].verticesRead, vertex);
     face = std::copy_n(pieces[i].faces, pieces[i].facesRead, face);
   }
-  return model;
+  return true;
 }
 
 size_t readFromFile(void* fd, char* buffer, size_t size) {
@@ -602,15 +602,27 @@ PolyParse parsePolyInPieces(std::string_view text, size_t parts) {
   const std::string_view records = text.substr(static_cast<size_t>(reader.position() - text.data()));
   std::string_view texts[kMaxPieces];
   const size_t count = splitAtLines(records, std::min(parts, kMaxPieces), texts);
+  Model* model = allocateModel(header, {header.vertexCount, header.faceCount});
+  if (!model) {
+    return {nullptr, PolyStatus::NotExpectedFormat};
+  }
   Piece pieces[kMaxPieces];
   for (size_t i = 0; i < count; ++i) {
     pieces[i].text = texts[i];
     pieces[i].vertexCount = header.vertexCount;
     pieces[i].faceCount = header.faceCount;
   }
+  pieces[0].vertices = model->vertices;
+  pieces[0].faces = model->faces;
+  pieces[0].vertexCapacity = header.vertexCount;
+  pieces[0].faceCapacity = header.faceCount;
+  pieces[0].ownsArrays = false;
+  if (parsePieces(pieces, count) && joinPieces(*model, pieces, count)) {
+    return {model, PolyStatus::Ok};
+  }
   // A piece that fails may have been cut inside a record that spans lines: only the whole text tells.
-  Model* model = parsePieces(pieces, count) ? joinPieces(header, pieces, count) : nullptr;
-  return model ? PolyParse{model, PolyStatus::Ok} : parsePoly(text);
+  freeModel(model);
+  return parsePoly(text);
 }
 
 PolyParse parsePolyChunks(PolyChunkReader read, void* source) {
