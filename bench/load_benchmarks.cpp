@@ -100,7 +100,8 @@ void registerLoadBenchmarks(const LargeSphereFiles& files) {
   const auto add = registerBenchmark;
   add("load/loadModel", [=](benchmark::State& state) { loadWith(state, loadModel, files.poly); });
   add("load/loadModelInParallel", [=](benchmark::State& state) {
-    loadWith(state, [](const char* path) { return loadModelInParallel(path, processorCount()); }, files.poly);
+    loadWith(
+        state, [](const char* path) { return loadModelInParallel(path, processorCount()); }, files.poly);
   });
   add("load/mapped", [=](benchmark::State& state) { parseMapped(state, files.poly); });
   add("load/parsePoly", [=](benchmark::State& state) { parseInMemory(state, files.poly); });

@@ -108,7 +108,8 @@ void printDrawSummary(const SummaryReporter& results, const std::vector<DrawnMod
     if (draw.real > 0 && floor.real > 0) {
       std::printf("  %-14s %7d %8.2f (%6.2f) %8.2f (%6.2f) %5.3f (%5.3f) %8.2f (%6.2f) %8.2f (%6.2f)\n",
                   drawn.name.c_str(), drawn.model->faceCount, draw.real, draw.cpu, floor.real, floor.cpu,
-                  draw.real / floor.real, draw.cpu / floor.cpu, array.real, array.cpu, arrays.real, arrays.cpu);
+                  draw.real / floor.real, draw.cpu / floor.cpu, array.real, array.cpu, arrays.real,
+                  arrays.cpu);
     }
   }
 }

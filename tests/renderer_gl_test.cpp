@@ -187,8 +187,10 @@ TEST_F(RendererGl, NoBackFaceLineShowsThroughAThinSlab) {
 // nprsnap's arrays, one frame from the state the viewer's frames leave, against the viewer's immediate mode
 // after two frames: the same pixels exactly, where faces of other tones meet and where lines tie in depth.
 TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
-  const std::pair<const char*, bool> models[] = {{kModelPaths[0], false}, {kModelPaths[2], true},
-                                                 {kModelPaths[3], false}, {kModelPaths[4], true},
+  const std::pair<const char*, bool> models[] = {{kModelPaths[0], false},
+                                                 {kModelPaths[2], true},
+                                                 {kModelPaths[3], false},
+                                                 {kModelPaths[4], true},
                                                  {"tests/models/open-square.poly", false}};
   for (const auto& [path, reversed] : models) {
     ModelPtr model(loadModel(path));

@@ -13,7 +13,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: mesh2poly [--unit] [--winding cw|ccw] [--up x|y|z] [--turn DEGREES] [--decimals N] INPUT OUTPUT.poly\n";
+    "usage: mesh2poly [--unit] [--winding cw|ccw] [--up x|y|z] [--turn DEGREES] [--decimals N] INPUT "
+    "OUTPUT.poly\n";
 
 const char* const kHelp =
     "Turns a mesh file (OBJ, PLY, STL, glTF, OFF, ...) into a .poly model file for nprview.\n"
