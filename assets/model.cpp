@@ -550,25 +550,40 @@ size_t readAll(int fd, char* buffer, size_t size) {
   return got;
 }
 
-// A regular file no larger than a quarter of the memory is read whole and parsed from memory; anything
-// else, a pipe or a device, a file whose size the system does not know (as in /proc) or a huge one, is read
-// in chunks only as far as the parse goes. Read, not mapped: a file cut short while it is read only ends
-// early, where a mapping would raise SIGBUS, and reading costs no more than the mapping's page faults.
+// Whether the first bytes of a file hold the header of a model file, so that reading the rest can pay.
+constexpr size_t kHeaderLook = 64 * 1024;
+bool startsWithHeader(std::string_view text) {
+  WholeText whole;
+  Reader<WholeText> reader(text, whole);
+  Header header{};
+  return readHeader(reader, header);
+}
+
+// A regular file is read whole and parsed from memory when its first bytes hold a header, its blocks are all
+// there (a file with holes would cost memory it does not have on disk) and it is no larger than a quarter
+// of the memory. Anything else, a pipe or a device, a file whose size the system does not know (as in
+// /proc), a sparse or huge one, is read in chunks only as far as the parse goes, so a file that is refused is
+// refused after a few bytes. Read, not mapped: a file cut short while it is read only ends early, where a
+// mapping would raise SIGBUS.
 PolyParse parseFile(int fd, size_t threads) {
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      info.st_blocks * 512 >= info.st_size) {
     const auto size = static_cast<size_t>(info.st_size);
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
     const bool fits =
         pages <= 0 || pageSize <= 0 || size / static_cast<size_t>(pageSize) <= static_cast<size_t>(pages) / 4;
     const std::unique_ptr<char[]> text(fits ? new (std::nothrow) char[size] : nullptr);
     if (text) {
-      const size_t got = readAll(fd, text.get(), size);
-      char more = 0;
-      // A file that grew since its size was taken is read on as a stream, from its start.
-      if (got < size || readFromFile(&fd, &more, 1) == 0) {
-        return parsePolyInPieces(std::string_view(text.get(), got),
-                                 std::min(threads, got / kLeastPieceBytes));
+      size_t got = readAll(fd, text.get(), std::min(size, kHeaderLook));
+      if (startsWithHeader(std::string_view(text.get(), got)) || got < kHeaderLook) {
+        got += readAll(fd, text.get() + got, size - got);
+        char more = 0;
+        // A file that grew since its size was taken is read on as a stream, from its start.
+        if (got < size || readFromFile(&fd, &more, 1) == 0) {
+          return parsePolyInPieces(std::string_view(text.get(), got),
+                                   std::min(threads, got / kLeastPieceBytes));
+        }
       }
       if (::lseek(fd, 0, SEEK_SET) != 0) {
         return {nullptr, PolyStatus::NotExpectedFormat};
