@@ -10,6 +10,7 @@
 #include <new>
 
 #include "frame.h"
+#include "surface_coords.h"
 #include "tone.h"
 
 namespace {
@@ -104,9 +105,39 @@ bool ArrayDrawer::makeCreaseArrays(const CreaseEdges& edges) {
   return true;
 }
 
-void ArrayDrawer::drawFaces(int first, int count) const {
+bool ArrayDrawer::makeSurfaceArrays() {
+  if (surfaceCorners_) {
+    return true;
+  }
+  if (!allocate(surfaceCorners_, 15 * static_cast<size_t>(std::max(model_.faceCount, 0)))) {
+    return false;
+  }
+  float* corner = surfaceCorners_.get();
+  for (int i = 0; i < model_.faceCount; ++i) {
+    const int* index = model_.faces[i].vertexIndex;
+    const Vec3 p[3] = {position(model_.vertices[index[0]]), position(model_.vertices[index[1]]),
+                       position(model_.vertices[index[2]])};
+    const ProjectionAxis axis = projectionAxis(faceNormal(p[0], p[1], p[2]));
+    for (const Vec3& v : p) {
+      const TexCoord c = surfaceTexCoord(v, axis);
+      *corner++ = v.x;
+      *corner++ = v.y;
+      *corner++ = v.z;
+      *corner++ = c.s;
+      *corner++ = c.t;
+    }
+  }
+  return true;
+}
+
+// Faces first to first + count - 1: from the face buffer, or as the corners of the surface's arrays.
+void ArrayDrawer::drawFaces(int first, int count, bool onSurface) const {
   for (int done = 0; done < count; done += kFacesPerCall) {
     const int faces = std::min(kFacesPerCall, count - done);
+    if (onSurface) {
+      glDrawArrays(GL_TRIANGLES, 3 * (first + done), 3 * faces);
+      continue;
+    }
     const auto offset = static_cast<uintptr_t>(first + done) * sizeof(ModelFace);
     glDrawElements(GL_TRIANGLES, 3 * faces, GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
   }
@@ -114,7 +145,8 @@ void ArrayDrawer::drawFaces(int first, int count) const {
 
 // Each run of faces of one tone with that tone's colour or texture, set as the immediate fill pass sets it
 // before each of the run's faces.
-void ArrayDrawer::drawToneRuns(const DrawState& state) const {
+void ArrayDrawer::drawToneRuns(const DrawState& state, bool onSurface) const {
+  const GLuint* hatching = renderer_.texturesIn(state.hatchingSpace);
   const int faceCount = model_.faceCount;
   for (int first = 0, end = 0; first < faceCount; first = end) {
     const uint8_t key = faceTones_[static_cast<size_t>(first)];
@@ -125,11 +157,11 @@ void ArrayDrawer::drawToneRuns(const DrawState& state) const {
     const Tone& tone = *tones_[key];
     if (state.texturesEnabled) {
       glColor3f(1.0f, 1.0f, 1.0f);
-      glBindTexture(GL_TEXTURE_2D, renderer_.textures[tone.texture]);
+      glBindTexture(GL_TEXTURE_2D, hatching[tone.texture]);
     } else {
       glColor3f(tone.r, tone.g, tone.b);
     }
-    drawFaces(first, end - first);
+    drawFaces(first, end - first, onSurface);
   }
 }
 
@@ -147,24 +179,34 @@ void ArrayDrawer::drawCreaseEdges(bool reversedWinding, int width) const {
 
 void ArrayDrawer::draw(const DrawState& state) {
   const bool fill = renderer_.nextPass == 0;
-  const bool ready = state.hatchingSpace == HatchingSpace::Eye && makeBuffers() &&
+  const bool onSurface = fill && state.hatchingSpace == HatchingSpace::Object;
+  const bool ready = makeBuffers() && (onSurface ? makeSurfaceArrays() : true) &&
                      (fill ? findTones(state) : !state.creaseEdges || makeCreaseArrays(*state.creaseEdges));
   if (!ready) {
     renderer_.draw(&model_, state);
     return;
   }
   renderer_.beginPass(state);
-  glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[1]);
   glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), nullptr);
-  if (fill) {
-    drawToneRuns(state);
+  if (onSurface) {
+    constexpr GLsizei kStride = 5 * sizeof(float);
+    glVertexPointer(3, GL_FLOAT, kStride, surfaceCorners_.get());
+    glTexCoordPointer(2, GL_FLOAT, kStride, surfaceCorners_.get() + 3);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    drawToneRuns(state, true);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   } else {
-    drawFaces(0, model_.faceCount);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[1]);
+    glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), nullptr);
+    if (fill) {
+      drawToneRuns(state, false);
+    } else {
+      drawFaces(0, model_.faceCount, false);
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   }
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   if (!fill && state.creaseEdges) {
     drawCreaseEdges(state.reversedWinding, state.outlineWidth);
   }

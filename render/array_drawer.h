@@ -21,8 +21,8 @@ class ArrayDrawer {
   ArrayDrawer& operator=(const ArrayDrawer&) = delete;
 
   // Draws what renderer.draw(&model, state) draws, pixel for pixel, and flips the pass the same way: the
-  // faces in their order, each run of faces of one tone in one call. Hatching on the surface, or a model
-  // whose buffers or tone table find no memory, is drawn by renderer.draw itself. The crease edges of
+  // faces in their order, each run of faces of one tone in one call. A model whose buffers or tables find
+  // no memory is drawn by renderer.draw itself. The crease edges of
   // state are copied on the first outline pass that has them, and taken to stay as they are.
   void draw(const DrawState& state);
 
@@ -30,8 +30,9 @@ class ArrayDrawer {
   bool makeBuffers();
   bool findTones(const DrawState& state);
   bool makeCreaseArrays(const CreaseEdges& edges);
-  void drawFaces(int first, int count) const;
-  void drawToneRuns(const DrawState& state) const;
+  bool makeSurfaceArrays();
+  void drawFaces(int first, int count, bool onSurface) const;
+  void drawToneRuns(const DrawState& state, bool onSurface) const;
   void drawCreaseEdges(bool reversedWinding, int width) const;
 
   HatchRenderer& renderer_;
@@ -46,6 +47,9 @@ class ArrayDrawer {
   const CreaseEdges* creaseEdges_ = nullptr;
   std::unique_ptr<float[]> creaseCorners_;
   std::unique_ptr<GLboolean[]> creaseFlags_;
+  // For hatching on the surface, each face's corners one after another, each as x, y, z, s, t: a corner's
+  // texture coordinate depends on its face.
+  std::unique_ptr<float[]> surfaceCorners_;
 };
 
 // beginFrame, then the fill pass and the outline pass through drawer. Does not swap buffers.

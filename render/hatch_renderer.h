@@ -58,6 +58,12 @@ class HatchRenderer {
   // viewer's window shows from its second frame on.
   static void enterRedrawState(bool reversedWinding);
 
+  // The four hatching textures of a fill pass in space: textures, or the surface's (made by the first fill
+  // pass that needs them).
+  const GLuint* texturesIn(HatchingSpace space) const {
+    return space == HatchingSpace::Object ? surfaceTextures_ : textures;
+  }
+
   GLuint textures[4];
   int nextPass;
 

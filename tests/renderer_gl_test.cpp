@@ -198,10 +198,11 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
     CreaseEdges creases;
     ASSERT_TRUE(findCreaseEdges(*model, 30.0f, creases));
     ArrayDrawer drawer(*renderer, *model);
-    for (const int view : {0, 1, 2}) {
+    for (const int view : {0, 1, 2, 3}) {
       DrawState state = startUpState();
       state.reversedWinding = reversed;
-      state.texturesEnabled = view == 1;
+      state.texturesEnabled = view == 1 || view == 3;
+      state.hatchingSpace = view == 3 ? HatchingSpace::Object : HatchingSpace::Eye;
       state.creaseEdges = view == 2 ? &creases : nullptr;
       state.camera.yaw = 70.0f * view;
       state.camera.pitch = 25.0f * view - 20.0f;
