@@ -49,13 +49,14 @@ PolyParse parsePolyChunks(PolyChunkReader read, void* source);
 // falls back on where a piece fails (a record that spans the split, or text not of the expected format).
 PolyParse parsePolyInPieces(std::string_view text, size_t parts);
 
-// Reads and parses the file at path: a regular file read whole, anything else through parsePolyChunks.
+// Reads and parses the file at path: a regular file read whole where it starts with the header, has no holes
+// and fits in a quarter of the memory; anything else through parsePolyChunks.
 // Returns a new Model, or null after writing one error line to standard output (could not load / not of
 // expected format). A file cut short while it is read is parsed as far as it was read.
 Model* loadModel(const char* path);
 
-// loadModel with a regular file parsed by parsePolyInPieces on up to threads threads, one a megabyte of
-// text at most, for programs that may start threads (nprsnap); the viewer loads on its one thread.
+// loadModel with a file read whole parsed by parsePolyInPieces on up to threads threads, at most one a
+// megabyte of text, for programs that may start threads (nprsnap); the viewer loads on its one thread.
 Model* loadModelInParallel(const char* path, size_t threads);
 
 // The cores the system has online, at least 1.
