@@ -1,9 +1,10 @@
-// Reading ".poly" model files: a pure parser over the file's text, whole or in chunks, and a thin edge that
-// maps a regular file or reads anything else in chunks, so no more is read than is parsed.
+// Reading ".poly" model files: a pure parser over the file's text, whole, in chunks or in pieces on threads
+// of their own, and a thin edge that reads a regular file whole or anything else in chunks, as far as it is
+// parsed.
 #include "model.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +107,9 @@ class Reader {
  public:
   Reader(std::string_view text, Text& source)
       : p_(text.data()), end_(text.data() + text.size()), text_(source) {}
+
+  // Where reading goes on: the first character not yet read.
+  const char* position() const { return p_; }
 
   // Skips whitespace and returns the next token; false at the end of the text. A token longer than
   // kMaxTokenLength comes back cut to kMaxTokenLength + 1 characters, enough to refuse it, so no more of
@@ -407,6 +411,124 @@ PolyParse parseText(Reader<Text>& reader, size_t wholeLength) {
   return {model, PolyStatus::Ok};
 }
 
+// One piece of the records of a whole text, parsed on a thread of its own into arrays of its own.
+struct Piece {
+  std::string_view text;
+  int vertexCount;  // the declared counts, which no piece may pass
+  int faceCount;
+  ModelVertex* vertices = nullptr;
+  ModelFace* faces = nullptr;
+  int vertexCapacity = 0, faceCapacity = 0;
+  int verticesRead = 0, facesRead = 0;
+  bool ok = false;
+  bool ownsArrays = true;  // false for the first piece, which fills the model's own arrays
+
+  ~Piece() {
+    if (ownsArrays) {
+      delete[] vertices;
+      delete[] faces;
+    }
+  }
+};
+
+// The records of piece, as readRecords reads them. A piece that does not start at a record or ends inside
+// one fails, as one whose text is not of the expected format does.
+void parsePiece(Piece& piece) {
+  WholeText whole;
+  Reader<WholeText> reader(piece.text, whole);
+  std::string_view token;
+  while (reader.token(token)) {
+    if (token.size() > kMaxTokenLength) {
+      return;
+    }
+    if (token[0] == 'v') {
+      if (piece.verticesRead == piece.vertexCount ||
+          (piece.verticesRead == piece.vertexCapacity &&
+           !grow(piece.vertices, piece.vertexCapacity, piece.vertexCount)) ||
+          !readVertex(reader, piece.vertices[piece.verticesRead])) {
+        return;
+      }
+      ++piece.verticesRead;
+    } else if (token[0] == 'f') {
+      if (piece.facesRead == piece.faceCount ||
+          (piece.facesRead == piece.faceCapacity &&
+           !grow(piece.faces, piece.faceCapacity, piece.faceCount)) ||
+          !readFace(reader, piece.vertexCount, piece.faces[piece.facesRead])) {
+        return;
+      }
+      ++piece.facesRead;
+    } else {
+      return;
+    }
+  }
+  piece.ok = true;
+}
+
+void* parsePieceOnThread(void* piece) {
+  parsePiece(*static_cast<Piece*>(piece));
+  return nullptr;
+}
+
+// Each piece of records ends just after a line feed: no token or number reaches across it, so where every
+// piece parses, the pieces hold the records of the whole text in order.
+constexpr size_t kMaxPieces = 64;
+// Less text than this a piece is parsed about as fast as a thread starts: loading uses fewer threads then.
+constexpr size_t kLeastPieceBytes = 1 << 20;
+
+size_t splitAtLines(std::string_view records, size_t parts, std::string_view* pieces) {
+  size_t count = 0;
+  size_t start = 0;
+  for (size_t part = 1; part <= parts && start < records.size(); ++part) {
+    size_t end = records.size();
+    if (part < parts) {
+      const size_t newline = records.find('\n', std::max(start, records.size() / parts * part));
+      end = newline == std::string_view::npos ? records.size() : newline + 1;
+    }
+    pieces[count++] = records.substr(start, end - start);
+    start = end;
+  }
+  return count;
+}
+
+// Parses the pieces, the first on this thread, the others on threads of their own (or here, where a thread
+// cannot start). True when every piece parsed.
+bool parsePieces(Piece* pieces, size_t count) {
+  pthread_t threads[kMaxPieces];
+  bool started[kMaxPieces] = {};
+  for (size_t i = 1; i < count; ++i) {
+    started[i] = pthread_create(&threads[i], nullptr, parsePieceOnThread, &pieces[i]) == 0;
+  }
+  parsePiece(pieces[0]);
+  for (size_t i = 1; i < count; ++i) {
+    if (started[i]) {
+      pthread_join(threads[i], nullptr);
+    } else {
+      parsePiece(pieces[i]);
+    }
+  }
+  return std::all_of(pieces, pieces + count, [](const Piece& piece) { return piece.ok; });
+}
+
+// Copies the records of the pieces after the first, which filled model's arrays from their start, behind
+// its records. False where the pieces do not hold exactly the declared records.
+bool joinPieces(Model& model, const Piece* pieces, size_t count) {
+  int64_t vertices = 0, faces = 0;
+  for (size_t i = 0; i < count; ++i) {
+    vertices += pieces[i].verticesRead;
+    faces += pieces[i].facesRead;
+  }
+  if (vertices != model.vertexCount || faces != model.faceCount) {
+    return false;
+  }
+  ModelVertex* vertex = model.vertices + pieces[0].verticesRead;
+  ModelFace* face = model.faces + pieces[0].facesRead;
+  for (size_t i = 1; i < count; ++i) {
+    vertex = std::copy_n(pieces[i].vertices, pieces[i].verticesRead, vertex);
+    face = std::copy_n(pieces[i].faces, pieces[i].facesRead, face);
+  }
+  return true;
+}
+
 size_t readFromFile(void* fd, char* buffer, size_t size) {
   for (;;) {
     const ssize_t got = ::read(*static_cast<const int*>(fd), buffer, size);
@@ -417,18 +539,57 @@ size_t readFromFile(void* fd, char* buffer, size_t size) {
   }
 }
 
-// A regular file is mapped and parsed in place. Anything else, a pipe or a device or a file whose size
-// the system does not know (as in /proc), is read in chunks as far as the parse goes.
-PolyParse parseFile(int fd) {
+// Fills buffer with the file's next bytes, up to size; returns how many, fewer only at its end or an error.
+size_t readAll(int fd, char* buffer, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const size_t more = readFromFile(&fd, buffer + got, size - got);
+    if (more == 0) {
+      break;
+    }
+    got += more;
+  }
+  return got;
+}
+
+// Whether the first bytes of a file hold the header of a model file, so that reading the rest can pay.
+constexpr size_t kHeaderLook = 64 * 1024;
+bool startsWithHeader(std::string_view text) {
+  WholeText whole;
+  Reader<WholeText> reader(text, whole);
+  Header header{};
+  return readHeader(reader, header);
+}
+
+// A regular file is read whole and parsed from memory when its first bytes hold a header, its blocks are all
+// there (a file with holes would cost memory it does not have on disk) and it is no larger than a quarter
+// of the memory. Anything else, a pipe or a device, a file whose size the system does not know (as in
+// /proc), a sparse or huge one, is read in chunks only as far as the parse goes, so a file that is refused is
+// refused after a few bytes. Read, not mapped: a file cut short while it is read only ends early, where a
+// mapping would raise SIGBUS.
+PolyParse parseFile(int fd, size_t threads) {
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      info.st_blocks * 512 >= info.st_size) {
     const auto size = static_cast<size_t>(info.st_size);
-    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapped != MAP_FAILED) {
-      ::madvise(mapped, size, MADV_SEQUENTIAL);
-      const PolyParse parsed = parsePoly(std::string_view(static_cast<const char*>(mapped), size));
-      ::munmap(mapped, size);
-      return parsed;
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    const bool fits =
+        pages <= 0 || pageSize <= 0 || size / static_cast<size_t>(pageSize) <= static_cast<size_t>(pages) / 4;
+    const std::unique_ptr<char[]> text(fits ? new (std::nothrow) char[size] : nullptr);
+    if (text) {
+      size_t got = readAll(fd, text.get(), std::min(size, kHeaderLook));
+      if (startsWithHeader(std::string_view(text.get(), got)) || got < kHeaderLook) {
+        got += readAll(fd, text.get() + got, size - got);
+        char more = 0;
+        // A file that grew since its size was taken is read on as a stream, from its start.
+        if (got < size || readFromFile(&fd, &more, 1) == 0) {
+          return parsePolyInPieces(std::string_view(text.get(), got),
+                                   std::min(threads, got / kLeastPieceBytes));
+        }
+      }
+      if (::lseek(fd, 0, SEEK_SET) != 0) {
+        return {nullptr, PolyStatus::NotExpectedFormat};
+      }
     }
   }
   return parsePolyChunks(readFromFile, &fd);
@@ -449,6 +610,41 @@ PolyParse parsePoly(std::string_view text) {
   return parseText(reader, text.size());
 }
 
+PolyParse parsePolyInPieces(std::string_view text, size_t parts) {
+  WholeText whole;
+  Reader<WholeText> reader(text, whole);
+  Header header{};
+  if (parts <= 1 || !readHeader(reader, header) || header.vertexCount < 0 || header.faceCount < 0 ||
+      header.vertexCount * kMinVertexRecordBytes + header.faceCount * kMinFaceRecordBytes >
+          static_cast<int64_t>(text.size())) {
+    return parsePoly(text);
+  }
+  const std::string_view records = text.substr(static_cast<size_t>(reader.position() - text.data()));
+  std::string_view texts[kMaxPieces];
+  const size_t count = splitAtLines(records, std::min(parts, kMaxPieces), texts);
+  Model* model = allocateModel(header, {header.vertexCount, header.faceCount});
+  if (!model) {
+    return {nullptr, PolyStatus::NotExpectedFormat};
+  }
+  Piece pieces[kMaxPieces];
+  for (size_t i = 0; i < count; ++i) {
+    pieces[i].text = texts[i];
+    pieces[i].vertexCount = header.vertexCount;
+    pieces[i].faceCount = header.faceCount;
+  }
+  pieces[0].vertices = model->vertices;
+  pieces[0].faces = model->faces;
+  pieces[0].vertexCapacity = header.vertexCount;
+  pieces[0].faceCapacity = header.faceCount;
+  pieces[0].ownsArrays = false;
+  if (parsePieces(pieces, count) && joinPieces(*model, pieces, count)) {
+    return {model, PolyStatus::Ok};
+  }
+  // A piece that fails may have been cut inside a record that spans lines: only the whole text tells.
+  freeModel(model);
+  return parsePoly(text);
+}
+
 PolyParse parsePolyChunks(PolyChunkReader read, void* source) {
   const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamBuffer]);
   if (!buffer) {
@@ -460,6 +656,10 @@ PolyParse parsePolyChunks(PolyChunkReader read, void* source) {
 }
 
 Model* loadModel(const char* path) {
+  return loadModelInParallel(path, 1);
+}
+
+Model* loadModelInParallel(const char* path, size_t threads) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (loaderLinesShown()) {
@@ -467,7 +667,7 @@ Model* loadModel(const char* path) {
     }
     return nullptr;
   }
-  const PolyParse parsed = parseFile(fd);
+  const PolyParse parsed = parseFile(fd, threads);
   ::close(fd);
   if (parsed.status != PolyStatus::Ok) {
     reportNotExpectedFormat(path);
@@ -483,4 +683,9 @@ void freeModel(Model* model) {
   delete[] model->vertices;
   delete[] model->faces;
   delete model;
+}
+
+size_t processorCount() {
+  const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<size_t>(online) : 1;
 }

@@ -44,10 +44,23 @@ using PolyChunkReader = size_t (*)(void* source, char* buffer, size_t size);
 // what parsePoly gives for the whole text, except that a number longer than the buffer is refused.
 PolyParse parsePolyChunks(PolyChunkReader read, void* source);
 
-// Reads and parses the file at path: a regular file mapped, anything else through parsePolyChunks. Returns a
-// new Model, or null after writing one error line to standard output (could not load / not of expected
-// format).
+// parsePoly with the records after the header split at line starts into up to parts pieces (fewer where
+// the text has fewer lines), each parsed on a thread of its own: the same result as parsePoly, which it
+// falls back on where a piece fails (a record that spans the split, or text not of the expected format).
+PolyParse parsePolyInPieces(std::string_view text, size_t parts);
+
+// Reads and parses the file at path: a regular file read whole where it starts with the header, has no holes
+// and fits in a quarter of the memory; anything else through parsePolyChunks.
+// Returns a new Model, or null after writing one error line to standard output (could not load / not of
+// expected format). A file cut short while it is read is parsed as far as it was read.
 Model* loadModel(const char* path);
+
+// loadModel with a file read whole parsed by parsePolyInPieces on up to threads threads, at most one a
+// megabyte of text, for programs that may start threads (nprsnap); the viewer loads on its one thread.
+Model* loadModelInParallel(const char* path, size_t threads);
+
+// The cores the system has online, at least 1.
+size_t processorCount();
 
 // Releases the vertex array, the face array, then the record. Null is ignored.
 void freeModel(Model* model);

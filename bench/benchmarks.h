@@ -33,8 +33,9 @@ void registerBenchmark(const std::string& name, std::function<void(benchmark::St
 // load/loadModel, load/parsePoly, load/reference and load/tinyobjloader on the large sphere.
 void registerLoadBenchmarks(const LargeSphereFiles& files);
 
-// draw/NAME/draw, draw/NAME/floor and draw/NAME/vertex_array for each model, in a current 768x768 GL
-// context. Returns false (and registers nothing) when the floor does not draw exactly what draw draws.
+// draw/NAME/draw, draw/NAME/floor, draw/NAME/vertex_array and draw/NAME/arrays for each model, in a current
+// 768x768 GL context. Returns false (and registers nothing) when the floor or the arrays do not draw exactly
+// what draw draws.
 bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const OffscreenContext& context);
 
 // crease/find/large-sphere: findCreaseEdges on the large sphere; draw/NAME/creases30 for each model (and

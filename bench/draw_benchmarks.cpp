@@ -1,10 +1,11 @@
 // Drawing a frame (fill pass and outline pass) beside what the same triangles cost without the tone maths,
-// and from a client-side vertex array.
+// from a client-side vertex array, and as nprsnap draws it (ArrayDrawer).
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
+#include "array_drawer.h"
 #include "benchmarks.h"
 #include "frame.h"
 #include "hatch_renderer.h"
@@ -134,7 +135,9 @@ bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const Offscre
     setTexturing(state);
     const auto drawnPixels = pixelsAfter(context, [&] { drawFrame(*renderer, &model, state); });
     const auto floorPixels = pixelsAfter(context, [&] { floorFrame(model, *tones, state, textures); });
-    if (drawnPixels != floorPixels) {
+    ArrayDrawer checked(*renderer, model);
+    const auto arrayPixels = pixelsAfter(context, [&] { drawFrame(checked, state); });
+    if (drawnPixels != floorPixels || drawnPixels != arrayPixels) {
       return false;
     }
     auto add = [&](const std::string& variant, auto&& frame) {
@@ -155,6 +158,8 @@ bool registerDrawBenchmarks(const std::vector<DrawnModel>& models, const Offscre
     add("draw", [m, state] { drawFrame(*renderer, m, state); });
     add("floor", [m, state, tones, textures] { floorFrame(*m, *tones, state, textures); });
     add("vertex_array", [m, state, textures] { vertexArrayFrame(*m, state, textures); });
+    auto drawer = std::make_shared<ArrayDrawer>(*renderer, model);
+    add("arrays", [drawer, state] { drawFrame(*drawer, state); });
   }
   return true;
 }

@@ -82,7 +82,7 @@ LargeSphereFiles largeSphereFiles(const std::string& folder) {
     return files;
   }
   std::string writeError;
-  if (!writePoly(files.poly, latitudeLongitudeSphere(), writeError) ||
+  if (!writePoly(files.poly, latitudeLongitudeSphere(), writeError, kDataDecimals) ||
       !writeObjFromPoly(files.poly, files.obj)) {
     files.poly.clear();
   }

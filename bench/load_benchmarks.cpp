@@ -1,9 +1,11 @@
-// Loading the large sphere: the fast loader (mapped, and in chunks as from a pipe), the plain
-// stream-extraction reader and tinyobjloader.
+// Loading the large sphere: the fast loader (read whole, on every core, mapped as it was, and in chunks as
+// from a pipe), the plain stream-extraction reader and tinyobjloader.
 #include <benchmark/benchmark.h>
 #include <tiny_obj_loader.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -58,6 +60,26 @@ void parseInChunks(benchmark::State& state, const std::string& path) {
   }
 }
 
+// How loadModel read a regular file before it read it: mapped and parsed in place, on one thread.
+void parseMapped(benchmark::State& state, const std::string& path) {
+  for (auto _ : state) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    struct stat info {};
+    ::fstat(fd, &info);
+    const auto size = static_cast<size_t>(info.st_size);
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (mapped == MAP_FAILED) {
+      state.SkipWithError("the file did not map");
+      return;
+    }
+    const PolyParse parsed = parsePoly(std::string_view(static_cast<const char*>(mapped), size));
+    ::munmap(mapped, size);
+    benchmark::DoNotOptimize(parsed.model);
+    freeModel(parsed.model);
+  }
+}
+
 void loadObj(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
     tinyobj::attrib_t attributes;
@@ -77,6 +99,11 @@ void loadObj(benchmark::State& state, const std::string& path) {
 void registerLoadBenchmarks(const LargeSphereFiles& files) {
   const auto add = registerBenchmark;
   add("load/loadModel", [=](benchmark::State& state) { loadWith(state, loadModel, files.poly); });
+  add("load/loadModelInParallel", [=](benchmark::State& state) {
+    loadWith(
+        state, [](const char* path) { return loadModelInParallel(path, processorCount()); }, files.poly);
+  });
+  add("load/mapped", [=](benchmark::State& state) { parseMapped(state, files.poly); });
   add("load/parsePoly", [=](benchmark::State& state) { parseInMemory(state, files.poly); });
   add("load/parsePolyChunks", [=](benchmark::State& state) { parseInChunks(state, files.poly); });
   add("load/reference", [=](benchmark::State& state) { loadWith(state, referenceLoadModel, files.poly); });

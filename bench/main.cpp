@@ -78,7 +78,9 @@ void printLoadSummary(const SummaryReporter& results, const LargeSphereFiles& fi
     const char* name;
     double megabytes;
   };
-  for (const Row row : {Row{"parsePoly (text in memory)", "load/parsePoly", polyMb},
+  for (const Row row : {Row{"loadModelInParallel", "load/loadModelInParallel", polyMb},
+                        Row{"mapped, then parsePoly", "load/mapped", polyMb},
+                        Row{"parsePoly (text in memory)", "load/parsePoly", polyMb},
                         Row{"parsePolyChunks (read(2))", "load/parsePolyChunks", polyMb},
                         Row{"stream-extraction reference", "load/reference", polyMb},
                         Row{"tinyobjloader (OBJ)", "load/tinyobjloader", objMb}}) {
@@ -95,17 +97,19 @@ void printDrawSummary(const SummaryReporter& results, const std::vector<DrawnMod
   std::printf("\nDrawing, ms per frame (fill + outline pass, 768x768, %s)\n",
               reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
   std::printf("  wall-clock time; in brackets the CPU time of the thread issuing the GL calls\n");
-  std::printf("  %-14s %7s %17s %17s %11s %17s\n", "model", "faces", "draw", "floor", "draw/floor",
-              "vertex array");
+  std::printf("  %-14s %7s %17s %17s %11s %17s %17s\n", "model", "faces", "draw", "floor", "draw/floor",
+              "vertex array", "ArrayDrawer");
   for (const DrawnModel& drawn : models) {
     const std::string prefix = "draw/" + drawn.name + "/";
     const auto draw = results.times(prefix + "draw");
     const auto floor = results.times(prefix + "floor");
     const auto array = results.times(prefix + "vertex_array");
+    const auto arrays = results.times(prefix + "arrays");
     if (draw.real > 0 && floor.real > 0) {
-      std::printf("  %-14s %7d %8.2f (%6.2f) %8.2f (%6.2f) %5.3f (%5.3f) %8.2f (%6.2f)\n", drawn.name.c_str(),
-                  drawn.model->faceCount, draw.real, draw.cpu, floor.real, floor.cpu, draw.real / floor.real,
-                  draw.cpu / floor.cpu, array.real, array.cpu);
+      std::printf("  %-14s %7d %8.2f (%6.2f) %8.2f (%6.2f) %5.3f (%5.3f) %8.2f (%6.2f) %8.2f (%6.2f)\n",
+                  drawn.name.c_str(), drawn.model->faceCount, draw.real, draw.cpu, floor.real, floor.cpu,
+                  draw.real / floor.real, draw.cpu / floor.cpu, array.real, array.cpu, arrays.real,
+                  arrays.cpu);
     }
   }
 }
@@ -165,7 +169,7 @@ int main(int argc, char** argv) {
   models.push_back({"large-sphere", largeSphere, false});
   models.push_back({"large-hatched", largeSphere, false, true});
   if (!largeSphere || !registerDrawBenchmarks(models, context)) {
-    std::fprintf(stderr, "nprview_bench: the floor does not draw what draw draws\n");
+    std::fprintf(stderr, "nprview_bench: the floor or the arrays do not draw what draw draws\n");
     return 1;
   }
   registerSurfaceHatchingBenchmarks(models);

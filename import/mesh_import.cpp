@@ -173,12 +173,31 @@ bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh&
 }
 
 Model* modelOfMesh(const PolyMesh& mesh) {
-  if (mesh.normals.size() != mesh.positions.size()) {
+  if (mesh.normals.size() != mesh.positions.size() || mesh.positions.size() > INT_MAX ||
+      mesh.faces.size() > INT_MAX) {
     return nullptr;
   }
-  try {
-    return parsePoly(polyText(mesh)).model;
-  } catch (const std::bad_alloc&) {
+  const int vertexCount = static_cast<int>(mesh.positions.size());
+  const int faceCount = static_cast<int>(mesh.faces.size());
+  Model* model = new (std::nothrow) Model{nullptr, nullptr, vertexCount, faceCount};
+  if (!model) {
     return nullptr;
   }
+  model->vertices = new (std::nothrow) ModelVertex[mesh.positions.size()];
+  model->faces = new (std::nothrow) ModelFace[mesh.faces.size()];
+  if (!model->vertices || !model->faces) {
+    freeModel(model);
+    return nullptr;
+  }
+  // The text writes each float exactly, but -0 as 0: adding +0 does the same here.
+  for (size_t i = 0; i < mesh.positions.size(); ++i) {
+    const auto& p = mesh.positions[i];
+    const auto& n = mesh.normals[i];
+    model->vertices[i] = {p[0] + 0.0f, p[1] + 0.0f, p[2] + 0.0f, {n[0] + 0.0f, n[1] + 0.0f, n[2] + 0.0f}};
+  }
+  for (size_t i = 0; i < mesh.faces.size(); ++i) {
+    const auto& f = mesh.faces[i];
+    model->faces[i] = {{f[0], f[1], f[2]}};
+  }
+  return model;
 }

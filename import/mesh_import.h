@@ -32,6 +32,7 @@ bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh&
 bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh& mesh, std::string& error,
                 bool& windingKept);
 
-// The Model that loadModel gives for the ".poly" text mesh2poly writes of mesh (bit-identical floats),
-// owned by the caller (freeModel). Null if it cannot be built.
+// The Model that loadModel gives for the ".poly" text mesh2poly writes of mesh (bit-identical floats), built
+// straight from its arrays, owned by the caller (freeModel). Requires faces within the positions, as
+// importMesh gives. Null if it cannot be built.
 Model* modelOfMesh(const PolyMesh& mesh);

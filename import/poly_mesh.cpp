@@ -2,6 +2,7 @@
 #include "poly_mesh.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -17,17 +18,27 @@ std::array<float, 3> unit(std::array<double, 3> v) {
   return {static_cast<float>(v[0] / length), static_cast<float>(v[1] / length), static_cast<float>(v[2] / length)};
 }
 
-// Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte. The buffer holds
-// the longest float, FLT_MAX's 39 digits with sign, point and 6 decimals.
-void appendNumber(std::string& text, float value) {
-  char number[64];
-  std::snprintf(number, sizeof number, "%.6f", static_cast<double>(value));
-  text += std::string_view(number) == "-0.000000" ? "0.000000" : number;
+// Prints -0 as 0 so that mirrored meshes and regenerated files compare byte for byte: adding +0 turns -0
+// into +0 and leaves every other float as it is. With decimals, a negative number that rounds to 0 is
+// printed without its sign too. The buffer holds FLT_MAX's 39 digits with sign, point and the decimals,
+// which callers keep to a few.
+void appendNumber(std::string& text, float value, std::optional<int> decimals) {
+  char number[96];
+  if (!decimals) {
+    const auto end = std::to_chars(number, number + sizeof number, value + 0.0f).ptr;
+    text.append(number, end);
+    return;
+  }
+  std::snprintf(number, sizeof number, "%.*f", *decimals, static_cast<double>(value));
+  const std::string_view printed = number;
+  const bool negativeZero =
+      printed.front() == '-' && printed.find_first_not_of("-0.") == std::string_view::npos;
+  text += negativeZero ? printed.substr(1) : printed;
 }
 
 }  // namespace
 
-std::string polyText(const PolyMesh& mesh) {
+std::string polyText(const PolyMesh& mesh, std::optional<int> decimals) {
   std::string text = "vertices: " + std::to_string(mesh.positions.size()) +
                      "\nfaces: " + std::to_string(mesh.faces.size()) + "\n";
   for (size_t i = 0; i < mesh.positions.size(); ++i) {
@@ -35,7 +46,7 @@ std::string polyText(const PolyMesh& mesh) {
     for (const auto* numbers : {&mesh.positions[i], &mesh.normals[i]}) {
       for (float value : *numbers) {
         text += ' ';
-        appendNumber(text, value);
+        appendNumber(text, value, decimals);
       }
     }
     text += '\n';
@@ -47,8 +58,9 @@ std::string polyText(const PolyMesh& mesh) {
   return text;
 }
 
-bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error) {
-  return writeOutputFile(path, polyText(mesh), error);
+bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error,
+               std::optional<int> decimals) {
+  return writeOutputFile(path, polyText(mesh, decimals), error);
 }
 
 PolyMesh icosahedron() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,19 @@ struct PolyMesh {
   std::vector<std::array<int, 3>> faces;      // zero-based, in winding order
 };
 
-// The mesh as the text of a ".poly" file. Numbers are printed with a fixed precision, so the same mesh
-// always gives the same bytes. Requires one normal per position.
-std::string polyText(const PolyMesh& mesh);
+// How many decimals the shipped model files in data/ give every number; their tools keep it, so that the
+// files stay as they are.
+constexpr int kDataDecimals = 6;
 
-// Writes polyText(mesh) to path with writeOutputFile: whole or not at all, error set to the system's reason.
-bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error);
+// The mesh as the text of a ".poly" file; the same mesh always gives the same bytes, and -0 is written as 0.
+// Each number is the shortest text that reads back to the same float, so no vertex moves, or with decimals
+// that many digits after the point. Requires one normal per position.
+std::string polyText(const PolyMesh& mesh, std::optional<int> decimals = std::nullopt);
+
+// Writes polyText(mesh, decimals) to path with writeOutputFile: whole or not at all, error set to the
+// system's reason.
+bool writePoly(const std::string& path, const PolyMesh& mesh, std::string& error,
+               std::optional<int> decimals = std::nullopt);
 
 // The regular icosahedron with circumradius 1, wound counter-clockwise as seen from outside.
 PolyMesh icosahedron();

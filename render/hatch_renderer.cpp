@@ -35,18 +35,9 @@ void drawTriangle(const ModelVertex& v0, const ModelVertex& v1, const ModelVerte
   glEnd();
 }
 
-// The chosen edges as the edges of their faces in line mode, each edge flag saying whether to draw one:
-// unlike GL_LINES, lines drawn from polygons take a polygon offset, by their own face's depth slope. Half
-// a line's width from its edge a face, even one turning towards the eye and measured on the slant, comes
-// no nearer than a line's width of that slope, so the offset below shows the line at its full width on
-// both faces while anything further in front still hides it. Only faces whose outer side is in view draw:
-// an inner face seen at a slant has a slope so steep that its offset would pull its lines through the
-// model, and an edge between two inner faces is hidden anyway.
+// The crease edges, one corner at a time with its edge flag.
 void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversedWinding, int width) {
-  const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
-  glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
-  glPolygonMode(outerSide, GL_LINE);
-  glPolygonOffset(-static_cast<GLfloat>(width), 0.0f);
+  beginCreaseEdges(reversedWinding, width);
   glBegin(GL_TRIANGLES);
   for (int i = 0; i < edges.faceCount; ++i) {
     const int* index = model.faces[edges.faces[i].face].vertexIndex;
@@ -56,10 +47,7 @@ void drawCreaseEdges(const Model& model, const CreaseEdges& edges, bool reversed
     }
   }
   glEnd();
-  glEdgeFlag(GL_TRUE);
-  glPolygonOffset(kOutlineSlopeFactor, 0.0f);
-  glPolygonMode(outerSide, GL_FILL);
-  glCullFace(outerSide);
+  endCreaseEdges(reversedWinding);
 }
 
 // Each corner takes its texture coordinate from its own position, projected on the face's one plane, so
@@ -76,6 +64,27 @@ void drawTriangleOnSurface(const ModelVertex& v0, const ModelVertex& v1, const M
 }
 
 }  // namespace
+
+// The chosen edges as the edges of their faces in line mode, each edge flag saying whether to draw one:
+// unlike GL_LINES, lines drawn from polygons take a polygon offset, by their own face's depth slope. Half
+// a line's width from its edge a face, even one turning towards the eye and measured on the slant, comes
+// no nearer than a line's width of that slope, so the offset below shows the line at its full width on
+// both faces while anything further in front still hides it. Only faces whose outer side is in view draw:
+// an inner face seen at a slant has a slope so steep that its offset would pull its lines through the
+// model, and an edge between two inner faces is hidden anyway.
+void beginCreaseEdges(bool reversedWinding, int width) {
+  glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
+  glPolygonMode(reversedWinding ? GL_BACK : GL_FRONT, GL_LINE);
+  glPolygonOffset(-static_cast<GLfloat>(width), 0.0f);
+}
+
+void endCreaseEdges(bool reversedWinding) {
+  const GLenum outerSide = reversedWinding ? GL_BACK : GL_FRONT;
+  glEdgeFlag(GL_TRUE);
+  glPolygonOffset(kOutlineSlopeFactor, 0.0f);
+  glPolygonMode(outerSide, GL_FILL);
+  glCullFace(outerSide);
+}
 
 HatchRenderer::HatchRenderer() : HatchRenderer(true) {}
 
@@ -113,7 +122,7 @@ void HatchRenderer::beginOutlinePass(bool reversedWinding, int outlineWidth) {
   nextPass = 0;
 }
 
-void HatchRenderer::draw(const Model* model, const DrawState& state) {
+bool HatchRenderer::beginPass(const DrawState& state) {
   const bool fill = nextPass == 0;
   if (fill) {
     beginFillPass(state.reversedWinding);
@@ -121,6 +130,19 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
     beginOutlinePass(state.reversedWinding, state.outlineWidth);
   }
   enableEyeLinearTexCoords();
+  if (fill && state.hatchingSpace == HatchingSpace::Object) {
+    beginFillOnSurface(state.texturesEnabled);
+  }
+  return fill;
+}
+
+void HatchRenderer::enterRedrawState(bool reversedWinding) {
+  const GLenum innerSide = reversedWinding ? GL_FRONT : GL_BACK;
+  glPolygonMode(innerSide, GL_LINE);
+}
+
+void HatchRenderer::draw(const Model* model, const DrawState& state) {
+  const bool fill = beginPass(state);
 
   const ModelVertex* vertices = model->vertices;
   const ModelFace* faces = model->faces;
@@ -138,9 +160,6 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
 
   const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
   const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
-  if (onSurface) {
-    beginFillOnSurface(state.texturesEnabled);
-  }
   const GLuint* hatching = onSurface ? surfaceTextures_ : textures;
   for (int i = 0; i < faceCount; ++i) {
     const int* index = faces[i].vertexIndex;

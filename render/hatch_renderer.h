@@ -27,6 +27,11 @@ struct DrawState {
   const CreaseEdges* creaseEdges = nullptr;
 };
 
+// The GL state in which the outline pass draws the crease edges as the flagged edges of their faces in line
+// mode, and back to the outline pass's.
+void beginCreaseEdges(bool reversedWinding, int width);
+void endCreaseEdges(bool reversedWinding);
+
 class HatchRenderer {
  public:
   // Needs a current GL context; starts at the fill pass and creates the hatching textures.
@@ -45,6 +50,22 @@ class HatchRenderer {
   // in object space, which leaves them off; its first with textures on makes the surface textures. The
   // crease edges, drawn last in the outline pass, leave that state as they found it.
   void draw(const Model* model, const DrawState& state);
+
+  // The start of draw, for drawers that draw the same faces another way (array_drawer.h): sets the pass's
+  // GL state, texture generation and, for hatching on the surface, its textures, and flips nextPass. True
+  // for a fill pass.
+  bool beginPass(const DrawState& state);
+
+  // Sets the one piece of GL state in which a frame differs from the frames after it: the inner side in the
+  // line mode that every outline pass leaves. A program that draws a single frame draws with it what the
+  // viewer's window shows from its second frame on.
+  static void enterRedrawState(bool reversedWinding);
+
+  // The four hatching textures of a fill pass in space: textures, or the surface's (made by the first fill
+  // pass that needs them).
+  const GLuint* texturesIn(HatchingSpace space) const {
+    return space == HatchingSpace::Object ? surfaceTextures_ : textures;
+  }
 
   GLuint textures[4];
   int nextPass;

@@ -19,7 +19,7 @@ mkdir -p "$out"
 "$tools/make_icosahedron" "$out/icos-unit.poly"
 "$tools/make_teapot" tools/data/teapot-patches.txt "$out/tpot-unit.poly"
 "$tools/make_penny" "$out/penny3-unit.poly"
-"$tools/mesh2poly" --unit --winding cw --turn 150 tools/data/bunny.obj "$out/bunny-unit.poly"
+"$tools/mesh2poly" --unit --winding cw --turn 150 --decimals 6 tools/data/bunny.obj "$out/bunny-unit.poly"
 
 # Hatching images, xhatch1.bmp (lightest) to xhatch4.bmp (densest), and their smaller levels xhatchN-SIZE.bmp.
 "$tools/make_hatching" "$out"

@@ -10,6 +10,8 @@ packages=(
   help2man desktop-file-utils
   libpotrace-dev libpolyclipping-dev librsvg2-bin libxml2-utils
 )
+# Packages only a script needs (scripts/bench-peers.sh: f3d), named on the command line.
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

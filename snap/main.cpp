@@ -115,8 +115,9 @@ int main(int argc, char** argv) {
   // Before the GL context: the import forks, and the driver may have started threads by then.
   Model* model = nullptr;
   if (isPolyFile(options.modelPath)) {
-    // The viewer's own loader, so a file draws here exactly when it would there.
-    model = loadModel(options.modelPath.c_str());
+    // The viewer's own loader, so a file draws here exactly when it would there, parsed on every core,
+    // which gives the same model.
+    model = loadModelInParallel(options.modelPath.c_str(), processorCount());
     if (!model) {
       return fail("cannot read the model \"" + options.modelPath + "\": " + modelFailure(options.modelPath));
     }

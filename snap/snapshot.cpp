@@ -5,6 +5,7 @@
 #include <climits>
 #include <new>
 
+#include "array_drawer.h"
 #include "data_files.h"
 #include "frame.h"
 #include "hatch_textures.h"
@@ -69,6 +70,7 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
   }
   // Flat tones need no hatching image: none is read then, whatever lies at its path.
   renderer_ = std::make_unique<HatchRenderer>(options.hatching);
+  drawer_ = std::make_unique<ArrayDrawer>(*renderer_, model_);
   if (options.hatching) {
     // The viewer goes on with white faces; a picture asked for in hatching is no use so.
     const std::string missing = missingHatchImages(*renderer_);
@@ -105,25 +107,22 @@ RgbImage Snapshotter::draw(const DrawState& state) {
                 context_.height());
     return context_.readImage(samples_, transparent_);
   }
-  drawFirstFrame(scaled);
-  drawFrame(*renderer_, &model_, scaled);
+  enterRedrawState(scaled);
+  drawFrame(*drawer_, scaled);
   return context_.readImage(samples_, transparent_);
 }
 
-void Snapshotter::drawFirstFrame(const DrawState& scaled) {
+void Snapshotter::enterRedrawState(const DrawState& scaled) {
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
-  // every later redisplay repeats, whatever the view.
-  if (!drawnBefore_) {
-    drawFrame(*renderer_, &model_, scaled);
-    drawnBefore_ = true;
-  }
+  // every later redisplay repeats, whatever the view: its state is set before each frame here.
+  HatchRenderer::enterRedrawState(scaled.reversedWinding);
 }
 
 void Snapshotter::drawFillPass(const DrawState& scaled) {
-  drawFirstFrame(scaled);
+  enterRedrawState(scaled);
   beginFrame(scaled.camera);
-  renderer_->draw(&model_, scaled);
+  drawer_->draw(scaled);
   // The lines take the outline pass's place: the next frame starts with a fill pass again.
   renderer_->nextPass = 0;
 }

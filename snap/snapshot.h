@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "array_drawer.h"
 #include "crease_edges.h"
 #include "hatch_renderer.h"
 #include "model.h"
@@ -46,8 +47,9 @@ class Snapshotter {
  private:
   OffscreenContext context_;
   std::unique_ptr<HatchRenderer> renderer_;
-  // Draws a whole frame of state, already scaled, when none is drawn yet.
-  void drawFirstFrame(const DrawState& scaled);
+  std::unique_ptr<ArrayDrawer> drawer_;
+  // Sets the GL state that the frames after the viewer's first start from.
+  static void enterRedrawState(const DrawState& scaled);
   // Then the fill pass of state, as the viewer's later frames draw it.
   void drawFillPass(const DrawState& scaled);
   // The visible lines of the fill pass just drawn, in the coordinates of the surface, not of the picture.
@@ -60,7 +62,6 @@ class Snapshotter {
   bool withCreases_ = false;
   int samples_;
   bool transparent_ = false;  // the picture has alpha, 0 where nothing is drawn
-  bool drawnBefore_ = false;
   Failure failure_ = Failure::None;
   std::string error_;
 };

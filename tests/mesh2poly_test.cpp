@@ -32,6 +32,9 @@ TEST(Mesh2Poly, WritesTheExpectedModelForEachOption) {
       {"two-objects-sharing-an-edge.obj", "two-objects-sharing-an-edge.poly"},
       // Quads are split; the 2 x 1 x 0.5 box is centred and its longest side scaled to 1.
       {"--unit --winding ccw box-quads.obj", "box-quads--unit--winding-ccw.poly"},
+      // Every number reads back as the float it was, however small; with --decimals as the data files are.
+      {"tetrahedron-1e-7-across.obj", "tetrahedron-1e-7-across.poly"},
+      {"--decimals 6 tetrahedron-ccw.obj", "tetrahedron-ccw--decimals-6.poly"},
   };
   const fs::path out = tempPath("mesh2poly.poly");
   for (const auto& [arguments, expected] : cases) {

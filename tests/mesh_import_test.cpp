@@ -145,8 +145,9 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
 // nprsnap draws the model it builds in memory; it must be the one loadModel reads from mesh2poly's file.
 TEST(MeshImport, ModelOfMeshIsTheModelOfTheConvertedFile) {
   const std::filesystem::path out = tempPath("import-converted.poly");
-  for (const char* file : {"tetrahedron-ccw.obj", "octahedron-cw.ply", "tetrahedron-ccw-binary.stl",
-                           "cube-ccw.off", "tetrahedron-ccw.gltf", "box-quads.obj"}) {
+  for (const char* file :
+       {"tetrahedron-ccw.obj", "octahedron-cw.ply", "tetrahedron-ccw-binary.stl", "cube-ccw.off",
+        "tetrahedron-ccw.gltf", "box-quads.obj", "tetrahedron-1e-7-across.obj"}) {
     const std::string input = std::string("tests/data/") + file;
     int status = -1;
     runCommand(std::string(NPRVIEW_MESH2POLY) + " --unit --winding cw --up z --turn 30 " + input + " " +

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -55,6 +56,11 @@ TEST(ModelDifferential, EveryModelFileLoadsAsStreamExtractionReadsIt) {
     // What loadModel reads from a pipe or a device, fed in small chunks, must come out the same.
     const PolyParse streamed = parsePolyInChunks(text, 1 + text.size() % 13);
     EXPECT_EQ(modelDifference(streamed.model, parsed.model), "") << path << " in chunks";
+    // So must the records split at lines and parsed on threads, as nprsnap loads a model.
+    for (const size_t parts : {2, 3, 7}) {
+      const ModelPtr split(parsePolyInPieces(text, parts).model);
+      EXPECT_EQ(modelDifference(split.get(), parsed.model), "") << path << " in " << parts << " pieces";
+    }
     accepted += parsed.model != nullptr;
     freeModel(parsed.model);
     freeModel(streamed.model);
@@ -77,6 +83,40 @@ TEST(ModelDifferential, PipeLoadsAsTheSameFileDoes) {
   EXPECT_NE(piped, nullptr);
   EXPECT_EQ(modelDifference(piped.get(), reference.get()), "");
   fs::remove(fifo);
+}
+
+// Cut to a few bytes as soon as the loader has it open, a large file is refused with the line or loaded
+// as it was, never a crash (SIGBUS, where a mapping of it is read past its new end).
+TEST(ModelLoader, FileCutShortWhileLoadingIsRefusedOrLoadedWhole) {
+  const fs::path path = tempPath("cut-while-loading.poly");
+  const std::string record = "v 0.5 0.25 0.125 0 0 1\n";
+  std::string text = "vertices: 1000000\nfaces: 0\n";
+  for (int i = 0; i < 1000000; ++i) {
+    text += record;
+  }
+  for (int round = 0; round < 3; ++round) {
+    std::ofstream(path, std::ios::binary) << text;
+    std::atomic<bool> done = false;
+    Model* model = nullptr;
+    std::string line;
+    std::thread loader([&] {
+      line = captureStdout([&] { model = loadModelInParallel(path.c_str(), 2); });
+      done = true;
+    });
+    // Waits for the loader's descriptor of the file, not for a time.
+    for (bool open = false; !open && !done;) {
+      for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        open = open || fs::read_symlink(fd.path(), error) == path;
+      }
+    }
+    fs::resize_file(path, 10);
+    loader.join();
+    EXPECT_EQ(line, model ? "" : "Error: Model \"" + path.string() + "\" not of expected format.\n");
+    EXPECT_EQ(model ? model->vertexCount : 0, model ? 1000000 : 0);
+    freeModel(model);
+  }
+  fs::remove(path);
 }
 
 }  // namespace

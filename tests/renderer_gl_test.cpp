@@ -6,10 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "array_drawer.h"
 #include "bitmap.h"
 #include "frame.h"
 #include "hatch_renderer.h"
 #include "hatch_textures.h"
+#include "model_catalogue.h"
 #include "offscreen_context.h"
 #include "support.h"
 
@@ -178,6 +180,38 @@ TEST_F(RendererGl, NoBackFaceLineShowsThroughAThinSlab) {
       draw(model.get(), state);
       EXPECT_EQ(blackAwayFromBackground(width + 1), 0)
           << c.path << " at yaw " << c.yaw << ", width " << width;
+    }
+  }
+}
+
+// nprsnap's arrays, one frame from the state the viewer's frames leave, against the viewer's immediate mode
+// after two frames: the same pixels exactly, where faces of other tones meet and where lines tie in depth.
+TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
+  const std::pair<const char*, bool> models[] = {{kModelPaths[0], false},
+                                                 {kModelPaths[2], true},
+                                                 {kModelPaths[3], false},
+                                                 {kModelPaths[4], true},
+                                                 {"tests/models/open-square.poly", false}};
+  for (const auto& [path, reversed] : models) {
+    ModelPtr model(loadModel(path));
+    ASSERT_TRUE(model) << path;
+    CreaseEdges creases;
+    ASSERT_TRUE(findCreaseEdges(*model, 30.0f, creases));
+    ArrayDrawer drawer(*renderer, *model);
+    for (const int view : {0, 1, 2, 3}) {
+      DrawState state = startUpState();
+      state.reversedWinding = reversed;
+      state.texturesEnabled = view == 1 || view == 3;
+      state.hatchingSpace = view == 3 ? HatchingSpace::Object : HatchingSpace::Eye;
+      state.creaseEdges = view == 2 ? &creases : nullptr;
+      state.camera.yaw = 70.0f * view;
+      state.camera.pitch = 25.0f * view - 20.0f;
+      draw(model.get(), state);
+      const RgbImage immediate = picture;
+      glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+      HatchRenderer::enterRedrawState(reversed);
+      drawFrame(drawer, state);
+      EXPECT_EQ(differingPixels(context.readImage(), immediate, 0), 0) << path << ", view " << view;
     }
   }
 }

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   fitUnitBox(mesh);
   orientFaces(mesh, Winding::CounterClockwise);
   std::string error;
-  if (!writePoly(path, mesh, error)) {
+  if (!writePoly(path, mesh, error, kDataDecimals)) {
     std::fprintf(stderr, "make_icosahedron: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }

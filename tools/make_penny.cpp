@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
   orientFaces(mesh, Winding::CounterClockwise);
   computeNormals(mesh);
   std::string error;
-  if (!writePoly(path, mesh, error)) {
+  if (!writePoly(path, mesh, error, kDataDecimals)) {
     std::fprintf(stderr, "make_penny: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   PolyMesh sphere = subdivideOnSphere(icosahedron(), 4);
   transform(sphere, 0.5f, {0.0f, 0.0f, 0.0f});
   std::string error;
-  if (!writePoly(path, sphere, error)) {
+  if (!writePoly(path, sphere, error, kDataDecimals)) {
     std::fprintf(stderr, "make_sphere: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   orientFaces(mesh, Winding::Clockwise);
   computeNormals(mesh);
   std::string error;
-  if (!writePoly(path, mesh, error)) {
+  if (!writePoly(path, mesh, error, kDataDecimals)) {
     std::fprintf(stderr, "make_teapot: cannot write %s: %s\n", path, error.c_str());
     return 1;
   }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "mesh_import.h"
@@ -15,7 +16,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: mesh2poly [--unit] [--winding cw|ccw] [--up x|y|z] [--turn DEGREES] INPUT OUTPUT.poly\n";
+    "usage: mesh2poly [--unit] [--winding cw|ccw] [--up x|y|z] [--turn DEGREES] [--decimals N] INPUT "
+    "OUTPUT.poly\n";
 
 const char* const kHelp =
     "Turns a mesh file (OBJ, PLY, STL, glTF, OFF, ...) into a .poly model file for nprview.\n"
@@ -25,6 +27,8 @@ const char* const kHelp =
     "                      (default: as in the file)\n"
     "  --up x|y|z          turn the mesh so that this axis points up (default y)\n"
     "  --turn DEGREES      then turn it about the vertical axis (default 0)\n"
+    "  --decimals N        write every number with N decimals (0 to 9; default: the shortest text\n"
+    "                      that reads back to the same number, so that no vertex moves)\n"
     "  -h, --help          this text\n"
     "  --version           print the version and exit\n"
     "\n"
@@ -35,6 +39,7 @@ const char* const kHelp =
 
 struct Arguments {
   ImportOptions options;
+  std::optional<int> decimals;
   std::string input;
   std::string output;
 };
@@ -71,6 +76,7 @@ Arguments parseArguments(int argc, char** argv) {
                                                    : value + " is not a finite number of degrees";
           },
           "DEGREES"));
+  app.add_option("--decimals", arguments.decimals)->check(CLI::Range(0, 9));
   app.add_option("INPUT", arguments.input)->required();
   app.add_option("OUTPUT.poly", arguments.output)->required();
   app.parse(argc, argv);
@@ -133,7 +139,7 @@ int main(int argc, char** argv) {
     if (windingKept) {
       fail("note: " + input + " encloses no volume, so its winding is kept as given", 0);
     }
-    if (!writePoly(arguments.output, mesh, error)) {
+    if (!writePoly(arguments.output, mesh, error, arguments.decimals)) {
       return fail("cannot write " + arguments.output + ": " + error, 1);
     }
     return 0;
