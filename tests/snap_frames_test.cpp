@@ -126,11 +126,9 @@ TEST(Turntable, StopsAtTheFirstFrameThatCannotBeWrittenAndShowsProgressOnlyOnATe
 }
 
 TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
-  const std::pair<const char*, const char*> cases[] = {{"box-quads.obj", ""},
-                                                       {"cube-ccw.off", "--up x"},
-                                                       {"octahedron-cw.ply", "--turn 30"},
-                                                       {"tetrahedron-ccw-binary.stl", "--up z --turn -100"},
-                                                       {"tetrahedron-ccw.gltf", ""}};
+  // The import itself is held to mesh2poly's for every format by the import's test.
+  const std::pair<const char*, const char*> cases[] = {{"cube-ccw.off", "--up x"},
+                                                       {"tetrahedron-ccw-binary.stl", "--up z --turn -100"}};
   const fs::path poly = tempPath("converted.poly");
   for (const auto& [file, turns] : cases) {
     const std::string mesh = std::string("tests/data/") + file;
