@@ -95,8 +95,8 @@ TEST(BitmapLoader, ReadsWhereTheFilePutsThePixelsAndPrintsTheLinesOfEachOutcome)
       {"row-fill", bmp(3, 2, padded + "\xee\xee\xee"s), 1, sizes("3", "2"), 3, 2, New, paddedRgba},
       // The fill after the last row is not needed.
       {"no-fill-after-the-last-row", bmp(3, 2, padded), 1, sizes("3", "2"), 3, 2, New, paddedRgba},
-      {"data-at-byte-70", bmp(4, 1, Bytes(16, '\xee') + oneRow, SIZE_MAX, 1, 24, 70), 1, sizes("4", "1"), 4, 1,
-       New, oneRowRgba},
+      {"data-at-byte-70", bmp(4, 1, Bytes(16, '\xee') + oneRow, SIZE_MAX, 1, 24, 70), 1, sizes("4", "1"), 4,
+       1, New, oneRowRgba},
       // An offset inside the header (0 where a writer left it unset) means the data follows it.
       {"offset-left-at-0", bmp(4, 1, oneRow, SIZE_MAX, 1, 24, 0), 1, sizes("4", "1"), 4, 1, New, oneRowRgba},
       {"magick-padded-rows", readFile("tests/data/rgb-3x2-padded-rows.bmp"), 1, sizes("3", "2"), 3, 2, New,

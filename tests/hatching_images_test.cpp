@@ -63,7 +63,8 @@ TEST_P(HatchingImages, KeepTheirToneNestFromLightToDenseAndTileWithoutASeam) {
       sum += image[i] + image[i + 1] + image[i + 2];
     }
     EXPECT_NEAR(sum / (static_cast<double>(image.size()) / 4 * 3 * 255), kMeanBrightness[tone], 0.02);
-    EXPECT_TRUE(lighter.empty() || std::equal(image.begin(), image.end(), lighter.begin(), std::less_equal<>()));
+    EXPECT_TRUE(lighter.empty() ||
+                std::equal(image.begin(), image.end(), lighter.begin(), std::less_equal<>()));
     lighter = image;
     for (bool columns : {true, false}) {
       double mean = 0, most = 0;

@@ -52,7 +52,8 @@ std::vector<PictureCase> pictureCases() {
   add("icos-creases30-tones-front", kModelPaths[1], false, 0, 0, 1)->creaseDegrees = 30;
   // The cube's twelve edges, not its diagonals.
   add("cube-creases30-hatching-side", "tests/models/cube.poly", true, 30, 25, 1)->creaseDegrees = 30;
-  add("open-square-creases30-tones-side", "tests/models/open-square.poly", false, 20, 15, 1)->creaseDegrees = 30;
+  add("open-square-creases30-tones-side", "tests/models/open-square.poly", false, 20, 15, 1)->creaseDegrees =
+      30;
   // The square hides part of the cube's edges; nothing of the coin's far side shows through it.
   add("square-before-cube-creases30-tones-side", "tests/models/square-before-cube.poly", false, 20, 15, 1)
       ->creaseDegrees = 30;

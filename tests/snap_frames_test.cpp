@@ -80,8 +80,9 @@ TEST(Samples, GiveTheLargerPictureWithTheWiderOutlineAveragedOverEachBlock) {
       options.samples = samples;
       return options;
     };
-    EXPECT_EQ(
-        differingPixels(snapshotOf(options(1, c.samples)), averaged(snapshotOf(options(c.samples, 1)), c.samples), 1), 0);
+    EXPECT_EQ(differingPixels(snapshotOf(options(1, c.samples)),
+                              averaged(snapshotOf(options(c.samples, 1)), c.samples), 1),
+              0);
   }
 }
 
@@ -193,7 +194,8 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
        "--size 16384x16384 with --samples 2: the GL driver draws at most ", ""},
       {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2,
        "will not write \"./icos.poly\" over the model it draws", ""},
-      {"tests/data/truncated.ply -o x.png", source, 1, "cannot read tests/data/truncated.ply: its PLY header", ""},
+      {"tests/data/truncated.ply -o x.png", source, 1, "cannot read tests/data/truncated.ply: its PLY header",
+       ""},
       {"data/icos-unit.poly --up z -o x.png", source, 2, "--up and --turn turn imported meshes", ""},
       // The viewer goes on with white faces; a picture asked for in hatching is no use so.
       {source + "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
