@@ -1,6 +1,7 @@
 // nprsnap's command line: what it accepts, what it refuses, and that its defaults are the viewer's.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,11 +13,8 @@ namespace {
 
 // Parses the words of line as nprsnap's arguments.
 SnapArguments parse(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> words{"nprsnap"};
-  for (std::string word; in >> word;) {
-    words.push_back(word);
-  }
+  std::istringstream in("nprsnap " + line);
+  const std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
   std::vector<const char*> arguments;
   for (const std::string& word : words) {
     arguments.push_back(word.c_str());
