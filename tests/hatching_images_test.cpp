@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,47 +26,6 @@ std::string pathOf(int tone, int size) {
 
 using Bytes = std::vector<unsigned char>;
 
-class HatchingImages : public testing::TestWithParam<int> {
- protected:
-  void SetUp() override {
-    for (int tone = 1; tone <= 4; ++tone) {
-      const std::string file = readFile(pathOf(tone, size));
-      BitmapImage image{0, 0, nullptr};
-      const bool whole =
-          decodeBmp(reinterpret_cast<const unsigned char*>(file.data()), file.size(), image).status ==
-              BmpStatus::Ok &&
-          image.width == static_cast<unsigned>(size) && image.height == static_cast<unsigned>(size);
-      if (whole) {
-        images.emplace_back(image.pixels, image.pixels + size * size * 4);
-      }
-      std::free(image.pixels);
-      ASSERT_TRUE(whole) << pathOf(tone, size) << " is not a " << size << " by " << size << " 24-bit BMP";
-    }
-  }
-  const int size = GetParam();
-  std::vector<Bytes> images;
-};
-
-TEST_P(HatchingImages, EachToneHasItsMeanBrightness) {
-  for (int tone = 0; tone < 4; ++tone) {
-    double sum = 0;
-    for (size_t i = 0; i < images[tone].size(); i += 4) {
-      sum += images[tone][i] + images[tone][i + 1] + images[tone][i + 2];
-    }
-    EXPECT_NEAR(sum / (static_cast<double>(images[tone].size()) / 4 * 3 * 255), kMeanBrightness[tone], 0.02)
-        << pathOf(tone + 1, size);
-  }
-}
-
-TEST_P(HatchingImages, EachDarkerImageKeepsEveryStrokeOfTheLighterOnes) {
-  for (size_t level = 1; level < 4; ++level) {
-    const Bytes &lighter = images[level - 1], &darker = images[level];
-    for (size_t i = 0; i < lighter.size(); ++i) {
-      ASSERT_LE(darker[i], lighter[i]) << pathOf(static_cast<int>(level) + 1, size) << " byte " << i;
-    }
-  }
-}
-
 // Mean difference in grey between column (or row) i and the one before it, the edge wrapping around.
 double step(const Bytes& image, int size, bool columns, int i) {
   const auto grey = [&](int x, int y) {
@@ -79,19 +39,41 @@ double step(const Bytes& image, int size, bool columns, int i) {
   return static_cast<double>(sum) / size;
 }
 
-// Across the edge a pixel's neighbour is the one on the opposite side. If the strokes did not wrap, those
-// pairs would be no more alike than any two columns; wrapped, they are as alike as neighbours inside.
-TEST_P(HatchingImages, TileWithoutASeam) {
-  for (size_t level = 0; level < images.size(); ++level) {
+class HatchingImages : public testing::TestWithParam<int> {};
+
+// Each darker image keeps every stroke of the lighter ones. Across the edge a pixel's neighbour is the one on
+// the opposite side: if the strokes did not wrap, those pairs would be no more alike than any two columns;
+// wrapped, they are as alike as neighbours inside.
+TEST_P(HatchingImages, KeepTheirToneNestFromLightToDenseAndTileWithoutASeam) {
+  const int size = GetParam();
+  Bytes lighter;
+  for (int tone = 0; tone < 4; ++tone) {
+    SCOPED_TRACE(pathOf(tone + 1, size));
+    const std::string file = readFile(pathOf(tone + 1, size));
+    BitmapImage decoded{0, 0, nullptr};
+    const bool whole =
+        decodeBmp(reinterpret_cast<const unsigned char*>(file.data()), file.size(), decoded).status ==
+            BmpStatus::Ok &&
+        decoded.width == static_cast<unsigned>(size) && decoded.height == static_cast<unsigned>(size);
+    const Bytes image = whole ? Bytes(decoded.pixels, decoded.pixels + size * size * 4) : Bytes();
+    std::free(decoded.pixels);
+    ASSERT_TRUE(whole) << "not a " << size << " by " << size << " 24-bit BMP";
+    double sum = 0;
+    for (size_t i = 0; i < image.size(); i += 4) {
+      sum += image[i] + image[i + 1] + image[i + 2];
+    }
+    EXPECT_NEAR(sum / (static_cast<double>(image.size()) / 4 * 3 * 255), kMeanBrightness[tone], 0.02);
+    EXPECT_TRUE(lighter.empty() ||
+                std::equal(image.begin(), image.end(), lighter.begin(), std::less_equal<>()));
+    lighter = image;
     for (bool columns : {true, false}) {
-      SCOPED_TRACE(pathOf(static_cast<int>(level) + 1, size) + (columns ? " columns" : " rows"));
       double mean = 0, most = 0;
       for (int i = 1; i < size; ++i) {
-        mean += step(images[level], size, columns, i) / (size - 1);
-        most = std::max(most, step(images[level], size, columns, i));
+        mean += step(image, size, columns, i) / (size - 1);
+        most = std::max(most, step(image, size, columns, i));
       }
-      EXPECT_LE(step(images[level], size, columns, 0), most);
-      EXPECT_LT(step(images[level], size, columns, 0), 1.5 * mean);
+      EXPECT_LE(step(image, size, columns, 0), most) << (columns ? "columns" : "rows");
+      EXPECT_LT(step(image, size, columns, 0), 1.5 * mean) << (columns ? "columns" : "rows");
     }
   }
 }

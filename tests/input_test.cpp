@@ -11,11 +11,6 @@ namespace {
 class Input : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    static bool created = false;
-    if (created) {
-      return;
-    }
-    created = true;
     int argc = 1;
     char name[] = "input_test";
     char* argv[] = {name, nullptr};

@@ -1,13 +1,14 @@
-// The renderer in a real Mesa context: the silhouette as wide as asked with nothing of the back faces through
-// the front, and the texture set with a broken image. The baseline pictures show the rest.
+// The renderer in a real Mesa context: the silhouette as wide as asked, the texture set with a broken image,
+// the surface textures made when first needed, the GL state crease lines leave, and nprsnap's arrays
+// against the immediate mode. The baseline pictures show the rest, back faces hidden behind the front among it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "array_drawer.h"
-#include "bitmap.h"
 #include "frame.h"
 #include "hatch_renderer.h"
 #include "hatch_textures.h"
@@ -20,10 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kSize = 512;
-
-DrawState startUpState() {
-  return {{Orbit, {0.0f, 0.1f, 0.0f}, 0.0f, 0.0f, 1.0f}, 90.0f, 45.0f, false, 5, false};
-}
 
 // The same mesh with every face's corner order reversed.
 ModelPtr clockwiseCopy(const Model& m) {
@@ -77,47 +74,6 @@ class RendererGl : public testing::Test {
     }
     return run;
   }
-  // Black pixels with no background within reach: lines that cross the model rather than edge it.
-  int blackAwayFromBackground(int reach) const {
-    int count = 0;
-    for (int y = 0; y < kSize; ++y) {
-      for (int x = 0; x < kSize; ++x) {
-        if (!black(x, y)) {
-          continue;
-        }
-        bool edged = false;
-        for (int v = std::max(0, y - reach); v <= std::min(kSize - 1, y + reach) && !edged; ++v) {
-          for (int u = std::max(0, x - reach); u <= std::min(kSize - 1, x + reach) && !edged; ++u) {
-            edged = background(u, v);
-          }
-        }
-        count += !edged;
-      }
-    }
-    return count;
-  }
-
-  // The texture's level 0 as RGBA, bottom row first; empty when it has no image.
-  static std::string textureRgba(GLuint name) {
-    glBindTexture(GL_TEXTURE_2D, name);
-    GLint width = 0, height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    std::string rgba(static_cast<size_t>(width * height) * 4, '\0');
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return rgba;
-  }
-
-  // The image file as the texture must hold it.
-  static std::string imageRgba(const std::string& path) {
-    BitmapImage image{0, 0, nullptr};
-    captureStdout([&] { loadBitmap(path.c_str(), image); });
-    std::string rgba(reinterpret_cast<const char*>(image.pixels), size_t{image.width} * image.height * 4);
-    std::free(image.pixels);
-    return rgba;
-  }
-
   OffscreenContext context{kSize, kSize};
   std::unique_ptr<HatchRenderer> renderer;
   RgbImage picture;
@@ -130,7 +86,7 @@ TEST_F(RendererGl, VisibleSilhouetteIsAsWideAsTheLineForEitherWindingAndWithHatc
   for (const bool reversed : {false, true}) {
     for (const bool hatching : {false, true}) {
       for (const int width : {1, 2, 5, 12}) {
-        DrawState state = startUpState();
+        DrawState state = kStartUpState;
         state.outlineWidth = width;
         state.reversedWinding = reversed;
         state.texturesEnabled = hatching;
@@ -143,43 +99,6 @@ TEST_F(RendererGl, VisibleSilhouetteIsAsWideAsTheLineForEitherWindingAndWithHatc
         // so a diagonal walk crosses about half as many.
         EXPECT_NEAR(runFrom(0, 0, 1, 1), (width + 1) / 2, 1) << what << ", diagonal";
       }
-    }
-  }
-}
-
-TEST_F(RendererGl, OnlyTheOutlinePassPullsItsLinesForward) {
-  ModelPtr sphere(loadModel("data/sphere-unit.poly"));
-  ASSERT_TRUE(sphere);
-  const DrawState state = startUpState();
-  renderer->draw(sphere.get(), state);
-  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE)) << "the fill pass's inner lines would show through";
-  renderer->draw(sphere.get(), state);
-  EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
-  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
-  renderer->draw(sphere.get(), state);
-  EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
-}
-
-// A slab 0.02 thick: its far side's lines lie just behind the near side and must stay hidden, face-on and
-// turned, at any width; so must the lines of the icosahedron's hidden side.
-TEST_F(RendererGl, NoBackFaceLineShowsThroughAThinSlab) {
-  struct Case {
-    const char* path;
-    float yaw, pitch;
-  };
-  for (const Case& c :
-       {Case{"tests/models/thin-slab.poly", 0.0f, 0.0f}, Case{"tests/models/thin-slab.poly", 40.0f, 20.0f},
-        Case{"data/icos-unit.poly", 30.0f, 10.0f}}) {
-    ModelPtr model(loadModel(c.path));
-    ASSERT_TRUE(model) << c.path;
-    for (const int width : {1, 5, 12}) {
-      DrawState state = startUpState();
-      state.camera.yaw = c.yaw;
-      state.camera.pitch = c.pitch;
-      state.outlineWidth = width;
-      draw(model.get(), state);
-      EXPECT_EQ(blackAwayFromBackground(width + 1), 0)
-          << c.path << " at yaw " << c.yaw << ", width " << width;
     }
   }
 }
@@ -199,7 +118,7 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
     ASSERT_TRUE(findCreaseEdges(*model, 30.0f, creases));
     ArrayDrawer drawer(*renderer, *model);
     for (const int view : {0, 1, 2, 3}) {
-      DrawState state = startUpState();
+      DrawState state = kStartUpState;
       state.reversedWinding = reversed;
       state.texturesEnabled = view == 1 || view == 3;
       state.hatchingSpace = view == 3 ? HatchingSpace::Object : HatchingSpace::Eye;
@@ -216,34 +135,81 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
   }
 }
 
-// Texture i shows image i, lightest first. A missing image, or one cut short (its buffer only partly read
-// must not reach GL), leaves only its own texture without an image, and the construction goes on.
-TEST_F(RendererGl, EachTextureHoldsItsImageAndABrokenImageLeavesItsTextureEmpty) {
+// An image cut short (its buffer only partly read must not reach GL) leaves only its own texture without an
+// image, and the construction goes on.
+TEST_F(RendererGl, ABrokenImageLeavesOnlyItsTextureEmpty) {
   const fs::path home = fs::current_path(), folder = tempPath("hatch-images");
-  const std::string broken = kHatchImagePaths[1];
-  for (const char* damage : {"none", "missing", "cut short"}) {
-    SCOPED_TRACE(damage);
-    fs::remove_all(folder);
-    fs::create_directories(folder / "data");
-    for (const char* path : kHatchImagePaths) {
-      fs::copy_file(home / path, folder / path);
-    }
-    if (damage == std::string("missing")) {
-      fs::remove(folder / broken);
-    } else if (damage == std::string("cut short")) {
-      fs::resize_file(folder / broken, fs::file_size(folder / broken) / 2);
-    }
-    fs::current_path(folder);
-    std::unique_ptr<HatchRenderer> renderer;
-    captureStdout([&] { renderer = std::make_unique<HatchRenderer>(); });
-    fs::current_path(home);
-    for (int i = 0; i < 4; ++i) {
-      const bool empty = i == 1 && damage != std::string("none");
-      EXPECT_TRUE(textureRgba(renderer->textures[i]) == (empty ? "" : imageRgba(kHatchImagePaths[i]))) << i;
-    }
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  fs::create_directories(folder / "data");
+  for (const char* path : kHatchImagePaths) {
+    fs::copy_file(home / path, folder / path);
   }
+  fs::resize_file(folder / kHatchImagePaths[1], fs::file_size(folder / kHatchImagePaths[1]) / 2);
+  fs::current_path(folder);
+  captureStdout([&] { renderer = std::make_unique<HatchRenderer>(); });
+  fs::current_path(home);
   fs::remove_all(folder);
+  for (int i = 0; i < 4; ++i) {
+    glBindTexture(GL_TEXTURE_2D, renderer->textures[i]);
+    GLint width = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, i == 1 ? 0 : kHatchImageSize) << i;
+  }
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Eye-space frames, and surface frames in flat tones, read no image; the first surface-hatched frame reads
+// every drawn level and makes textures with the whole chain of levels down to 1 by 1.
+TEST_F(RendererGl, MipmappedTexturesAreMadeOnlyWhenASurfaceHatchedFrameNeedsThem) {
+  const ModelPtr icosahedron(loadModel(kModelPaths[1]));
+  glEnable(GL_TEXTURE_2D);
+  const auto printedBy = [&](HatchingSpace space, bool textures) {
+    DrawState state = kStartUpState;
+    state.texturesEnabled = textures, state.hatchingSpace = space;
+    return captureStdout([&] { drawFrame(*renderer, icosahedron.get(), state); });
+  };
+  EXPECT_EQ(printedBy(HatchingSpace::Eye, true), "");
+  EXPECT_EQ(printedBy(HatchingSpace::Object, false), "");
+  std::string lines;
+  for (int i = 0; i < 4; ++i) {
+    for (int level = 0; level < kHatchDrawnLevels; ++level) {
+      const std::string path = hatchLevelPath(i, level), side = std::to_string(kHatchImageSize >> level);
+      lines += "Width of " + path + ": " + side + "\nHeight of " + path + ": " + side + "\n";
+    }
+  }
+  EXPECT_EQ(printedBy(HatchingSpace::Object, true), lines);
+  EXPECT_EQ(printedBy(HatchingSpace::Object, true), "") << "made once";
+  // The fill pass leaves its last face's texture bound: one of the surface textures.
+  GLint value = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
+  EXPECT_EQ(value, GL_LINEAR_MIPMAP_LINEAR);
+  for (int level = 0; (kHatchImageSize >> level) > 0; ++level) {
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &value);
+    EXPECT_EQ(value, kHatchImageSize >> level) << "level " << level;
+  }
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// The square's last face ends on an edge that is not drawn, so its edge flag is left off.
+TEST_F(RendererGl, CreaseLinesLeaveTheStateTheOutlinePassWouldWithoutThem) {
+  const ModelPtr square(loadModel("tests/models/open-square.poly"));
+  CreaseEdges edges;
+  ASSERT_TRUE(square && findCreaseEdges(*square, 30.0f, edges));
+  const auto stateAfter = [&](const DrawState& state) {
+    drawFrame(*renderer, square.get(), state);
+    std::vector<GLfloat> values(16);
+    const GLenum names[] = {GL_POLYGON_MODE, GL_CULL_FACE_MODE, GL_POLYGON_OFFSET_FACTOR, GL_EDGE_FLAG};
+    for (int i = 0; i < 4; ++i) {
+      glGetFloatv(names[i], &values[4 * i]);
+    }
+    return values;
+  };
+  for (const bool reversed : {false, true}) {
+    DrawState state = kStartUpState;
+    state.camera.yaw = 20, state.camera.pitch = 15, state.reversedWinding = reversed;
+    const auto without = stateAfter(state);
+    state.creaseEdges = &edges;
+    EXPECT_EQ(stateAfter(state), without) << (reversed ? "reversed" : "");
+  }
 }
 
 }  // namespace

@@ -72,6 +72,19 @@ std::string runCommand(const std::string& command, int* status) {
   return output;
 }
 
+RgbImage snapshotOf(const SnapOptions& options) {
+  RgbImage picture;
+  captureStdout([&] {
+    const ModelPtr model(loadModel(options.modelPath.c_str()));
+    std::string error;
+    if (!model || !renderSnapshot(options, *model, picture, error)) {
+      ADD_FAILURE() << "no picture of " << options.modelPath << ": " << error;
+      picture = {};
+    }
+  });
+  return picture;
+}
+
 int64_t differingPixels(const RgbImage& actual, const RgbImage& expected, int slack) {
   if (actual.width != expected.width || actual.height != expected.height ||
       actual.rgb.size() != expected.rgb.size()) {

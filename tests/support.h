@@ -11,6 +11,7 @@
 
 #include "model.h"
 #include "rgb_image.h"
+#include "snapshot.h"
 
 struct ModelDeleter {
   void operator()(Model* model) const { freeModel(model); }
@@ -26,6 +27,10 @@ std::string captureStdout(const std::function<void()>& fn);
 
 // Runs a shell command and returns its standard output; the exit status goes to status when given.
 std::string runCommand(const std::string& command, int* status = nullptr);
+
+// The picture nprsnap's code draws with these options, the loaders' lines kept off the test's output; a
+// model that does not load or a picture that cannot be drawn fails the test and gives an empty picture.
+RgbImage snapshotOf(const SnapOptions& options);
 
 // Pixels with a channel further than slack from the other picture's; -1 when the sizes differ.
 int64_t differingPixels(const RgbImage& actual, const RgbImage& expected, int slack);

@@ -17,7 +17,6 @@ class Viewer {
   // Waits for the window titled "NPR Rendering" and moves it to the screen's top left, where nothing clips
   // it; false when none appeared within the timeout.
   bool waitForWindow(int timeoutSeconds = 30);
-  const std::string& window() const { return window_; }
 
   // Runs xdotool with the arguments, %w standing for the window; true when xdotool succeeded.
   bool xdotool(const std::string& arguments);
