@@ -25,6 +25,14 @@ SnapOptions optionsFor(const char* model, int width, int height, float yaw = 30,
   return options;
 }
 
+RgbImage draw(const SnapOptions& options) {
+  const ModelPtr model(loadModel(options.modelPath.c_str()));
+  RgbImage picture;
+  std::string error;
+  EXPECT_TRUE(model && renderSnapshot(options, *model, picture, error)) << error;
+  return picture;
+}
+
 RgbImage readPicture(const fs::path& path) {
   RgbImage picture;
   std::string error;
