@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build >/dev/null
 rm -f tests/baselines/*.png
-NPRVIEW_UPDATE_BASELINES=1 build/tests/picture_test --gtest_brief=1
+NPRVIEW_UPDATE_BASELINES=1 build/tests/unit_tests --gtest_filter="Pictures.*" --gtest_brief=1
 echo "Baselines written: $(ls tests/baselines/*.png | wc -l) pictures in tests/baselines/"

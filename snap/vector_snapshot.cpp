@@ -50,6 +50,11 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
   picture.width = options.width;
   picture.height = options.height;
   picture.background = {kBackgroundColour[0], kBackgroundColour[1], kBackgroundColour[2]};
+  if (options.background) {
+    // As for a PNG: another colour, or nothing behind the model.
+    picture.background = {options.background->red, options.background->green, options.background->blue};
+    picture.clearBackground = options.background->transparent();
+  }
   picture.lineWidth = state.outlineWidth;
   const SvgLayers layers = svgLayersOf(options);
 

@@ -129,6 +129,10 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
     EXPECT_EQ(svg.find("<path") == std::string::npos, c.empty);
     EXPECT_FALSE(std::regex_search(svg, std::regex("\\.\\d{3}"))) << "more than two decimals";
   }
+  // --background as for a PNG: another colour, or nothing behind the model.
+  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background '#ff8000'"),
+              testing::HasSubstr("<rect width=\"64\" height=\"64\" fill=\"#ff8000\"/>"));
+  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"), testing::Not(testing::HasSubstr("<rect")));
 }
 
 }  // namespace

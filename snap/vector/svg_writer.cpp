@@ -137,8 +137,11 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
   out += " width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
   if (layers.background) {
     openLayer(out, "background");
-    out += ">\n<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) +
-           "\"/>\n</g>\n";
+    out += ">\n";
+    if (!picture.clearBackground) {
+      out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) + "\"/>\n";
+    }
+    out += "</g>\n";
   }
   if (layers.tones) {
     openLayer(out, "tones");

@@ -23,6 +23,7 @@ struct VectorPicture {
   int width = 0;
   int height = 0;
   SvgColour background{0, 0, 0};
+  bool clearBackground = false;  // the background layer stays empty
   std::vector<ToneFill> tones;  // drawn in order, later ones over earlier ones
   bool hatched = false;         // the picture has a hatching layer, however empty
   std::vector<Stroke> hatching;
