@@ -73,8 +73,7 @@ bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error
   }
   if (scene) {
     scene = importer.ApplyPostProcessing(aiProcess_RemoveComponent | aiProcess_Triangulate |
-                                         aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices |
-                                         aiProcess_SortByPType);
+                                         aiProcess_PreTransformVertices | aiProcess_SortByPType);
   }
   if (!scene && !files->refusal().empty()) {
     error = files->refusal();

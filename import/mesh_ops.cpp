@@ -2,8 +2,9 @@
 #include "mesh_ops.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
-#include <map>
 #include <numbers>
 
 namespace {
@@ -103,13 +104,40 @@ Bounds boundsOf(const PolyMesh& mesh) {
 }
 
 void joinVertices(PolyMesh& mesh) {
-  // For each vertex, the first vertex at the same position.
-  std::vector<int> representative(mesh.positions.size());
-  std::map<std::array<float, 3>, int> first;
-  for (size_t i = 0; i < mesh.positions.size(); ++i) {
-    representative[i] = first.emplace(mesh.positions[i], static_cast<int>(i)).first->second;
+  // For each vertex, the first vertex at the same position, found in a table of open addressing keyed by the
+  // coordinates' bits (+0 added, so that -0 and 0 share a key): a tree of a million positions costs more in
+  // allocations and page faults than the rest of an import.
+  const size_t count = mesh.positions.size();
+  std::vector<int> representative(count);
+  size_t capacity = 16;
+  while (capacity < 2 * count) {
+    capacity *= 2;
+  }
+  std::vector<int> slots(capacity, -1);
+  const auto bitsOf = [&mesh](size_t i) {
+    const std::array<float, 3>& p = mesh.positions[i];
+    return std::array<uint32_t, 3>{std::bit_cast<uint32_t>(p[0] + 0.0f), std::bit_cast<uint32_t>(p[1] + 0.0f),
+                                   std::bit_cast<uint32_t>(p[2] + 0.0f)};
+  };
+  for (size_t i = 0; i < count; ++i) {
+    const std::array<uint32_t, 3> bits = bitsOf(i);
+    uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
+                    (bits[2] * 0x165667B19E3779F9ull);
+    hash ^= hash >> 31;
+    for (size_t slot = hash & (capacity - 1);; slot = (slot + 1) & (capacity - 1)) {
+      if (slots[slot] < 0) {
+        slots[slot] = static_cast<int>(i);
+        representative[i] = static_cast<int>(i);
+        break;
+      }
+      if (bitsOf(static_cast<size_t>(slots[slot])) == bits) {
+        representative[i] = slots[slot];
+        break;
+      }
+    }
   }
   std::vector<std::array<int, 3>> faces;
+  faces.reserve(mesh.faces.size());
   for (const auto& face : mesh.faces) {
     const std::array<int, 3> joined{representative[static_cast<size_t>(face[0])],
                                     representative[static_cast<size_t>(face[1])],

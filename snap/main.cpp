@@ -1,4 +1,5 @@
 // nprsnap: draws a model as the viewer shows it, without a window, and writes the picture as a PNG or an SVG.
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -88,6 +89,12 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A large mesh is built in arrays that grow, shrink and are freed many times over, in the import's child
+  // and here. Memory handed back to the system would be faulted in again page by page, which on a virtual
+  // machine costs more than the work done in it: freed memory is kept for the next array instead.
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  ::mallopt(M_TOP_PAD, 64 << 20);
   // A reader that goes away is a failed write, reported as one, not a silent death.
   ::signal(SIGPIPE, SIG_IGN);
   // Standard output may carry the picture: the loaders' console lines are the viewer's, not ours.
