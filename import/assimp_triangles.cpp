@@ -86,6 +86,13 @@ bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error
     }
     return false;
   }
+  size_t vertices = 0, faces = 0;
+  for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+    vertices += scene->mMeshes[m]->mNumVertices;
+    faces += scene->mMeshes[m]->mNumFaces;
+  }
+  mesh.positions.reserve(mesh.positions.size() + vertices);
+  mesh.faces.reserve(mesh.faces.size() + faces);
   for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
     const aiMesh* part = scene->mMeshes[m];
     const int base = static_cast<int>(mesh.positions.size());
