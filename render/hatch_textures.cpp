@@ -92,8 +92,8 @@ void createHatchTextures(GLuint names[4]) {
   glGenTextures(4, names);
   for (int i = 0; i < 4; ++i) {
     glBindTexture(GL_TEXTURE_2D, names[i]);
-    // After a failed load the record may hold sizes from the file with no pixels, or a buffer only partly
-    // read, so only a complete image reaches GL; the others stay without an image and show white.
+    // After a failed load the record may hold sizes from the file with no pixels, so only a complete image
+    // reaches GL; the others stay without an image and show white.
     if (loaded[i]) {
       glTexImage2D(GL_TEXTURE_2D, 0, 3, static_cast<GLsizei>(images[i].width),
                    static_cast<GLsizei>(images[i].height), 0, GL_RGBA, GL_UNSIGNED_BYTE, images[i].pixels);
