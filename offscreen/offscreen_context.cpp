@@ -164,6 +164,18 @@ OffscreenContext::OffscreenContext(int width, int height) : width_(width), heigh
   }
 }
 
+void attachColourAndDepth(unsigned (&renderbuffers)[2], int width, int height) {
+  glGenRenderbuffers(2, renderbuffers);
+  const GLenum formats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT24};
+  const GLenum attachments[2] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
+  for (int i = 0; i < 2; ++i) {
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[i]);
+    glRenderbufferStorage(GL_RENDERBUFFER, formats[i], width, height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER, renderbuffers[i]);
+  }
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+}
+
 bool OffscreenContext::createFramebuffer() {
   GLint viewport[2] = {0, 0};
   GLint renderbuffer = 0;
@@ -184,15 +196,7 @@ bool OffscreenContext::createFramebuffer() {
   if (hasGlExtension("GL_MESA_framebuffer_flip_y")) {
     glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
   }
-  glGenRenderbuffers(2, renderbuffers_);
-  const GLenum formats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT24};
-  const GLenum attachments[2] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
-  for (int i = 0; i < 2; ++i) {
-    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[i]);
-    glRenderbufferStorage(GL_RENDERBUFFER, formats[i], width_, height_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER, renderbuffers_[i]);
-  }
-  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  attachColourAndDepth(renderbuffers_, width_, height_);
   // Out of memory shows here for a size the driver allows but cannot hold.
   const GLenum error = glGetError();
   const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);

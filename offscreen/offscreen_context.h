@@ -5,6 +5,11 @@
 
 #include "rgb_image.h"
 
+// Makes two renderbuffers of the given size, colour (RGBA8) and depth (24 bits), and attaches them to the
+// framebuffer bound now; their names go to renderbuffers, for the caller to delete. Leaves no renderbuffer
+// bound.
+void attachColourAndDepth(unsigned (&renderbuffers)[2], int width, int height);
+
 class OffscreenContext {
  public:
   // Creates a compatibility-profile context, makes it current with an RGBA8 + 24-bit depth framebuffer of

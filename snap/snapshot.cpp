@@ -107,20 +107,16 @@ RgbImage Snapshotter::draw(const DrawState& state) {
                 context_.height());
     return context_.readImage(samples_, transparent_);
   }
-  enterRedrawState(scaled);
-  drawFrame(*drawer_, scaled);
-  return context_.readImage(samples_, transparent_);
-}
-
-void Snapshotter::enterRedrawState(const DrawState& scaled) {
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
   // every later redisplay repeats, whatever the view: its state is set before each frame here.
   HatchRenderer::enterRedrawState(scaled.reversedWinding);
+  drawFrame(*drawer_, scaled);
+  return context_.readImage(samples_, transparent_);
 }
 
 void Snapshotter::drawFillPass(const DrawState& scaled) {
-  enterRedrawState(scaled);
+  HatchRenderer::enterRedrawState(scaled.reversedWinding);
   beginFrame(scaled.camera);
   drawer_->draw(scaled);
   // The lines take the outline pass's place: the next frame starts with a fill pass again.

@@ -48,9 +48,7 @@ class Snapshotter {
   OffscreenContext context_;
   std::unique_ptr<HatchRenderer> renderer_;
   std::unique_ptr<ArrayDrawer> drawer_;
-  // Sets the GL state that the frames after the viewer's first start from.
-  static void enterRedrawState(const DrawState& scaled);
-  // Then the fill pass of state, as the viewer's later frames draw it.
+  // Draws the fill pass of state, already scaled, as the viewer's later frames draw it.
   void drawFillPass(const DrawState& scaled);
   // The visible lines of the fill pass just drawn, in the coordinates of the surface, not of the picture.
   std::vector<Polyline> linesOfFillPass(const Camera& camera);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frame.h"
+#include "offscreen_context.h"
 #include "tone.h"
 
 namespace {
@@ -26,15 +27,7 @@ class LabelFramebuffer {
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous_);
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glGenRenderbuffers(2, renderbuffers_);
-    const GLenum formats[2] = {GL_RGBA8, GL_DEPTH_COMPONENT24};
-    const GLenum attachments[2] = {GL_COLOR_ATTACHMENT0, GL_DEPTH_ATTACHMENT};
-    for (int i = 0; i < 2; ++i) {
-      glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[i]);
-      glRenderbufferStorage(GL_RENDERBUFFER, formats[i], width, height);
-      glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER, renderbuffers_[i]);
-    }
-    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    attachColourAndDepth(renderbuffers_, width, height);
     complete_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   }
   ~LabelFramebuffer() {
