@@ -63,8 +63,8 @@ void drawLabels(const Model& model, const DrawState& state) {
     const ModelVertex& v0 = model.vertices[index[0]];
     const ModelVertex& v1 = model.vertices[index[1]];
     const ModelVertex& v2 = model.vertices[index[2]];
-    const int band = faceBand({v0.x, v0.y, v0.z}, {v1.x, v1.y, v1.z}, {v2.x, v2.y, v2.z}, light,
-                              state.reversedWinding);
+    const int band =
+        faceBand({v0.x, v0.y, v0.z}, {v1.x, v1.y, v1.z}, {v2.x, v2.y, v2.z}, light, state.reversedWinding);
     glColor3ub(toneLabel(toneOfBand(band).texture), 0, 0);
     glVertex3fv(&v0.x);
     glVertex3fv(&v1.x);
@@ -80,8 +80,9 @@ int labelScale(int width, int height) {
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
   const long long pixels = static_cast<long long>(width) * height;
   int scale = kPreferredScale;
-  while (scale > 1 && (pixels * scale * scale > kMaxLabelPixels || static_cast<long long>(width) * scale > largest ||
-                       static_cast<long long>(height) * scale > largest)) {
+  while (scale > 1 &&
+         (pixels * scale * scale > kMaxLabelPixels || static_cast<long long>(width) * scale > largest ||
+          static_cast<long long>(height) * scale > largest)) {
     --scale;
   }
   return scale;

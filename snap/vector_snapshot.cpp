@@ -44,8 +44,8 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
 }
 
 // As drawSvg, but memory running out throws.
-bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
-                 std::string& svg, std::string& error) {
+bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options,
+                 const DrawState& state, std::string& svg, std::string& error) {
   VectorPicture picture;
   picture.width = options.width;
   picture.height = options.height;
@@ -73,7 +73,8 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       // Hatching goes on paper: the whole surface in white, which the first label's region covers.
       picture.hatched = true;
       // Strokes as wide, for their size, as at the viewer's window.
-      picture.hatchWidth = std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
+      picture.hatchWidth =
+          std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
       if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";
         return false;

@@ -243,8 +243,14 @@ TEST(OutputFile, ProgramsWriteWhereTheSystemWouldAndSayWhyNot) {
       {":", brokenPipe + "$P $O - >&5", 1, "cannot write -: Broken pipe", ""},
       {":", "$S $M --size 8 -o /dev/fd/9", 1, "cannot write \"/dev/fd/9\": Bad file descriptor", ""},
       // Past a file size limit: one line, and nothing left behind.
-      {":", "ulimit -f 20 && $S $M --size 256 -o big.png", 1, "\"big.png\": File too large",
+      {":", "ulimit -f 1 && $S $M --size 256 -o big.png", 1, "\"big.png\": File too large",
        "test ! -e big.png"},
+      // At the time limit, one line, nothing written, and the import's child gone with nprsnap (waited
+      // for up to 5 seconds).
+      {"{ echo v 0 0 0; echo v 1 0 0; echo v 0 1 0; yes f 1 2 3 | head -n 4000000; } > d.obj",
+       "$S d.obj --time-limit 0.5 -o t.png", 1, "stopped at --time-limit 0.5 seconds",
+       "test ! -e t.png && for i in $(seq 100); do pgrep -f \"^$S d.obj\" || break; sleep 0.05; done "
+       "&& ! pgrep -f \"^$S d.obj\""},
       // Refused before the first frame is drawn.
       {":", "$S $M --turntable 2 -o %999d.png", 2, "File name too long", ""},
       {":", "$S $M -o a.jpg", 2, "the output a.jpg: its extension names no format nprsnap writes",

@@ -96,10 +96,11 @@ TEST(SvgPicture, MatchesThePngWithContourLines) {
   const auto bothDark = [](const uint8_t*, const uint8_t* q) { return dark(q); };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.model) + " " + c.svgExtra);
-    const auto [vector, raster] = draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra,
-                                       "--lines contour");
+    const auto [vector, raster] =
+        draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra, "--lines contour");
     for (const auto& [a, b] : {std::pair(&vector, &raster), std::pair(&raster, &vector)}) {
-      EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark) : unmatchedShare(*a, *b, 1, any, likeColour),
+      EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark)
+                            : unmatchedShare(*a, *b, 1, any, likeColour),
                 c.linesOnly ? 0.05 : 0.015);
     }
   }
@@ -132,7 +133,8 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
   // --background as for a PNG: another colour, or nothing behind the model.
   EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background '#ff8000'"),
               testing::HasSubstr("<rect width=\"64\" height=\"64\" fill=\"#ff8000\"/>"));
-  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"), testing::Not(testing::HasSubstr("<rect")));
+  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"),
+              testing::Not(testing::HasSubstr("<rect")));
 }
 
 }  // namespace

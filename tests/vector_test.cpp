@@ -33,8 +33,7 @@ LabelPicture boxPicture() {
   for (int y = 8; y < 56; ++y) {
     for (int x = 8; x < 88; ++x) {
       const bool inTriangle = y >= 16 && y < 48 && x >= 56 && x - 56 < (y - 16) * 3 / 4;
-      picture.labels[static_cast<size_t>(y * 96 + x)] =
-          toneLabel(inTriangle ? 0 : x < 48 ? 3 : 1);
+      picture.labels[static_cast<size_t>(y * 96 + x)] = toneLabel(inTriangle ? 0 : x < 48 ? 3 : 1);
     }
   }
   return picture;
