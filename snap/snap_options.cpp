@@ -426,14 +426,11 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
-  } else if (!outputFormatOf(options.outputPath)) {
-    result.error = "the output " + options.outputPath + ": its extension names no format nprsnap writes (" +
-                   outputExtensionList() + ")";
   } else if (options.outlineWidth > std::max(options.width, options.height)) {
     result.error = "--outline " + std::to_string(options.outlineWidth) +
                    ": wider than the picture, whose larger side is " +
                    std::to_string(std::max(options.width, options.height)) + " pixels";
-  } else if (!options.layers.empty() && outputFormatOf(options.outputPath) != OutputFormat::Svg) {
+  } else if (!options.layers.empty() && runFormat(options) != OutputFormat::Svg) {
     result.error = "--layers picks the layers of an SVG document; the output is not a .svg";
   } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
              !options.hatching) {
@@ -445,6 +442,11 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
       result.error = "--output \"" + name + "\": " + why;
       break;
     }
+    if (!outputFormatOf(name)) {
+      result.error = "the output " + name + ": its extension names no format nprsnap writes (" +
+                     outputExtensionList() + ")";
+      break;
+    }
   }
   return result;
 }
@@ -452,6 +454,10 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
 bool isPolyFile(std::string_view modelPath) {
   const std::string extension = lowerCaseExtension(modelPath);
   return extension == ".poly" || extension.empty();
+}
+
+OutputFormat runFormat(const SnapOptions& options) {
+  return outputFormatOf(outputNames(options).front()).value_or(kDefaultOutputFormat);
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {

@@ -8,6 +8,7 @@
 
 #include "mesh_import.h"
 #include "model_catalogue.h"
+#include "output_format.h"
 
 // What lies behind the model: a colour, each channel from 0 to 1, with alpha 1; or nothing, alpha 0, for
 // a picture whose empty pixels are transparent.
@@ -71,6 +72,9 @@ DrawState drawStateOf(const SnapOptions& options);
 // True for a model the viewer's loader reads: a name ending in ".poly" (in any case), or one with no
 // extension at all, such as /dev/stdin. Any other goes through the import.
 bool isPolyFile(std::string_view modelPath);
+
+// The format of the pictures a run writes: that of the first name it writes (a turntable's frame 0).
+OutputFormat runFormat(const SnapOptions& options);
 
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
 // sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.

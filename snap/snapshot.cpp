@@ -71,9 +71,7 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
   }
   // Flat tones need no hatching image, nor do vectors, whose strokes are drawn as such: none is read
   // then, whatever lies at its path.
-  const bool hatchImages =
-      options.hatching &&
-      !outputFormatEntry(outputFormatOf(options.outputPath).value_or(kDefaultOutputFormat)).vector;
+  const bool hatchImages = options.hatching && !outputFormatEntry(runFormat(options)).vector;
   renderer_ = std::make_unique<HatchRenderer>(hatchImages);
   drawer_ = std::make_unique<ArrayDrawer>(*renderer_, model_);
   if (hatchImages) {

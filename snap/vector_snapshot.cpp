@@ -59,7 +59,8 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
   const SvgLayers layers = svgLayersOf(options);
 
   if (layers.tones || (layers.hatching && state.texturesEnabled)) {
-    const int scale = labelScale(options.width, options.height);
+    const int scale = labelScale(options.width, options.height,
+                                 outerFaceFragments(model, state, options.width, options.height));
     LabelPicture labels;
     std::vector<ToneRegion> regions;
     if (!drawToneLabels(model, state, options.width, options.height, scale, labels, error)) {
@@ -79,6 +80,7 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
         error = "not enough memory to clip the hatching";
         return false;
       }
+      orderForPen(picture.hatching);
       picture.tones.push_back({{1.0f, 1.0f, 1.0f}, std::move(regions[0])});
     } else {
       for (ToneRegion& region : regions) {

@@ -45,6 +45,13 @@ status=0
 "$prefix/bin/nprsnap" "$data/sphere-unit.poly" --hatching -o refused.png >/dev/null 2>"$scratch/err" || status=$?
 grep -q "no hatching: data/xhatch2.bmp did not load" "$scratch/err" && [ $status = 1 ] ||
   fail "the working folder's data/xhatch2.bmp was not read first (status $status: $(cat "$scratch/err"))"
+# Only a regular file there: a FIFO or a link to a device is passed over for the installed image.
+rm data/xhatch2.bmp
+mkfifo data/xhatch2.bmp
+ln -s /dev/zero data/xhatch3.bmp
+timeout 60 "$prefix/bin/nprsnap" "$data/tpot-unit.poly" --hatching --yaw 30 --size 96 -o fifo.png >/dev/null ||
+  fail "a FIFO or a device in data/ was not passed over for the installed image"
+cmp -s fifo.png "$scratch/built.png" || fail "a FIFO in data/ changed the picture"
 rm -r data
 
 # The viewer from the menu: the sphere and the images from the installed data, then the bunny on key 5
