@@ -72,12 +72,11 @@ double PointTree::boxDistance(const Node& node, double x, double y) const {
 }
 
 bool PointTree::nearest(double x, double y, TreePoint& found) const {
-  std::vector<TreePoint> one;
-  nearestPoints(x, y, 1, UINT32_MAX, one);
-  if (one.empty()) {
+  nearestPoints(x, y, 1, UINT32_MAX, one_);
+  if (one_.empty()) {
     return false;
   }
-  found = one.front();
+  found = one_.front();
   return true;
 }
 
@@ -86,18 +85,13 @@ void PointTree::nearestPoints(double x, double y, size_t k, uint32_t skipItem,
   found.clear();
   // The k best so far, the farthest last once full; equal distances are ranked by item, then by which
   // point, so that every answer is the same whatever the tree's shape.
-  struct Candidate {
-    double distance;
-    uint32_t item, which, index;
-    bool operator<(const Candidate& other) const {
-      return std::tie(distance, item, which) < std::tie(other.distance, other.item, other.which);
-    }
-  };
-  std::vector<Candidate> best;
+  std::vector<Candidate>& best = best_;
+  best.clear();
   const auto worst = [&] {
     return best.size() < k ? std::numeric_limits<double>::infinity() : best.back().distance;
   };
-  std::vector<uint32_t> stack;
+  std::vector<uint32_t>& stack = stack_;
+  stack.clear();
   if (!nodes_.empty() && k > 0) {
     stack.push_back(0);
   }

@@ -44,4 +44,17 @@ class PointTree {
   std::vector<uint8_t> removed_;     // per point of points_
   std::vector<uint32_t> itemFirst_;  // itemPoints_[itemFirst_[i], itemFirst_[i + 1]): item i's places
   std::vector<uint32_t> itemPoints_;
+  // Scratch for the queries, kept from one to the next.
+  struct Candidate {
+    double distance;
+    uint32_t item, which, index;
+    bool operator<(const Candidate& other) const {
+      return distance != other.distance ? distance < other.distance
+             : item != other.item       ? item < other.item
+                                        : which < other.which;
+    }
+  };
+  mutable std::vector<Candidate> best_;
+  mutable std::vector<uint32_t> stack_;
+  mutable std::vector<TreePoint> one_;
 };
