@@ -285,22 +285,20 @@ bool OutputFile::open(const std::string& path) {
 
 bool OutputFile::openInPlace(const struct stat& info, const struct stat& folderInfo) {
   // Devices and FIFOs cannot be replaced by a file; they take the bytes as they come, unless anyone may
-  // have put them there.
+  // have put them there: another user's FIFO would be waited on, or read.
   if (!isTrustedEntry(folderInfo, info)) {
     failure_ = EACCES;
     discard();
     return false;
   }
-  // Opened without waiting, so that a FIFO no one reads is refused rather than waited on, and written only
-  // when it is still what was checked.
-  fd_ = ::openat(folder_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // Opened as a shell's redirection opens it (one's own FIFO waits for its reader), and written only when
+  // it is still what was checked.
+  fd_ = ::openat(folder_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
   ownsFd_ = inPlace_ = fd_ >= 0;
   struct stat opened {};
-  const int flags = fd_ >= 0 && ::fstat(fd_, &opened) == 0 ? ::fcntl(fd_, F_GETFL) : -1;
-  failure_ = flags < 0 ? errno : opened.st_dev != info.st_dev || opened.st_ino != info.st_ino ? EAGAIN : 0;
-  if (failure_ == 0 && ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    failure_ = errno;
-  }
+  failure_ = fd_ < 0 || ::fstat(fd_, &opened) != 0                          ? errno
+             : opened.st_dev != info.st_dev || opened.st_ino != info.st_ino ? EAGAIN
+                                                                            : 0;
   if (failure_ != 0) {
     discard();
     return false;

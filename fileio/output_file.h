@@ -69,9 +69,9 @@ class OutputFile {
 // stays, except where the system would refuse to follow it: in a sticky folder anyone may write to (such as
 // /tmp), a link owned by someone other than the writer and the folder's owner is refused ("Permission
 // denied"), and so is such an owner's FIFO or device. An existing path that is not a regular file (a
-// device, a FIFO) is written to in place, never removed; a FIFO that no one reads is refused without
-// waiting ("No such device or address"). Streams (streamDescriptor) are written as they are. A file
-// without write permission is refused, though the folder would allow replacing it.
+// device, a FIFO) is written to in place, never removed; one's own FIFO is waited on for a reader, as a
+// shell's redirection waits. Streams (streamDescriptor) are written as they are. A file without write
+// permission is refused, though the folder would allow replacing it.
 bool writeOutputFile(const std::string& path, std::string_view bytes, std::string& error);
 
 // Removes the named temporary file of the output being written, if any; safe to call from a signal

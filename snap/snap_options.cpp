@@ -209,8 +209,9 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option(
          "-o,--output", o.outputPath,
          "the picture to write (required), in the format its extension names, in any case: " + formatHelp() +
-             "; a PNG for a name without an extension; - or /dev/stdout: standard output, /dev/fd/N: "
-             "descriptor N, both as a PNG")
+             "; any other extension is refused. A name without one (what follows its last dot, when 1 to 5 "
+             "letters or digits) is written as a PNG, as are - and /dev/stdout (standard output) and "
+             "/dev/fd/N (descriptor N)")
       ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
@@ -233,7 +234,7 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   addNumber(app, "--light-yaw", o.lightYawOffset, "degrees", "light yaw, added to the camera's");
   addNumber(app, "--light-pitch", o.lightPitchOffset, "degrees", "light pitch, added to the camera's");
   addWholeNumber(app, "--outline", o.outlineWidth, 1, std::numeric_limits<int>::max(),
-                 "silhouette width in pixels");
+                 "silhouette width in pixels, at most the picture's larger side");
   app.add_flag(
          "--hatching,!--no-hatching", o.hatching,
          "pencil hatching instead of flat tones (the viewer's T key); --no-hatching: flat tones, the default")
@@ -375,8 +376,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
 constexpr const char* kDescription =
     "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
     "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
-    "The hatching images are read from data/ in the working directory, as the viewer reads them, else\n"
-    "from the data installed with the program (share/nprview/data).";
+    "For a PNG with hatching, the hatching images are read from data/ in the working directory, as the\n"
+    "viewer reads them, else from the data installed with the program (share/nprview/data).";
 
 void describe(CLI::App& app, SnapOptions& options) {
   // An option given twice keeps its last value, as the flags' on and off spellings do.
