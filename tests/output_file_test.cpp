@@ -254,6 +254,11 @@ TEST(OutputFile, ProgramsWriteWhereTheSystemWouldAndSayWhyNot) {
        "test ! -e a.jpg"},
       {":", "$S \"$(printf 'new\\nline.poly')\" -o x.png", 1, "\"new\\x0aline.poly\": No such file", ""},
       {":", "$P \"$(printf 'new\\nline.obj')\" x.poly", 1, "cannot read new\\x0aline.obj: ", ""},
+      // A hatching image wider than any needs is refused before it is read.
+      {fifoImage +
+           " && rm data/xhatch2.bmp && { printf 'BM\\0\\0\\0\\0\\0\\0\\0\\0\\066\\0\\0\\0\\050\\0\\0\\0"
+           "\\001\\020\\0\\0\\001\\0\\0\\0\\001\\0\\030\\0'; head -c 12315 /dev/zero; } > data/xhatch2.bmp",
+       "$S $M --hatching --size 8 -o x.png", 1, "data/xhatch2.bmp did not load", ""},
       // A FIFO where a hatching image should be is never opened for flat tones, and never waited for.
       {fifoImage, "timeout 60 $S $M --size 8 -o x.png", 0, "", "test -s x.png"},
       {fifoImage, "timeout 60 $S $M --hatching --size 8 -o x.png", 1, "data/xhatch2.bmp did not load", ""},

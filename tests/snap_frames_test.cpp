@@ -246,8 +246,9 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
     EXPECT_FALSE(fs::exists(c.folder / "x.png"));
   }
   EXPECT_EQ(fs::file_size(empty / "icos"), fs::file_size(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly"));
-  // Flat tones need no hatching images.
+  // Flat tones need no hatching images, nor does an SVG's hatching, which is strokes.
   EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --size 8 -o x.png", empty).status, 0);
+  EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --hatching --size 8 -o x.svg", empty).status, 0);
   EXPECT_TRUE(fs::exists(empty / "x.png"));
   fs::remove_all(empty);
   fs::remove(junk);

@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <regex>
 
+#include "offscreen_context.h"
 #include "png_file.h"
+#include "snap_options.h"
 #include "support.h"
+#include "tone_labels.h"
 
 namespace {
 
@@ -135,6 +138,24 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
               testing::HasSubstr("<rect width=\"64\" height=\"64\" fill=\"#ff8000\"/>"));
   EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"),
               testing::Not(testing::HasSubstr("<rect")));
+}
+
+// The label pass's fill is counted before it is drawn: the sphere's outer faces cover what its labels
+// show, once. Faces stacked a thousand times as deep are traced at the picture's own size.
+TEST(ToneLabels, ComeAtThePicturesOwnScaleWhenFacesStackDeep) {
+  const OffscreenContext context(64, 64);
+  const ModelPtr sphere(loadModel("data/sphere-unit.poly"));
+  ASSERT_TRUE(context.ok() && sphere);
+  const DrawState state = drawStateOf(SnapOptions{});
+  LabelPicture labels;
+  std::string error;
+  ASSERT_TRUE(drawToneLabels(*sphere, state, 256, 256, 1, labels, error)) << error;
+  const double shown = static_cast<double>(
+      std::count_if(labels.labels.begin(), labels.labels.end(), [](uint8_t label) { return label != 0; }));
+  const double counted = outerFaceFragments(*sphere, state, 256, 256);
+  EXPECT_NEAR(counted, shown, 0.02 * shown);
+  EXPECT_EQ(labelScale(768, 768, counted * 9), 4);
+  EXPECT_EQ(labelScale(768, 768, counted * 9 * 1000), 1);
 }
 
 }  // namespace
