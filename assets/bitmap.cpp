@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,15 @@ class FileSource final : public ByteSource {
   std::FILE* file_;
   uint64_t size_;
 };
+
+// The bytes of the file really there: a hole reads as zeros but costs its writer nothing, so a file is
+// taken to end where its first hole begins (its end, on a file system that keeps no holes).
+uint64_t bytesThere(int fd, const struct stat& info) {
+  const off_t hole = ::lseek(fd, 0, SEEK_HOLE);
+  ::lseek(fd, 0, SEEK_SET);
+  const uint64_t size = static_cast<uint64_t>(info.st_size);
+  return hole < 0 ? size : std::min(size, static_cast<uint64_t>(hole));
+}
 
 // A side above the int range is a negative BMP dimension (a negative height marks a top-down file) and
 // no size a texture can have; the product must fit the 32 bits the buffer size is computed in.
@@ -231,7 +241,7 @@ int loadBitmap(const char* path, BitmapImage& image, uint32_t maxSide) {
     }
     return 0;
   }
-  FileSource source(file, static_cast<uint64_t>(info.st_size));
+  FileSource source(file, bytesThere(fd, info));
   const BmpDecode result = decodeBmp(source, image, maxSide);
   std::fclose(file);
   if (loaderLinesShown()) {

@@ -59,7 +59,9 @@ BmpDecode decodeBmp(const unsigned char* bytes, size_t size, BitmapImage& image,
 // Reads the BMP file at path into image and writes its progress and error lines to standard output with
 // printf (unless loaderLinesShown() is false). Returns 1 when the image was read completely, 0 otherwise.
 // Only a regular file is read, and opening it never waits: anything else (a FIFO, a device) is reported
-// as not found. Sides above maxSide (a GL context's texture limit) are refused as too large for memory.
-// The record must hold null or a malloc'd buffer in pixels before the call: a missing file leaves the
-// record untouched, and an earlier buffer in pixels is overwritten without being released.
+// as not found. The file is taken to end at its first hole: pixel data in a hole is data the file does
+// not hold, refused before anything is allocated for it. Sides above maxSide (a GL context's texture limit)
+// are refused as too large for memory. The record must hold null or a malloc'd buffer in pixels before the
+// call: a missing file leaves the record untouched, and an earlier buffer in pixels is overwritten without
+// being released.
 int loadBitmap(const char* path, BitmapImage& image, uint32_t maxSide = kAnySide);

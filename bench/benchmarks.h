@@ -51,3 +51,6 @@ void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);
 // lines in the start-up view, from the depth picture of its fill pass drawn once in context.
 void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context);
 void printLineSummary(const TimesOf& times, int largeSphereFaces);
+
+// pen/order/octagons: orderForPen on the closed contours of a 300 by 300 grid of octagons, shuffled.
+void registerPenOrderBenchmarks();

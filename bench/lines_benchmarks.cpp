@@ -2,13 +2,17 @@
 // against the depth picture and the chains.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <random>
 #include <memory>
 #include <vector>
 
 #include "benchmarks.h"
 #include "frame.h"
 #include "model_catalogue.h"
+#include "pen_order.h"
 #include "visible_lines.h"
 
 void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context) {
@@ -56,4 +60,32 @@ void printLineSummary(const TimesOf& times, int largeSphereFaces) {
     std::printf("  edges, once per model        %8.2f ms (%6.2f ms CPU)\n", edges.real, edges.cpu);
     std::printf("  contours, visibility, chains %8.2f ms (%6.2f ms CPU) per view\n", find.real, find.cpu);
   }
+}
+
+void registerPenOrderBenchmarks() {
+  // A 300 by 300 grid of octagons, 90,000 closed lines of 8 points, in a shuffled order: the contours of a
+  // grid of separate parts, whose pen order was once quadratic.
+  auto octagons = std::make_shared<std::vector<Polyline>>();
+  for (int row = 0; row < 300; ++row) {
+    for (int column = 0; column < 300; ++column) {
+      Polyline line{LineKind::Contour, true, {}};
+      for (int k = 0; k < 8; ++k) {
+        const double angle = k * 3.14159265358979 / 4;
+        line.points.push_back({static_cast<float>(column * 6.8 + 3 + 2.5 * std::cos(angle)),
+                               static_cast<float>(row * 6.8 + 3 + 2.5 * std::sin(angle))});
+      }
+      octagons->push_back(std::move(line));
+    }
+  }
+  std::shuffle(octagons->begin(), octagons->end(), std::mt19937(5));
+  registerBenchmark("pen/order/octagons", [octagons](benchmark::State& s) {
+    double travel = 0;
+    for (auto _ : s) {
+      std::vector<Polyline> lines = *octagons;
+      orderForPen(lines);
+      travel = penTravel(lines);
+    }
+    s.counters["lines"] = static_cast<double>(octagons->size());
+    s.counters["travel"] = travel;
+  });
 }

@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
   registerSurfaceHatchingBenchmarks(models);
   registerCreaseBenchmarks(models, *largeSphere);
   registerLineBenchmarks(*largeSphere, context);
+  registerPenOrderBenchmarks();
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

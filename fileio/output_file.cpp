@@ -1,10 +1,11 @@
-// Replacing output files through a temporary file beside them, with the system's reason on failure.
+// Replacing output files through a temporary file in their folder, with the system's reason on failure.
 #include "output_file.h"
 
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,65 +13,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <system_error>
+
+#include "trusted_path.h"
 
 namespace {
 
-// As the kernel counts when it resolves a path.
-constexpr int kMaxLinks = 40;
-
 std::string reason(int error) {
   return std::generic_category().message(error);
-}
-
-// Where the file named by path lives: its folder with the trailing slash, or "" for the working folder.
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The rule of fs.protected_symlinks: in a sticky folder that anyone may write to, a link is followed only
-// when the writer or the folder's owner owns it; another user's link there may point anywhere.
-bool mayFollow(const std::string& link, const struct stat& linkInfo) {
-  const std::string folder = folderOf(link);
-  struct stat folderInfo {};
-  if (::stat(folder.empty() ? "." : folder.c_str(), &folderInfo) != 0) {
-    return false;
-  }
-  const bool shared = (folderInfo.st_mode & S_ISVTX) && (folderInfo.st_mode & S_IWOTH);
-  return !shared || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == folderInfo.st_uid;
-}
-
-// Follows symlinks until path names what is finally written: an existing non-link (info then describes
-// it, exists is set) or a name that does not exist yet, which a dangling link may also point to.
-bool resolveLinks(std::string& path, struct stat& info, bool& exists, int& error) {
-  for (int hops = 0; hops <= kMaxLinks; ++hops) {
-    if (::lstat(path.c_str(), &info) != 0) {
-      exists = false;
-      error = errno;
-      return errno == ENOENT;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-      exists = true;
-      return true;
-    }
-    if (!mayFollow(path, info)) {
-      error = EACCES;
-      return false;
-    }
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-    if (length < 0 || static_cast<size_t>(length) == sizeof target) {
-      error = length < 0 ? errno : ENAMETOOLONG;
-      return false;
-    }
-    const std::string link(target, static_cast<size_t>(length));
-    path = link.starts_with('/') ? link : folderOf(path) + link;
-  }
-  error = ELOOP;
-  return false;
 }
 
 bool writeAll(int fd, std::string_view bytes, int& error) {
@@ -88,19 +42,19 @@ bool writeAll(int fd, std::string_view bytes, int& error) {
   return true;
 }
 
-// The temporary file that SIGINT and SIGTERM remove before the program ends. Its name is prepared before
-// the file exists, since a handler may only make async-signal-safe calls: unlink, sigaction, raise.
-char g_temporaryPath[PATH_MAX];
+// The named temporary file that the guarded signals remove before the program ends. Its name is set before
+// the file exists, since a handler may only make async-signal-safe calls: unlinkat, sigaction, raise.
+int g_temporaryFolder = -1;
+char g_temporaryName[NAME_MAX + 1];
 std::atomic<bool> g_temporaryExists{false};
 // Touched only by the thread that writes; one file is guarded at a time.
 bool g_guarding = false;
-constexpr int kGuardedSignals[] = {SIGINT, SIGTERM};
-struct sigaction g_previousActions[2];
+constexpr int kGuardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction g_previousActions[std::size(kGuardedSignals)];
+struct sigaction g_previousFileSizeAction;
 
 void removeTemporaryAndEnd(int signal) {
-  if (g_temporaryExists) {
-    ::unlink(g_temporaryPath);
-  }
+  removeTemporaryOutput();
   struct sigaction byDefault {};
   byDefault.sa_handler = SIG_DFL;
   ::sigaction(signal, &byDefault, nullptr);
@@ -134,6 +88,14 @@ bool startGuard() {
       ::sigaction(kGuardedSignals[i], &handler, nullptr);
     }
   }
+  // Past a file size limit the write then fails with EFBIG, which is reported like a full disk, rather
+  // than ending the program half-way.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, nullptr, &g_previousFileSizeAction);
+  if (g_previousFileSizeAction.sa_handler == SIG_DFL) {
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
+  }
   return true;
 }
 
@@ -142,30 +104,21 @@ void endGuard() {
   for (size_t i = 0; i < std::size(kGuardedSignals); ++i) {
     ::sigaction(kGuardedSignals[i], &g_previousActions[i], nullptr);
   }
+  ::sigaction(SIGXFSZ, &g_previousFileSizeAction, nullptr);
   g_guarding = false;
 }
 
-// Names the file the handler removes; a name too long for the buffer cannot be created anyway.
-void prepareRemoval(const std::string& temporary) {
-  g_temporaryExists = false;
-  if (temporary.size() < sizeof g_temporaryPath) {
-    std::memcpy(g_temporaryPath, temporary.c_str(), temporary.size() + 1);
-  }
-}
-
-// Creates the file exclusively and marks it for removal with this thread's signals held back, so that
-// neither can happen without the other here (another thread of the program may still take the signal in
-// those few instructions).
-int createGuarded(const std::string& temporary) {
+// Runs step with the guarded signals held back, so that a file is named and marked for removal (or
+// renamed and forgotten) together: neither can happen without the other in this thread. Returns step's
+// result, 0 or an errno value.
+template <class Step>
+int withSignalsHeld(Step step) {
   const sigset_t held = guardedSignals();
   sigset_t previous;
   ::pthread_sigmask(SIG_BLOCK, &held, &previous);
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-  const int openError = errno;
-  g_temporaryExists = fd >= 0 && temporary.size() < sizeof g_temporaryPath;
+  const int result = step();
   ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  errno = openError;
-  return fd;
+  return result;
 }
 
 // Six characters that differ from call to call; O_EXCL, not these, is what keeps names apart.
@@ -186,32 +139,45 @@ std::string uniqueSuffix() {
   return suffix;
 }
 
-// Creates a new, empty, hidden file beside path, named after it but never longer than a name may be:
-// "." + the start of the name + "." + six characters. New files take 0666 less the umask, as any would.
-int createTemporary(const std::string& path, bool guarded, std::string& temporary, int& error) {
-  const std::string folder = folderOf(path);
-  const std::string name = path.substr(folder.size());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder + "." + name.substr(0, NAME_MAX - 8) + "." + uniqueSuffix();
-    if (guarded) {
-      prepareRemoval(temporary);
-    }
-    const int fd = guarded
-                       ? createGuarded(temporary)
-                       : ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) {
-      error = errno;
-      return fd;
-    }
-  }
-  error = EEXIST;
-  return -1;
+// A hidden name beside name, after it but never longer than a name may be: "." + the start of the name +
+// "." + six characters.
+std::string temporaryNameFor(const std::string& name) {
+  return "." + name.substr(0, NAME_MAX - 8) + "." + uniqueSuffix();
 }
 
-// The rename is on disk only once the folder is; a failure here loses nothing, so it is not reported.
-void syncFolder(const std::string& path) {
-  const std::string folder = folderOf(path);
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Gives the unnamed file open as fd the name in folder, never replacing anything there. The kernel links
+// a descriptor directly for the privileged and, since Linux 6.10, for its opener; else through /proc.
+int linkUnnamed(int fd, int folder, const std::string& name) {
+  if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) {
+    return 0;
+  }
+  if (errno == EEXIST) {
+    return EEXIST;
+  }
+  char own[32];
+  std::snprintf(own, sizeof own, "/proc/self/fd/%d", fd);
+  return ::linkat(AT_FDCWD, own, folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+// Renames from to to in folder unless something is at to already (EEXIST then).
+int renameNoReplace(int folder, const std::string& from, const std::string& to) {
+  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    return errno;
+  }
+  // File systems without renameat2's flags: a hard link never replaces anything either.
+  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) {
+    return errno;
+  }
+  ::unlinkat(folder, from.c_str(), 0);
+  return 0;
+}
+
+// The new name is on disk only once the folder is; a failure here loses nothing, so it is not reported.
+void syncFolder(int folder) {
+  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);
@@ -232,12 +198,12 @@ bool keepOwnerAndMode(int fd, const struct stat& old, int& error) {
 }
 
 // A privileged writer passes the access check; the mode bits still say the file is not to change.
-bool mayReplace(const std::string& path, const struct stat& info, int& error) {
+bool mayReplace(int folder, const std::string& name, const struct stat& info, int& error) {
   if ((info.st_mode & 0222) == 0) {
     error = EACCES;
     return false;
   }
-  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
     error = errno;
     return false;
   }
@@ -246,8 +212,30 @@ bool mayReplace(const std::string& path, const struct stat& info, int& error) {
 
 }  // namespace
 
-bool isStandardOutput(std::string_view path) {
-  return path == "-" || path == "/dev/stdout";
+int streamDescriptor(std::string_view path) {
+  if (path == "-" || path == "/dev/stdout") {
+    return STDOUT_FILENO;
+  }
+  if (path == "/dev/stderr") {
+    return STDERR_FILENO;
+  }
+  for (const std::string_view folder : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (path.starts_with(folder) && path.size() > folder.size()) {
+      const std::string_view digits = path.substr(folder.size());
+      int fd = -1;
+      const auto [end, status] = std::from_chars(digits.data(), digits.data() + digits.size(), fd);
+      if (status == std::errc() && end == digits.data() + digits.size() && fd >= 0 && digits[0] != '-') {
+        return fd;
+      }
+    }
+  }
+  return -1;
+}
+
+void removeTemporaryOutput() {
+  if (g_temporaryExists.exchange(false)) {
+    ::unlinkat(g_temporaryFolder, g_temporaryName, 0);
+  }
 }
 
 OutputFile::~OutputFile() {
@@ -257,9 +245,14 @@ OutputFile::~OutputFile() {
 bool OutputFile::open(const std::string& path) {
   discard();
   failure_ = 0;
-  if (isStandardOutput(path)) {
-    // /dev/stdout is a link to whatever the descriptor holds (a pipe has no name to resolve).
-    fd_ = STDOUT_FILENO;
+  if (const int stream = streamDescriptor(path); stream >= 0) {
+    // Written as it is: a pipe has no name to resolve, and a file opened for us is ours to write.
+    const int flags = ::fcntl(stream, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY || (flags & O_PATH)) {
+      failure_ = EBADF;
+      return false;
+    }
+    fd_ = stream;
     inPlace_ = true;
     return true;
   }
@@ -267,36 +260,146 @@ bool OutputFile::open(const std::string& path) {
     failure_ = path.empty() ? ENOENT : EISDIR;
     return false;
   }
-  std::string target = path;
-  struct stat info {};
-  bool exists = false;
-  if (!resolveLinks(target, info, exists, failure_)) {
+  ResolvedPath resolved;
+  if (!resolveTrustedPath(path, resolved, failure_)) {
     return false;
   }
-  failure_ = 0;
-  if (exists && !S_ISREG(info.st_mode)) {
-    // Devices and FIFOs cannot be replaced by a file; they take the bytes as they come.
-    fd_ = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    failure_ = fd_ < 0 ? errno : 0;
-    inPlace_ = ownsFd_ = fd_ >= 0;
-    return fd_ >= 0;
+  folder_ = resolved.folder;
+  name_ = resolved.name;
+  if (resolved.exists && !S_ISREG(resolved.info.st_mode)) {
+    return openInPlace(resolved.info, resolved.folderInfo);
   }
-  if (exists && !mayReplace(target, info, failure_)) {
-    return false;
-  }
-  hadFile_ = exists;
-  old_ = info;
-  target_ = target;
-  guarded_ = startGuard();
-  fd_ = createTemporary(target, guarded_, temporary_, failure_);
-  ownsFd_ = fd_ >= 0;
-  if (fd_ < 0) {
-    temporary_.clear();
+  if (resolved.exists && !mayReplace(folder_, name_, resolved.info, failure_)) {
     discard();
     return false;
   }
-  failure_ = 0;
+  hadFile_ = resolved.exists;
+  old_ = resolved.info;
+  guarded_ = startGuard();
+  if (!createTemporary()) {
+    discard();
+    return false;
+  }
   return true;
+}
+
+bool OutputFile::openInPlace(const struct stat& info, const struct stat& folderInfo) {
+  // Devices and FIFOs cannot be replaced by a file; they take the bytes as they come, unless anyone may
+  // have put them there: another user's FIFO would be waited on, or read.
+  if (!isTrustedEntry(folderInfo, info)) {
+    failure_ = EACCES;
+    discard();
+    return false;
+  }
+  // Opened as a shell's redirection opens it (one's own FIFO waits for its reader), and written only when
+  // it is still what was checked.
+  fd_ = ::openat(folder_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  ownsFd_ = inPlace_ = fd_ >= 0;
+  struct stat opened {};
+  failure_ = fd_ < 0 || ::fstat(fd_, &opened) != 0                          ? errno
+             : opened.st_dev != info.st_dev || opened.st_ino != info.st_ino ? EAGAIN
+                                                                            : 0;
+  if (failure_ != 0) {
+    discard();
+    return false;
+  }
+  return true;
+}
+
+// An unnamed file in the target's folder where the system offers one and can name it later (through
+// /proc), else a hidden named one, made and marked for removal together.
+bool OutputFile::createTemporary() {
+  if (!namedOnly_ && ::faccessat(AT_FDCWD, "/proc/self/fd", X_OK, 0) == 0) {
+    fd_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    ownsFd_ = unnamed_ = fd_ >= 0;
+    // File systems without unnamed files say so in one of these ways.
+    if (fd_ >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+      failure_ = fd_ >= 0 ? 0 : errno;
+      return fd_ >= 0;
+    }
+  }
+  failure_ = EEXIST;
+  for (int attempt = 0; attempt < 100 && failure_ == EEXIST; ++attempt) {
+    temporary_ = temporaryNameFor(name_);
+    failure_ = withSignalsHeld([this] {
+      fd_ = ::openat(folder_, temporary_.c_str(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+      if (fd_ < 0) {
+        return errno;
+      }
+      if (guarded_) {
+        g_temporaryFolder = folder_;
+        std::memcpy(g_temporaryName, temporary_.c_str(), temporary_.size() + 1);
+        g_temporaryExists = true;
+      }
+      return 0;
+    });
+  }
+  ownsFd_ = fd_ >= 0;
+  if (fd_ < 0) {
+    temporary_.clear();
+  }
+  return fd_ >= 0;
+}
+
+// Links the unnamed file under a hidden name, marked for removal, for a rename over the target.
+int OutputFile::nameTemporary() {
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+    const std::string name = temporaryNameFor(name_);
+    error = withSignalsHeld([&] {
+      const int linked = linkUnnamed(fd_, folder_, name);
+      if (linked == 0) {
+        temporary_ = name;
+        if (guarded_) {
+          g_temporaryFolder = folder_;
+          std::memcpy(g_temporaryName, name.c_str(), name.size() + 1);
+          g_temporaryExists = true;
+        }
+      }
+      return linked;
+    });
+  }
+  return error;
+}
+
+// Puts the complete temporary file at the target's name. Returns 0 or an errno value.
+int OutputFile::placeFile() {
+  if (!hadFile_) {
+    // A new name: what appeared there since open() is replaced only when it is a regular file.
+    const int placed = unnamed_ ? linkUnnamed(fd_, folder_, name_) : withSignalsHeld([this] {
+      const int renamed = renameNoReplace(folder_, temporary_, name_);
+      if (renamed == 0) {
+        if (guarded_) {
+          g_temporaryExists = false;
+        }
+        temporary_.clear();
+      }
+      return renamed;
+    });
+    struct stat now {};
+    if (placed != EEXIST) {
+      return placed;
+    }
+    if (::fstatat(folder_, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(now.st_mode)) {
+      return EEXIST;
+    }
+  }
+  if (temporary_.empty()) {
+    if (const int error = nameTemporary(); error != 0) {
+      return error;
+    }
+  }
+  return withSignalsHeld([this] {
+    if (::renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) {
+      return errno;
+    }
+    if (guarded_) {
+      g_temporaryExists = false;
+    }
+    temporary_.clear();
+    return 0;
+  });
 }
 
 bool OutputFile::write(std::string_view bytes) {
@@ -314,20 +417,17 @@ bool OutputFile::commit() {
     if ((hadFile_ && !keepOwnerAndMode(fd_, old_, failure_)) || ::fsync(fd_) != 0) {
       failure_ = failure_ ? failure_ : errno;
     }
+    // While the descriptor is open: an unnamed file is named through it.
+    failure_ = failure_ ? failure_ : placeFile();
+    if (failure_ == 0) {
+      syncFolder(folder_);
+    }
   }
   if (ownsFd_ && ::close(fd_) != 0 && failure_ == 0) {
     failure_ = errno;
   }
   ownsFd_ = false;
   fd_ = -1;
-  if (failure_ == 0 && !inPlace_) {
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-      failure_ = errno;
-    } else {
-      temporary_.clear();
-      syncFolder(target_);
-    }
-  }
   const bool committed = failure_ == 0;
   discard();
   return committed;
@@ -342,16 +442,21 @@ void OutputFile::discard() {
     ::close(fd_);
   }
   fd_ = -1;
-  ownsFd_ = inPlace_ = hadFile_ = false;
+  ownsFd_ = inPlace_ = hadFile_ = unnamed_ = false;
   if (!temporary_.empty()) {
     // Removed before the handler forgets it, so a signal in between finds nothing left behind.
-    ::unlink(temporary_.c_str());
+    ::unlinkat(folder_, temporary_.c_str(), 0);
     temporary_.clear();
   }
   if (guarded_) {
     endGuard();
     guarded_ = false;
   }
+  if (folder_ >= 0) {
+    ::close(folder_);
+    folder_ = -1;
+  }
+  name_.clear();
 }
 
 bool writeOutputFile(const std::string& path, std::string_view bytes, std::string& error) {

@@ -15,8 +15,9 @@
 
 namespace {
 
-// Faces drawn by one call at most, so that a count of indices always fits in a GLsizei.
-constexpr int kFacesPerCall = 1 << 22;
+// Faces drawn by one call at most, so that a count of indices always fits in a GLsizei, and so that the
+// driver is waited for between calls (paceDrawing).
+constexpr int kFacesPerCall = kFacesBetweenFinishes;
 
 Vec3 position(const ModelVertex& v) {
   return {v.x, v.y, v.z};
@@ -136,10 +137,12 @@ void ArrayDrawer::drawFaces(int first, int count, bool onSurface) const {
     const int faces = std::min(kFacesPerCall, count - done);
     if (onSurface) {
       glDrawArrays(GL_TRIANGLES, 3 * (first + done), 3 * faces);
+      paceDrawing(queuedFaces_, faces);
       continue;
     }
     const auto offset = static_cast<uintptr_t>(first + done) * sizeof(ModelFace);
     glDrawElements(GL_TRIANGLES, 3 * faces, GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
+    paceDrawing(queuedFaces_, faces);
   }
 }
 

@@ -50,6 +50,7 @@ class ArrayDrawer {
   // For hatching on the surface, each face's corners one after another, each as x, y, z, s, t: a corner's
   // texture coordinate depends on its face.
   std::unique_ptr<float[]> surfaceCorners_;
+  mutable int queuedFaces_ = 0;  // drawn since the driver was last waited for
 };
 
 // beginFrame, then the fill pass and the outline pass through drawer. Does not swap buffers.

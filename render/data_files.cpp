@@ -20,19 +20,20 @@ const fs::path& installedDataFolder() {
   return folder;
 }
 
-// Anything at path, a dangling link or a file that cannot be read included: the loaders then report it
-// just as they did when the working directory was the only place looked in.
-bool somethingAt(const fs::path& path) {
+// A regular file at path, through links, whether or not it can be read (the loaders then report it just as
+// they did when the working directory was the only place looked in); a FIFO, a device, a folder or a
+// dangling link there is passed over.
+bool fileAt(const fs::path& path) {
   std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
+  return fs::is_regular_file(fs::status(path, error));
 }
 
 }  // namespace
 
 std::string dataFilePath(const std::string& relativePath) {
-  if (somethingAt(relativePath) || installedDataFolder().empty()) {
+  if (fileAt(relativePath) || installedDataFolder().empty()) {
     return relativePath;
   }
   const fs::path installed = installedDataFolder() / fs::path(relativePath).lexically_relative("data");
-  return somethingAt(installed) ? installed.string() : relativePath;
+  return fileAt(installed) ? installed.string() : relativePath;
 }

@@ -7,6 +7,10 @@ void beginFrame(const Camera& camera) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_DEPTH_TEST);
   glColor3f(0.0f, 0.0f, 0.0f);
+  setFrameMatrices(camera);
+}
+
+void setFrameMatrices(const Camera& camera) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   // The aspect ratio stays 1 whatever the window's shape: a wide window stretches the picture.
@@ -14,6 +18,14 @@ void beginFrame(const Camera& camera) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   camera.applyView();
+}
+
+void paceDrawing(int& queued, int faces) {
+  queued += faces;
+  if (queued >= kFacesBetweenFinishes) {
+    glFinish();
+    queued = 0;
+  }
 }
 
 void drawFrame(HatchRenderer& renderer, const Model* model, const DrawState& state) {

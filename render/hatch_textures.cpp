@@ -1,6 +1,7 @@
 // The hatching texture set: the four images are read first, then handed to GL and released.
 #include "hatch_textures.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -13,11 +14,12 @@ const char* const kHatchImagePaths[4] = {"data/xhatch1.bmp", "data/xhatch2.bmp",
 
 namespace {
 
-// The largest side this GL context takes for a texture: a larger image is refused before it is read.
+// The largest side of a hatching image this GL context takes for a texture: a larger image is refused
+// before it is read.
 uint32_t textureSideLimit() {
   GLint limit = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
-  return limit > 0 ? static_cast<uint32_t>(limit) : kAnySide;
+  return std::min<uint32_t>(kMaxHatchImageSide, limit > 0 ? static_cast<uint32_t>(limit) : kAnySide);
 }
 
 // The image at half the size, each pixel the rounded mean of the two by two it covers. Returns an image

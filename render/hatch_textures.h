@@ -10,10 +10,14 @@
 // kHatchImagePaths[i].
 extern const char* const kHatchImagePaths[4];
 
+// The largest side a hatching image may have: eight times the shipped ones. A larger image is refused
+// before its pixels are read, with the bitmap loader's line for a buffer it cannot have.
+constexpr unsigned kMaxHatchImageSide = 4096;
+
 // Loads the four hatching images, makes them textures into names (index 0 the lightest hatching, 3 the
-// densest) and releases the images. An image with a side above the context's GL_MAX_TEXTURE_SIZE is
-// refused before it is read. A texture whose image failed to load is left without an image, so
-// faces drawn with it show the current colour. Leaves texture 0 bound. Needs a current GL context.
+// densest) and releases the images. An image with a side above kMaxHatchImageSide or the context's
+// GL_MAX_TEXTURE_SIZE is refused before it is read. A texture whose image failed to load is left without an
+// image, so faces drawn with it show the current colour. Leaves texture 0 bound. Needs a current GL context.
 void createHatchTextures(GLuint names[4]);
 
 // The side of the viewer's hatching images, and how many of their levels are drawn as images of their own:

@@ -29,7 +29,8 @@ int faceBand(const Vec3& p0, const Vec3& p1, const Vec3& p2, const Vec3& light, 
   // Two thirds of the way from the midpoint of p0-p1 towards p2; not the centroid, but the tones have
   // always been measured from here.
   constexpr float kThird = 1.0f / 3.0f, kTwoThirds = 2.0f / 3.0f;
-  const Vec3 r{(p0.x + p1.x) * 0.5f * kThird + p2.x * kTwoThirds, (p0.y + p1.y) * 0.5f * kThird + p2.y * kTwoThirds,
+  const Vec3 r{(p0.x + p1.x) * 0.5f * kThird + p2.x * kTwoThirds,
+               (p0.y + p1.y) * 0.5f * kThird + p2.y * kTwoThirds,
                (p0.z + p1.z) * 0.5f * kThird + p2.z * kTwoThirds};
 
   Vec3 d{r.x - light.x, r.y - light.y, r.z - light.z};

@@ -7,7 +7,7 @@ packages=(
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libgtest-dev libbenchmark-dev libpng-dev libassimp-dev libtinyobjloader-dev libcli11-dev
   libgmock-dev xvfb xauth x11-utils xdotool
-  help2man desktop-file-utils
+  help2man desktop-file-utils dpkg-dev
   libpotrace-dev libpolyclipping-dev librsvg2-bin libxml2-utils
 )
 # Packages only a script needs (scripts/bench-peers.sh: f3d), named on the command line.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <iostream>
 #include <system_error>
@@ -11,10 +12,12 @@
 #include "loader_console.h"
 #include "model.h"
 #include "output_file.h"
+#include "output_format.h"
 #include "png_file.h"
 #include "printable.h"
 #include "snap_options.h"
 #include "snapshot.h"
+#include "time_limit.h"
 #include "turntable.h"
 #include "vector_snapshot.h"
 
@@ -31,27 +34,37 @@ int fail(const std::string& line, int status = kFailed) {
   return status;
 }
 
+// "15" or "0.5".
+std::string shortestSeconds(float seconds) {
+  char text[32];
+  const auto [end, status] = std::to_chars(text, text + sizeof text, seconds);
+  return std::string(text, status == std::errc() ? end : text);
+}
+
 // Why the model loader refused path, which it does not say itself here.
 std::string modelFailure(const std::string& path) {
   return ::access(path.c_str(), R_OK) != 0 ? std::generic_category().message(errno)
                                            : "not of expected format";
 }
 
-// The picture of state into path, as its name asks: an SVG document or a PNG. Returns false and fills error
-// (one line, naming the file) on failure.
-bool writePicture(const std::string& path, const SnapOptions& options, const DrawState& state, const Model& model,
-                  Snapshotter& snapshotter, std::string& error) {
-  if (isSvgFile(path)) {
-    std::string svg;
-    if (!drawSvg(snapshotter, model, options, state, svg, error)) {
-      error = "cannot draw \"" + path + "\": " + error;
-      return false;
-    }
-    if (!writeOutputFile(path, svg, error)) {
-      error = "cannot write \"" + path + "\": " + error;
-      return false;
-    }
-    return true;
+// The picture of state into path, in the format its name asks for. Returns false and fills error (one
+// line, naming the file) on failure.
+bool writePicture(const std::string& path, const SnapOptions& options, const DrawState& state,
+                  const Model& model, Snapshotter& snapshotter, std::string& error) {
+  std::string svg;
+  switch (outputFormatOf(path).value_or(kDefaultOutputFormat)) {
+    case OutputFormat::Svg:
+      if (!drawSvg(snapshotter, model, options, state, svg, error)) {
+        error = "cannot draw \"" + path + "\": " + error;
+        return false;
+      }
+      if (!writeOutputFile(path, svg, error)) {
+        error = "cannot write \"" + path + "\": " + error;
+        return false;
+      }
+      return true;
+    case OutputFormat::Png:
+      break;
   }
   if (!writePng(path, snapshotter.draw(state), error)) {
     error = "cannot write \"" + path + "\": " + error;
@@ -112,6 +125,14 @@ int main(int argc, char** argv) {
     return fail(arguments.error + " (nprsnap --help lists the options)", kBadArguments);
   }
   const SnapOptions& options = arguments.options;
+  // Set before the import, which it covers too: a thumbnailer's ceiling on the whole run.
+  if (options.timeLimit &&
+      !startTimeLimit(*options.timeLimit,
+                      "nprsnap: stopped at --time-limit " + shortestSeconds(*options.timeLimit) +
+                          " seconds, with nothing more written",
+                      kFailed)) {
+    return fail("cannot set the timer of --time-limit");
+  }
   const std::vector<std::string> names = outputNames(options);
   for (const std::string& name : names) {
     if (isSameFile(name, options.modelPath)) {

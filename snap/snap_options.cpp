@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "output_file.h"
+#include "output_format.h"
 #include "svg_writer.h"
 #include "turntable.h"
 
@@ -21,6 +22,8 @@ namespace {
 constexpr int kMaxSide = 16384;
 constexpr int kMaxSamples = 8;
 constexpr int kMaxFrames = 10000;
+// A year: past that a limit means none, and the timer's arithmetic stays in range.
+constexpr float kMaxTimeLimit = 365.0f * 24 * 3600;
 
 std::string inQuotes(std::string_view text) {
   std::string result(1, '"');
@@ -159,6 +162,42 @@ std::string lowerCaseExtension(std::string_view path) {
   return extension;
 }
 
+// The layer names for messages: "background, tones, hatching and lines".
+std::string layerNames() {
+  std::string names;
+  for (size_t i = 0; i < std::size(kSvgLayerNames); ++i) {
+    names += (i == 0 ? "" : i + 1 == std::size(kSvgLayerNames) ? " and " : ", ");
+    names += kSvgLayerNames[i];
+  }
+  return names;
+}
+
+// "lines,hatching": each a layer's name, none empty. Returns false, layers as before, otherwise.
+bool parseLayers(std::string_view text, std::vector<std::string>& layers) {
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string_view name = text.substr(start, comma - start);
+    if (std::find(std::begin(kSvgLayerNames), std::end(kSvgLayerNames), name) == std::end(kSvgLayerNames)) {
+      return false;
+    }
+    names.emplace_back(name);
+    start = comma + 1;
+  }
+  layers = std::move(names);
+  return true;
+}
+
+// ".png a PNG picture, .svg an SVG document", from the table of formats.
+std::string formatHelp() {
+  std::string help;
+  for (const OutputFormatEntry& entry : kOutputFormats) {
+    help +=
+        (help.empty() ? "." : ", .") + std::string(entry.extension) + " " + std::string(entry.description);
+  }
+  return help;
+}
+
 // Every option, once: its spellings, where its value goes, what it accepts and its line of help.
 void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option(
@@ -167,9 +206,12 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "file assimp reads (OBJ, PLY, "
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
-  app.add_option("-o,--output", o.outputPath,
-                 "the picture to write (required): a PNG, or an SVG document for a name ending in .svg; - or "
-                 "/dev/stdout: standard output")
+  app.add_option(
+         "-o,--output", o.outputPath,
+         "the picture to write (required), in the format its extension names, in any case: " + formatHelp() +
+             "; any other extension is refused. A name without one (what follows its last dot, when 1 to 5 "
+             "letters or digits) is written as a PNG, as are - and /dev/stdout (standard output) and "
+             "/dev/fd/N (descriptor N)")
       ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
@@ -192,7 +234,7 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   addNumber(app, "--light-yaw", o.lightYawOffset, "degrees", "light yaw, added to the camera's");
   addNumber(app, "--light-pitch", o.lightPitchOffset, "degrees", "light pitch, added to the camera's");
   addWholeNumber(app, "--outline", o.outlineWidth, 1, std::numeric_limits<int>::max(),
-                 "silhouette width in pixels");
+                 "silhouette width in pixels, at most the picture's larger side");
   app.add_flag(
          "--hatching,!--no-hatching", o.hatching,
          "pencil hatching instead of flat tones (the viewer's T key); --no-hatching: flat tones, the default")
@@ -287,27 +329,55 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       ->type_name("#rrggbb|transparent");
   app.add_option_function<std::string>(
          "--lines",
-         [&o](const std::string& text) { o.lines = text == "contour" ? LineMode::Contour : LineMode::Outline; },
+         [&o](const std::string& text) {
+           o.lines = text == "contour" ? LineMode::Contour : LineMode::Outline;
+         },
          "outline: the viewer's outline pass; contour: the visible contours taken from the mesh's edges, "
          "as wide as --outline with round ends (and with --creases its visible creases and borders)")
       ->check(CLI::IsMember({"outline", "contour"}).description(""))
       ->type_name("outline|contour")
       ->default_str("outline");
-  app.add_option("--layers", o.layers,
-                 "an SVG's layers to write, of background, tones, hatching (with --hatching) and lines, "
-                 "always in that order (--layers lines,hatching for a pen plotter); all by default")
-      ->delimiter(',')
-      ->check(CLI::IsMember(std::vector<std::string>(std::begin(kSvgLayerNames), std::end(kSvgLayerNames)))
-                 .description(""))
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+  app.add_option_function<std::string>(
+         "--layers", [&o](const std::string& text) { parseLayers(text, o.layers); },
+         "an SVG's layers to write, a comma-separated list of " + layerNames() +
+             ", always in that order (hatching with --hatching; lines,hatching for a pen plotter); all by "
+             "default")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            std::vector<std::string> unused;
+            return parseLayers(text, unused)
+                       ? std::string()
+                       : "wants a comma-separated list of " + layerNames() + ", not " + inQuotes(text);
+          },
+          ""))
       ->type_name("LIST");
+  app.add_option_function<std::string>(
+         "--time-limit",
+         [&o](const std::string& text) {
+           float seconds = 0.0f;
+           if (parseFloat(text, seconds)) {
+             o.timeLimit = seconds;
+           }
+         },
+         "end the run after this many seconds of wall-clock time, with one line and exit status 1, nothing "
+         "written (the frames a turntable finished stay); no limit by default")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            float seconds = 0.0f;
+            return parseFloat(text, seconds) && seconds > 0.0f && seconds <= kMaxTimeLimit
+                       ? std::string()
+                       : "wants a number of seconds above 0, at most " + shortest(kMaxTimeLimit) + ", not " +
+                             inQuotes(text);
+          },
+          ""))
+      ->type_name("SECONDS");
 }
 
 constexpr const char* kDescription =
     "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
     "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
-    "The hatching images are read from data/ in the working directory, as the viewer reads them, else\n"
-    "from the data installed with the program (share/nprview/data).";
+    "For a PNG with hatching, the hatching images are read from data/ in the working directory, as the\n"
+    "viewer reads them, else from the data installed with the program (share/nprview/data).";
 
 void describe(CLI::App& app, SnapOptions& options) {
   // An option given twice keeps its last value, as the flags' on and off spellings do.
@@ -316,11 +386,12 @@ void describe(CLI::App& app, SnapOptions& options) {
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
-      "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw or "
+      "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw "
+      "or "
       "an\n"
       "output that is the model itself; 1 when the model, the GL context, the hatching images asked for or "
-      "a\n"
-      "PNG fails. Each failure is one line on standard error.");
+      "the\n"
+      "output fails, or the time limit ends the run. Each failure is one line on standard error.");
 }
 
 }  // namespace
@@ -356,7 +427,11 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
-  } else if (!options.layers.empty() && !isSvgFile(options.outputPath)) {
+  } else if (options.outlineWidth > std::max(options.width, options.height)) {
+    result.error = "--outline " + std::to_string(options.outlineWidth) +
+                   ": wider than the picture, whose larger side is " +
+                   std::to_string(std::max(options.width, options.height)) + " pixels";
+  } else if (!options.layers.empty() && runFormat(options) != OutputFormat::Svg) {
     result.error = "--layers picks the layers of an SVG document; the output is not a .svg";
   } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
              !options.hatching) {
@@ -368,6 +443,11 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
       result.error = "--output \"" + name + "\": " + why;
       break;
     }
+    if (!outputFormatOf(name)) {
+      result.error = "the output " + name + ": its extension names no format nprsnap writes (" +
+                     outputExtensionList() + ")";
+      break;
+    }
   }
   return result;
 }
@@ -377,8 +457,8 @@ bool isPolyFile(std::string_view modelPath) {
   return extension == ".poly" || extension.empty();
 }
 
-bool isSvgFile(std::string_view outputPath) {
-  return lowerCaseExtension(outputPath) == ".svg";
+OutputFormat runFormat(const SnapOptions& options) {
+  return outputFormatOf(outputNames(options).front()).value_or(kDefaultOutputFormat);
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {

@@ -8,6 +8,7 @@
 
 #include "mesh_import.h"
 #include "model_catalogue.h"
+#include "output_format.h"
 
 // What lies behind the model: a colour, each channel from 0 to 1, with alpha 1; or nothing, alpha 0, for
 // a picture whose empty pixels are transparent.
@@ -42,7 +43,8 @@ struct SnapOptions {
   // Unset: the viewer's grey-blue, the picture opaque.
   std::optional<Background> background;
   LineMode lines = LineMode::Outline;
-  std::vector<std::string> layers;      // an SVG's layers to write, by name; empty for all
+  std::vector<std::string> layers;  // an SVG's layers to write, by name; empty for all
+  std::optional<float> timeLimit;   // seconds of wall-clock time the run may take
 };
 
 struct SnapArguments {
@@ -55,7 +57,8 @@ struct SnapArguments {
 
 // Reads argv[1..argc-1]: one model path, -o/--output, and the options that snapHelp lists, each value
 // either the next argument or after "=". Numbers must be finite and whole where counts are asked for; an
-// option given twice keeps its last value.
+// option given twice keeps its last value. The output's extension must name a format nprsnap writes
+// (outputFormatOf), and the outline may be no wider than the picture's larger side.
 SnapArguments parseSnapArguments(int argc, const char* const argv[]);
 
 // The viewer keys reversed winding on the slot; outside the viewer the file name is what is left to judge
@@ -70,8 +73,8 @@ DrawState drawStateOf(const SnapOptions& options);
 // extension at all, such as /dev/stdin. Any other goes through the import.
 bool isPolyFile(std::string_view modelPath);
 
-// True for an output written as an SVG document: a name ending in ".svg", in any case.
-bool isSvgFile(std::string_view outputPath);
+// The format of the pictures a run writes: that of the first name it writes (a turntable's frame 0).
+OutputFormat runFormat(const SnapOptions& options);
 
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
 // sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.

@@ -9,6 +9,7 @@
 #include "data_files.h"
 #include "frame.h"
 #include "hatch_textures.h"
+#include "output_format.h"
 #include "strokes.h"
 
 namespace {
@@ -68,10 +69,12 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     glClearColor(background.red, background.green, background.blue, background.alpha);
     transparent_ = background.transparent();
   }
-  // Flat tones need no hatching image: none is read then, whatever lies at its path.
-  renderer_ = std::make_unique<HatchRenderer>(options.hatching);
+  // Flat tones need no hatching image, nor do vectors, whose strokes are drawn as such: none is read
+  // then, whatever lies at its path.
+  const bool hatchImages = options.hatching && !outputFormatEntry(runFormat(options)).vector;
+  renderer_ = std::make_unique<HatchRenderer>(hatchImages);
   drawer_ = std::make_unique<ArrayDrawer>(*renderer_, model_);
-  if (options.hatching) {
+  if (hatchImages) {
     // The viewer goes on with white faces; a picture asked for in hatching is no use so.
     const std::string missing = missingHatchImages(*renderer_);
     if (!missing.empty()) {

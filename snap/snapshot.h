@@ -25,7 +25,7 @@ class Snapshotter {
 
   // Sets up GL as the viewer's start-up does, on an offscreen surface of options' size times its samples
   // in each direction, and makes the renderer (which loads the hatching images, as the viewer's does, when
-  // options ask for hatching).
+  // options ask for hatching in a format drawn as pixels; an SVG's hatching is strokes).
   // Finds model's crease edges when options ask for them. model must outlive the Snapshotter.
   Snapshotter(const SnapOptions& options, const Model& model);
   ~Snapshotter();

@@ -23,6 +23,29 @@ void drawDisc(const LinePoint& centre, float radius, const std::vector<Direction
   glEnd();
 }
 
+// The part of a round join the two segments' quads leave open: the points within radius of corner whose
+// nearest point on the line is the corner itself, on the outer side of the turn from direction in to
+// direction out, an arc as long as the turn. A line that goes straight on needs none; one that turns back
+// needs the half disc ahead of the corner.
+void drawJoin(const LinePoint& corner, Direction in, Direction out, float radius, int sides) {
+  const double from = std::atan2(in.y, in.x),
+               turn = std::remainder(std::atan2(out.y, out.x) - from, 2.0 * std::numbers::pi);
+  if (turn == 0.0) {
+    return;
+  }
+  const double start = turn > 0.0 ? from - std::numbers::pi / 2 : from + turn + std::numbers::pi / 2;
+  const int steps =
+      std::max(1, static_cast<int>(std::ceil(std::abs(turn) * sides / (2.0 * std::numbers::pi))));
+  glBegin(GL_TRIANGLE_FAN);
+  glVertex2f(corner.x, corner.y);
+  for (int k = 0; k <= steps; ++k) {
+    const double angle = start + std::abs(turn) * k / steps;
+    glVertex2f(corner.x + radius * static_cast<float>(std::cos(angle)),
+               corner.y + radius * static_cast<float>(std::sin(angle)));
+  }
+  glEnd();
+}
+
 void drawSegment(const LinePoint& a, const LinePoint& b, float radius) {
   const float dx = b.x - a.x, dy = b.y - a.y;
   const float length = std::hypot(dx, dy);
@@ -36,6 +59,31 @@ void drawSegment(const LinePoint& a, const LinePoint& b, float radius) {
   glVertex2f(b.x + nx, b.y + ny);
   glVertex2f(b.x - nx, b.y - ny);
   glEnd();
+}
+
+Direction direction(const LinePoint& from, const LinePoint& to) {
+  return {to.x - from.x, to.y - from.y};
+}
+
+// One line: the quads of its segments, round joins where it turns, round caps at the ends of an open one.
+// The joins cover only what the quads leave open, so a wide stroke costs about its area, not a disc a point.
+void drawLine(const Polyline& line, float radius, int sides, const std::vector<Direction>& circle) {
+  const size_t count = line.points.size();
+  const bool closed = line.closed && count > 2;
+  for (size_t i = 0; i < count; ++i) {
+    const LinePoint& p = line.points[i];
+    const bool end = !closed && (i == 0 || i + 1 == count);
+    const Direction in = direction(line.points[(i + count - 1) % count], p);
+    const Direction out = direction(p, line.points[(i + 1) % count]);
+    if (end || (in.x == 0.0f && in.y == 0.0f) || (out.x == 0.0f && out.y == 0.0f)) {
+      drawDisc(p, radius, circle);
+    } else {
+      drawJoin(p, in, out, radius, sides);
+    }
+    if (i + 1 < count || closed) {
+      drawSegment(p, line.points[(i + 1) % count], radius);
+    }
+  }
 }
 
 }  // namespace
@@ -67,13 +115,7 @@ void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWi
     circle.push_back({static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))});
   }
   for (const Polyline& line : lines) {
-    const size_t count = line.points.size();
-    for (size_t i = 0; i < count; ++i) {
-      drawDisc(line.points[i], radius, circle);
-      if (i + 1 < count || (line.closed && count > 2)) {
-        drawSegment(line.points[i], line.points[(i + 1) % count], radius);
-      }
-    }
+    drawLine(line, radius, sides, circle);
   }
 
   glPopMatrix();

@@ -7,5 +7,6 @@
 
 // Draws lines in black over the picture, no depth test, each point of them in picture coordinates of the
 // viewport width x height (origin top-left, y down), the strokes width pixels wide: a quad along every
-// segment and a disc at every point. Leaves the GL state as it found it.
+// segment, a disc at each end of an open line, and at every other point the wedge of a disc that the quads
+// leave open where the line turns. Leaves the GL state as it found it.
 void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight);

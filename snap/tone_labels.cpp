@@ -18,6 +18,9 @@
 namespace {
 
 constexpr long long kMaxLabelPixels = 16LL << 20;
+// The label pass's fill at most, counted as each outer face's area: a deep stack of large faces costs as
+// much as this at the picture's own size, and its regions are no finer at four times it.
+constexpr double kMaxLabelFragments = 256.0 * (1 << 20);
 constexpr int kPreferredScale = 4;
 
 // A framebuffer with colour and depth of its own, bound while it lives; the one bound before comes back.
@@ -57,14 +60,22 @@ void drawLabels(const Model& model, const DrawState& state) {
   glEnable(GL_CULL_FACE);
   glCullFace(state.reversedWinding ? GL_FRONT : GL_BACK);
   const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
+  int queued = 0;
   glBegin(GL_TRIANGLES);
   for (int i = 0; i < model.faceCount; ++i) {
+    if (queued == kFacesBetweenFinishes - 1) {
+      glEnd();
+      paceDrawing(queued, 1);
+      glBegin(GL_TRIANGLES);
+    } else {
+      ++queued;
+    }
     const int* index = model.faces[i].vertexIndex;
     const ModelVertex& v0 = model.vertices[index[0]];
     const ModelVertex& v1 = model.vertices[index[1]];
     const ModelVertex& v2 = model.vertices[index[2]];
-    const int band = faceBand({v0.x, v0.y, v0.z}, {v1.x, v1.y, v1.z}, {v2.x, v2.y, v2.z}, light,
-                              state.reversedWinding);
+    const int band =
+        faceBand({v0.x, v0.y, v0.z}, {v1.x, v1.y, v1.z}, {v2.x, v2.y, v2.z}, light, state.reversedWinding);
     glColor3ub(toneLabel(toneOfBand(band).texture), 0, 0);
     glVertex3fv(&v0.x);
     glVertex3fv(&v1.x);
@@ -75,16 +86,68 @@ void drawLabels(const Model& model, const DrawState& state) {
 
 }  // namespace
 
-int labelScale(int width, int height) {
+int labelScale(int width, int height, double outerFragments) {
   GLint largest = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
   const long long pixels = static_cast<long long>(width) * height;
   int scale = kPreferredScale;
-  while (scale > 1 && (pixels * scale * scale > kMaxLabelPixels || static_cast<long long>(width) * scale > largest ||
-                       static_cast<long long>(height) * scale > largest)) {
+  while (scale > 1 &&
+         (pixels * scale * scale > kMaxLabelPixels || outerFragments * scale * scale > kMaxLabelFragments ||
+          static_cast<long long>(width) * scale > largest ||
+          static_cast<long long>(height) * scale > largest)) {
     --scale;
   }
   return scale;
+}
+
+double outerFaceFragments(const Model& model, const DrawState& state, int width, int height) {
+  float modelview[16], projection[16];
+  glPushAttrib(GL_TRANSFORM_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  setFrameMatrices(state.camera);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  glPopMatrix();
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glPopAttrib();
+  // Each corner in window pixels, or not at all where it lies behind the eye.
+  struct Corner {
+    double x, y;
+    bool inFront;
+  };
+  std::vector<Corner> corners(static_cast<size_t>(std::max(model.vertexCount, 0)));
+  for (size_t i = 0; i < corners.size(); ++i) {
+    const float* v = &model.vertices[i].x;
+    double eye[4], clip[4];
+    for (int r = 0; r < 4; ++r) {
+      eye[r] = modelview[r] * v[0] + modelview[4 + r] * v[1] + modelview[8 + r] * v[2] + modelview[12 + r];
+    }
+    for (int r = 0; r < 4; ++r) {
+      clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
+                projection[12 + r] * eye[3];
+    }
+    corners[i] = {(clip[0] / clip[3] + 1.0) * 0.5 * width, (clip[1] / clip[3] + 1.0) * 0.5 * height,
+                  clip[3] > 0.0};
+  }
+  const double picture = static_cast<double>(width) * height;
+  const double outer = state.reversedWinding ? -1.0 : 1.0;
+  double fragments = 0.0;
+  for (int f = 0; f < model.faceCount; ++f) {
+    const int* index = model.faces[f].vertexIndex;
+    const Corner &a = corners[static_cast<size_t>(index[0])], &b = corners[static_cast<size_t>(index[1])],
+                 &c = corners[static_cast<size_t>(index[2])];
+    if (!a.inFront || !b.inFront || !c.inFront) {
+      fragments += picture;
+      continue;
+    }
+    const double twiceArea = outer * ((b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y));
+    fragments += std::min(std::max(twiceArea * 0.5, 0.0), picture);
+  }
+  return fragments;
 }
 
 bool drawToneLabels(const Model& model, const DrawState& state, int width, int height, int scale,

@@ -44,8 +44,8 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
 }
 
 // As drawSvg, but memory running out throws.
-bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
-                 std::string& svg, std::string& error) {
+bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options,
+                 const DrawState& state, std::string& svg, std::string& error) {
   VectorPicture picture;
   picture.width = options.width;
   picture.height = options.height;
@@ -59,7 +59,8 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
   const SvgLayers layers = svgLayersOf(options);
 
   if (layers.tones || (layers.hatching && state.texturesEnabled)) {
-    const int scale = labelScale(options.width, options.height);
+    const int scale = labelScale(options.width, options.height,
+                                 outerFaceFragments(model, state, options.width, options.height));
     LabelPicture labels;
     std::vector<ToneRegion> regions;
     if (!drawToneLabels(model, state, options.width, options.height, scale, labels, error)) {
@@ -73,11 +74,13 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       // Hatching goes on paper: the whole surface in white, which the first label's region covers.
       picture.hatched = true;
       // Strokes as wide, for their size, as at the viewer's window.
-      picture.hatchWidth = std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
+      picture.hatchWidth =
+          std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
       if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";
         return false;
       }
+      orderForPen(picture.hatching);
       picture.tones.push_back({{1.0f, 1.0f, 1.0f}, std::move(regions[0])});
     } else {
       for (ToneRegion& region : regions) {

@@ -62,6 +62,7 @@ TEST(BitmapLoader, ReadsWhereTheFilePutsThePixelsAndPrintsTheLinesOfEachOutcome)
     Pixels pixels;
     Bytes rgba = {};  // the pixels converted
     uint32_t maxSide = kAnySide;
+    size_t holeTo = 0;  // the file is made this long by a hole after its bytes
   };
   const Bytes padded = "\1\2\3\4\5\6\7\10\11\xee\xee\xee\13\14\15\16\17\20\21\22\23"s;
   const Bytes paddedRgba = "\3\2\1\xff\6\5\4\xff\11\10\7\xff\15\14\13\xff\20\17\16\xff\23\22\21\xff"s;
@@ -88,6 +89,16 @@ TEST(BitmapLoader, ReadsWhereTheFilePutsThePixelsAndPrintsTheLinesOfEachOutcome)
       {"cut-after-bits", bmp(4, 2, {}, 40), 0, sizes("4", "2") + readError, 4, 2, Null},
       {"claims-more-than-file", bmp(32767, 32767, counting(4042)), 0, sizes("32767", "32767") + readError,
        32767, 32767, Null},
+      {"pixels-in-a-hole",
+       bmp(1024, 1024),
+       0,
+       sizes("1024", "1024") + readError,
+       1024,
+       1024,
+       Null,
+       {},
+       kAnySide,
+       54 + 1024 * 1024 * 3},
       // The header ends before a field the loader acts on: no value is made up for it.
       {"cut-before-bits", bmp(4, 2, {}, 29), 0, sizes("4", "2") + readError, 4, 2, Kept},
       {"cut-before-height", bmp(4, 2, {}, 25), 0, "Width of @: 4\n" + readError, 4, 9, Kept},
@@ -116,6 +127,9 @@ TEST(BitmapLoader, ReadsWhereTheFilePutsThePixelsAndPrintsTheLinesOfEachOutcome)
     const std::string path = tempPath(std::string("bmp-") + c.name).string();
     if (c.file) {
       std::ofstream(path, std::ios::binary) << *c.file;
+    }
+    if (c.holeTo > 0) {
+      std::filesystem::resize_file(path, c.holeTo);
     }
     // A buffer the loader must leave alone when it refuses before allocating.
     unsigned char* earlier = static_cast<unsigned char*>(std::malloc(1));

@@ -45,6 +45,13 @@ status=0
 "$prefix/bin/nprsnap" "$data/sphere-unit.poly" --hatching -o refused.png >/dev/null 2>"$scratch/err" || status=$?
 grep -q "no hatching: data/xhatch2.bmp did not load" "$scratch/err" && [ $status = 1 ] ||
   fail "the working folder's data/xhatch2.bmp was not read first (status $status: $(cat "$scratch/err"))"
+# Only a regular file there: a FIFO or a link to a device is passed over for the installed image.
+rm data/xhatch2.bmp
+mkfifo data/xhatch2.bmp
+ln -s /dev/zero data/xhatch3.bmp
+timeout 60 "$prefix/bin/nprsnap" "$data/tpot-unit.poly" --hatching --yaw 30 --size 96 -o fifo.png >/dev/null ||
+  fail "a FIFO or a device in data/ was not passed over for the installed image"
+cmp -s fifo.png "$scratch/built.png" || fail "a FIFO in data/ changed the picture"
 rm -r data
 
 # The viewer from the menu: the sphere and the images from the installed data, then the bunny on key 5
@@ -78,9 +85,12 @@ thumbnail() {
   PATH=$prefix/bin:$PATH timeout 60 bash -c "${line//%o/$3}" >/dev/null 2>&1
 }
 for mesh in tetrahedron-ccw-binary.stl tetrahedron-ccw.obj octahedron-cw.ply cube-ccw.off tetrahedron-ccw.gltf; do
-  thumbnail 128 "$source/tests/data/$mesh" "$mesh.png" || fail "no thumbnail of $mesh"
+  # GNOME's thumbnail factory names the output as g_file_open_tmp made it, empty, with a random ending.
+  output=.gnome_desktop_thumbnail.Xa3Bq9
+  (umask 077 && : > $output)
+  thumbnail 128 "$source/tests/data/$mesh" $output || fail "no thumbnail of $mesh"
   # The PNG header: width and height of 128, 8 bits, colour type 6 (RGBA).
-  [ "$(od -An -tx1 -j16 -N10 "$mesh.png" | tr -d ' \n')" = 00000080000000800806 ] || fail "$mesh.png"
+  [ "$(od -An -tx1 -j16 -N10 $output | tr -d ' \n')" = 00000080000000800806 ] || fail "$mesh's thumbnail"
 done
 status=0
 thumbnail 128 "$source/tests/data/truncated.ply" truncated.png || status=$?

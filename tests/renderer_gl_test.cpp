@@ -1,6 +1,7 @@
 // The renderer in a real Mesa context: the silhouette as wide as asked, the texture set with a broken image,
 // the surface textures made when first needed, the GL state crease lines leave, and nprsnap's arrays
-// against the immediate mode. The baseline pictures show the rest, back faces hidden behind the front among it.
+// against the immediate mode. The baseline pictures show the rest, back faces hidden behind the front among
+// it.
 #include <gtest/gtest.h>
 
 #include <algorithm>

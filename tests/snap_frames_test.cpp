@@ -206,7 +206,8 @@ TEST(Background, TransparentLeavesTheModelOpaqueAndWeightsEachBlocksColoursByCov
 TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
   const fs::path empty = tempPath("no-data"), junk = tempPath("junk.poly");
   fs::create_directories(empty);
-  fs::copy_file(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly", empty / "icos.poly");
+  // A model without an extension is read as a .poly, and a name without one is written as a PNG.
+  fs::copy_file(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly", empty / "icos");
   std::ofstream(junk) << "vertices: 3 faces: 1 v 0 0 0 0 0 1\n";
   const std::string source = NPRVIEW_SOURCE_DIR;
   struct Case {
@@ -220,13 +221,15 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
       {"data/sphere-unit.poly -o x.png --yaw", source, 2, "--yaw: 1 required DEGREES missing"},
       {"data/no-such-model.poly -o x.png", source, 1,
        "cannot read the model \"data/no-such-model.poly\": No such file or directory"},
-      {junk.string() + " -o x.png", source, 1, "cannot read the model \"" + junk.string() + "\": not of expected format"},
+      {junk.string() + " -o x.png", source, 1,
+       "cannot read the model \"" + junk.string() + "\": not of expected format"},
       {"data/sphere-unit.poly --size 8 --hatching -o /no-such-folder/x.png", source, 1,
        "cannot write \"/no-such-folder/x.png\""},
       {"data/sphere-unit.poly --size 16384 --samples 2 -o x.png", source, 2,
        "--size 16384x16384 with --samples 2: the GL driver draws at most "},
-      {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2, "will not write \"./icos.poly\" over the model it draws"},
-      {"tests/data/truncated.ply -o x.png", source, 1, "cannot read tests/data/truncated.ply: its PLY header"},
+      {"icos --turntable 2 -o ./icos%.0d", empty, 2, "will not write \"./icos\" over the model it draws"},
+      {"tests/data/truncated.ply -o x.png", source, 1,
+       "cannot read tests/data/truncated.ply: its PLY header"},
       {"data/icos-unit.poly --up z -o x.png", source, 2, "--up and --turn turn imported meshes"},
       // The viewer goes on with white faces; a picture asked for in hatching is no use so.
       {source + "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
@@ -242,9 +245,10 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
     EXPECT_EQ(run.out, "");
     EXPECT_FALSE(fs::exists(c.folder / "x.png"));
   }
-  EXPECT_EQ(fs::file_size(empty / "icos.poly"), fs::file_size(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly"));
-  // Flat tones need no hatching images.
+  EXPECT_EQ(fs::file_size(empty / "icos"), fs::file_size(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly"));
+  // Flat tones need no hatching images, nor does an SVG's hatching, which is strokes.
   EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --size 8 -o x.png", empty).status, 0);
+  EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --hatching --size 8 -o x.svg", empty).status, 0);
   EXPECT_TRUE(fs::exists(empty / "x.png"));
   fs::remove_all(empty);
   fs::remove(junk);

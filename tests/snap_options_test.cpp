@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model_catalogue.h"
+#include "output_format.h"
 #include "snap_options.h"
 
 namespace {
@@ -73,6 +76,14 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --hatching-space Object", "--hatching-space: wants eye or object, not \"Object\""},
       {"m.poly -o o.png --background white", "--background: wants #rrggbb or transparent, not \"white\""},
       {"m.poly -o o.png --background #0x1234", "--background: wants #rrggbb"},
+      {"m.poly -o a.jpg", "the output a.jpg: its extension names no format nprsnap writes (.png or .svg)"},
+      {"m.poly -o x.svg --layers=,",
+       "--layers: wants a comma-separated list of background, tones, hatching and "
+       "lines, not \",\""},
+      {"m.poly -o x.svg --layers lines,,tones", "--layers: wants a comma-separated list"},
+      {"m.poly -o x.png --layers lines", "--layers picks the layers of an SVG document"},
+      {"m.poly -o x.png --outline 769", "--outline 769: wider than the picture, whose larger side is 768"},
+      {"m.poly -o x.png --time-limit 0", "--time-limit: wants a number of seconds above 0"},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -80,6 +91,32 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
     EXPECT_NE(result.error.find(c.says), std::string::npos) << result.error;
     EXPECT_EQ(result.error.find('\n'), std::string::npos);
     EXPECT_FALSE(result.help);
+  }
+}
+
+// The layers come as one list in one argument, the next argument is the model again, and the last of two
+// lists is the one kept.
+TEST(SnapOptions, LayersAreOneListInOneArgumentTheLastOneKept) {
+  const SnapArguments one = parse("--layers lines,hatching m.poly -o x.svg --hatching");
+  EXPECT_EQ(one.error, "");
+  EXPECT_EQ(one.options.modelPath, "m.poly");
+  EXPECT_EQ(one.options.layers, (std::vector<std::string>{"lines", "hatching"}));
+  EXPECT_EQ(parse("m.poly -o x.svg --layers lines --layers=tones").options.layers,
+            std::vector<std::string>{"tones"});
+}
+
+// A name's format comes from a real extension; names without one, such as a thumbnailer's temporary
+// names and descriptors, are PNGs.
+TEST(SnapOptions, TheOutputFormatFollowsARealExtension) {
+  const std::pair<const char*, std::optional<OutputFormat>> cases[] = {
+      {"a.png", OutputFormat::Png},     {"A.SVG", OutputFormat::Svg},
+      {".svg", OutputFormat::Svg},      {"turn-%03d.svg", OutputFormat::Svg},
+      {"x.svg/out", OutputFormat::Png}, {"/tmp/.gnome_desktop_thumbnail.Xa3Bq9", OutputFormat::Png},
+      {"/dev/fd/3", OutputFormat::Png}, {"-", OutputFormat::Png},
+      {"a.jpg", std::nullopt},          {"b.Webp", std::nullopt},
+  };
+  for (const auto& [name, format] : cases) {
+    EXPECT_EQ(outputFormatOf(name), format) << name;
   }
 }
 

@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <regex>
 
+#include "offscreen_context.h"
 #include "png_file.h"
+#include "snap_options.h"
 #include "support.h"
+#include "tone_labels.h"
 
 namespace {
 
@@ -96,10 +99,11 @@ TEST(SvgPicture, MatchesThePngWithContourLines) {
   const auto bothDark = [](const uint8_t*, const uint8_t* q) { return dark(q); };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.model) + " " + c.svgExtra);
-    const auto [vector, raster] = draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra,
-                                       "--lines contour");
+    const auto [vector, raster] =
+        draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra, "--lines contour");
     for (const auto& [a, b] : {std::pair(&vector, &raster), std::pair(&raster, &vector)}) {
-      EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark) : unmatchedShare(*a, *b, 1, any, likeColour),
+      EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark)
+                            : unmatchedShare(*a, *b, 1, any, likeColour),
                 c.linesOnly ? 0.05 : 0.015);
     }
   }
@@ -132,7 +136,26 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
   // --background as for a PNG: another colour, or nothing behind the model.
   EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background '#ff8000'"),
               testing::HasSubstr("<rect width=\"64\" height=\"64\" fill=\"#ff8000\"/>"));
-  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"), testing::Not(testing::HasSubstr("<rect")));
+  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"),
+              testing::Not(testing::HasSubstr("<rect")));
+}
+
+// The label pass's fill is counted before it is drawn: the sphere's outer faces cover what its labels
+// show, once. Faces stacked a thousand times as deep are traced at the picture's own size.
+TEST(ToneLabels, ComeAtThePicturesOwnScaleWhenFacesStackDeep) {
+  const OffscreenContext context(64, 64);
+  const ModelPtr sphere(loadModel("data/sphere-unit.poly"));
+  ASSERT_TRUE(context.ok() && sphere);
+  const DrawState state = drawStateOf(SnapOptions{});
+  LabelPicture labels;
+  std::string error;
+  ASSERT_TRUE(drawToneLabels(*sphere, state, 256, 256, 1, labels, error)) << error;
+  const double shown = static_cast<double>(
+      std::count_if(labels.labels.begin(), labels.labels.end(), [](uint8_t label) { return label != 0; }));
+  const double counted = outerFaceFragments(*sphere, state, 256, 256);
+  EXPECT_NEAR(counted, shown, 0.02 * shown);
+  EXPECT_EQ(labelScale(768, 768, counted * 9), 4);
+  EXPECT_EQ(labelScale(768, 768, counted * 9 * 1000), 1);
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
 // The visible lines of a mesh: on made-up depth pictures, then end to end through nprsnap's GL drawing.
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
 #include <algorithm>
+#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "offscreen_context.h"
 #include "snapshot.h"
+#include "strokes.h"
 #include "support.h"
 #include "visible_lines.h"
 
@@ -172,6 +178,42 @@ TEST(VisibleLines, ContourStrokesLeaveAThinSlabsFaceClear) {
     }
   }
   EXPECT_EQ(inside, 0) << savePictures("thin-slab-contour", picture, nullptr);
+}
+
+// Strokes cover what lies within half their width of their line and nothing further: random zig-zags, open
+// and closed, with sharp turns and turns back, 24 pixels wide, each pixel judged by its centre with a pixel
+// to spare.
+TEST(Strokes, CoverWhatLiesWithinHalfTheirWidthOfTheLine) {
+  constexpr int kSide = 96;
+  const OffscreenContext context(kSide, kSide);
+  ASSERT_TRUE(context.ok()) << context.error();
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> coordinate(8.0f, 88.0f);
+  for (int trial = 0; trial < 20; ++trial) {
+    Polyline line{LineKind::Contour, trial % 3 == 0, {}};
+    for (int k = 0; k < 4; ++k) {
+      line.points.push_back({coordinate(random), coordinate(random)});
+    }
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawStrokes({line}, 24.0f, kSide, kSide);
+    const RgbImage picture = context.readImage();
+    int wrong = 0;
+    for (int y = 0; y < kSide; ++y) {
+      for (int x = 0; x < kSide; ++x) {
+        double nearest = INFINITY;
+        for (size_t k = 0; k + (line.closed ? 0 : 1) < line.points.size(); ++k) {
+          const LinePoint a = line.points[k], b = line.points[(k + 1) % line.points.size()];
+          const double dx = b.x - a.x, dy = b.y - a.y, px = x + 0.5 - a.x, py = y + 0.5 - a.y;
+          const double t = std::clamp((px * dx + py * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+          nearest = std::min(nearest, std::hypot(px - t * dx, py - t * dy));
+        }
+        const bool black = picture.at(x, y)[0] < 128;
+        wrong += (nearest < 11.0 && !black) || (nearest > 13.0 && black);
+      }
+    }
+    EXPECT_EQ(wrong, 0) << "trial " << trial;
+  }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ const char* const kHelp =
     "  -h, --help          this text\n"
     "  --version           print the version and exit\n"
     "\n"
-    "OUTPUT.poly - or /dev/stdout writes the model to standard output.\n"
+    "OUTPUT.poly - or /dev/stdout writes the model to standard output, /dev/fd/N to descriptor N.\n"
     "Exit status: 0 when OUTPUT.poly is written, 1 when INPUT cannot be read or OUTPUT.poly written,\n"
     "2 for bad arguments (OUTPUT.poly the same file as INPUT among them); each failure is one line on\n"
     "standard error.\n";

@@ -139,7 +139,8 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
     openLayer(out, "background");
     out += ">\n";
     if (!picture.clearBackground) {
-      out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) + "\"/>\n";
+      out +=
+          "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) + "\"/>\n";
     }
     out += "</g>\n";
   }
@@ -157,7 +158,8 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
   }
   if (layers.lines) {
     openLayer(out, "lines");
-    out += " fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
+    out +=
+        " fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
     appendNumber(out, picture.lineWidth);
     out += "\">\n";
     appendLines(out, picture);

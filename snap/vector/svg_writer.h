@@ -24,8 +24,8 @@ struct VectorPicture {
   int height = 0;
   SvgColour background{0, 0, 0};
   bool clearBackground = false;  // the background layer stays empty
-  std::vector<ToneFill> tones;  // drawn in order, later ones over earlier ones
-  bool hatched = false;         // the picture has a hatching layer, however empty
+  std::vector<ToneFill> tones;   // drawn in order, later ones over earlier ones
+  bool hatched = false;          // the picture has a hatching layer, however empty
   std::vector<Stroke> hatching;
   double hatchWidth = 1.0;
   std::vector<Polyline> lines;
