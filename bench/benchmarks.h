@@ -51,3 +51,8 @@ void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);
 // lines in the start-up view, from the depth picture of its fill pass drawn once in context.
 void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context);
 void printLineSummary(const TimesOf& times, int largeSphereFaces);
+
+// surface/mesh, surface/normals, surface/curvature and surface/derivatives on the large sphere: a Surface made
+// and asked for each in turn, the later ones including the earlier.
+void registerCurvatureBenchmarks(const Model& largeSphere);
+void printCurvatureSummary(const TimesOf& times, int largeSphereFaces);

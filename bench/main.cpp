@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
   registerSurfaceHatchingBenchmarks(models);
   registerCreaseBenchmarks(models, *largeSphere);
   registerLineBenchmarks(*largeSphere, context);
+  registerCurvatureBenchmarks(*largeSphere);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -187,6 +188,7 @@ int main(int argc, char** argv) {
   };
   printCreaseSummary(times, models, largeSphere->faceCount);
   printLineSummary(times, largeSphere->faceCount);
+  printCurvatureSummary(times, largeSphere->faceCount);
   benchmark::Shutdown();
   return 0;
 }
