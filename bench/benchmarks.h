@@ -47,7 +47,7 @@ void printCreaseSummary(const TimesOf& times, const std::vector<DrawnModel>& mod
 // surface, for each model not marked hatching (those are the same meshes again), in a current GL context.
 void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);
 
-// lines/edges/large-sphere: a VisibleLineFinder made for the large sphere; lines/find/large-sphere: its visible
+// lines/edges/large-sphere: a Surface and a VisibleLineFinder made for the large sphere; lines/find/large-sphere: its visible
 // lines in the start-up view, from the depth picture of its fill pass drawn once in context.
 void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context);
 void printLineSummary(const TimesOf& times, int largeSphereFaces);

@@ -93,6 +93,10 @@ bool parseBackground(std::string_view text, Background& background) {
   return true;
 }
 
+bool asks(const std::vector<std::string>& layers, std::string_view name) {
+  return std::find(layers.begin(), layers.end(), name) != layers.end();
+}
+
 std::string shortest(float value) {
   char text[32];
   const auto [end, status] = std::to_chars(text, text + sizeof text, value);
@@ -287,18 +291,58 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       ->type_name("#rrggbb|transparent");
   app.add_option_function<std::string>(
          "--lines",
-         [&o](const std::string& text) { o.lines = text == "contour" ? LineMode::Contour : LineMode::Outline; },
-         "outline: the viewer's outline pass; contour: the visible contours taken from the mesh's edges, "
-         "as wide as --outline with round ends (and with --creases its visible creases and borders)")
-      ->check(CLI::IsMember({"outline", "contour"}).description(""))
-      ->type_name("outline|contour")
+         [&o](const std::string& text) {
+           o.lines = text == "contour"      ? LineMode::Contour
+                     : text == "suggestive" ? LineMode::Suggestive
+                                            : LineMode::Outline;
+         },
+         "outline: the viewer's outline pass; contour: the visible contours of the surface (where its "
+         "smoothly "
+         "interpolated normal turns across the view, and the mesh's own edges where it is faceted), as wide "
+         "as "
+         "--outline with round ends (and with --creases its visible creases and borders); suggestive: those "
+         "and "
+         "the visible suggestive contours, half as wide, where the surface folds away short of a contour")
+      ->check(CLI::IsMember({"outline", "contour", "suggestive"}).description(""))
+      ->type_name("outline|contour|suggestive")
       ->default_str("outline");
-  app.add_option("--layers", o.layers,
-                 "an SVG's layers to write, of background, tones, hatching (with --hatching) and lines, "
-                 "always in that order (--layers lines,hatching for a pen plotter); all by default")
+  app.add_flag(
+         "--hidden-lines,!--no-hidden-lines", o.hiddenLines,
+         "also the hidden parts of the contours, creases and borders, dashed, grey and half as wide, under "
+         "the visible lines (in an SVG, the layer hidden); off by default")
+      ->disable_flag_override()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option_function<std::string>(
+         "--suggestive-threshold",
+         [&o](const std::string& text) {
+           float value = 0.0f;
+           if (parseFloat(text, value)) {
+             o.suggestiveThreshold = value;
+           }
+         },
+         "with --lines suggestive: how fast the surface must fold away from the eye for a suggestive contour "
+         "to "
+         "be kept (its radial curvature's derivative along the view, times the squared distance to the eye "
+         "and "
+         "the tangent of the view's angle to the surface); higher keeps fewer, 0 all")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            float value = -1.0f;
+            return parseFloat(text, value) && value >= 0.0f
+                       ? std::string()
+                       : "wants a number from 0 up, not " + inQuotes(text);
+          },
+          ""))
+      ->default_str(shortest(kDefaultSuggestiveThreshold))
+      ->type_name("T");
+  app.add_option(
+         "--layers", o.layers,
+         "an SVG's layers to write, of background, tones, hatching (with --hatching), hidden (with "
+         "--hidden-lines), lines and suggestive (with --lines suggestive), always in that order (--layers "
+         "lines,hatching for a pen plotter); all by default")
       ->delimiter(',')
       ->check(CLI::IsMember(std::vector<std::string>(std::begin(kSvgLayerNames), std::end(kSvgLayerNames)))
-                 .description(""))
+                  .description(""))
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->type_name("LIST");
 }
@@ -316,7 +360,8 @@ void describe(CLI::App& app, SnapOptions& options) {
   addOptions(app, options);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
-      "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw or "
+      "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw "
+      "or "
       "an\n"
       "output that is the model itself; 1 when the model, the GL context, the hatching images asked for or "
       "a\n"
@@ -358,9 +403,14 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     result.error = "--output with --turntable: " + result.error;
   } else if (!options.layers.empty() && !isSvgFile(options.outputPath)) {
     result.error = "--layers picks the layers of an SVG document; the output is not a .svg";
-  } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
-             !options.hatching) {
+  } else if (asks(options.layers, "hatching") && !options.hatching) {
     result.error = "--layers hatching needs --hatching";
+  } else if (asks(options.layers, "hidden") && !options.hiddenLines) {
+    result.error = "--layers hidden needs --hidden-lines";
+  } else if (asks(options.layers, "suggestive") && options.lines != LineMode::Suggestive) {
+    result.error = "--layers suggestive needs --lines suggestive";
+  } else if (options.suggestiveThreshold && options.lines != LineMode::Suggestive) {
+    result.error = "--suggestive-threshold needs --lines suggestive";
   }
   // Every name is checked before the first picture is drawn, rather than found wrong after it.
   for (const std::string& name : result.error.empty() ? outputNames(options) : std::vector<std::string>()) {

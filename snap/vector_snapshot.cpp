@@ -44,8 +44,8 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
 }
 
 // As drawSvg, but memory running out throws.
-bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,
-                 std::string& svg, std::string& error) {
+bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options,
+                 const DrawState& state, std::string& svg, std::string& error) {
   VectorPicture picture;
   picture.width = options.width;
   picture.height = options.height;
@@ -73,7 +73,8 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       // Hatching goes on paper: the whole surface in white, which the first label's region covers.
       picture.hatched = true;
       // Strokes as wide, for their size, as at the viewer's window.
-      picture.hatchWidth = std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
+      picture.hatchWidth =
+          std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
       if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";
         return false;
@@ -86,9 +87,20 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       }
     }
   }
-  if (layers.lines) {
-    picture.lines = snapshotter.visibleLines(state);
-    orderForPen(picture.lines);
+  picture.withHidden = options.hiddenLines;
+  picture.withSuggestive = options.lines == LineMode::Suggestive;
+  if (layers.lines || (layers.hidden && picture.withHidden) ||
+      (layers.suggestive && picture.withSuggestive)) {
+    for (Polyline& line : snapshotter.visibleLines(state)) {
+      (line.hidden                         ? picture.hidden
+       : line.kind == LineKind::Suggestive ? picture.suggestive
+                                           : picture.lines)
+          .push_back(std::move(line));
+    }
+    // Each layer is drawn on its own, with its own pen.
+    for (std::vector<Polyline>* layer : {&picture.hidden, &picture.lines, &picture.suggestive}) {
+      orderForPen(*layer);
+    }
   }
   svg = svgDocument(picture, layers);
   return true;
@@ -103,7 +115,8 @@ SvgLayers svgLayersOf(const SnapOptions& options) {
   const auto has = [&options](std::string_view name) {
     return std::find(options.layers.begin(), options.layers.end(), name) != options.layers.end();
   };
-  return {has(kSvgLayerNames[0]), has(kSvgLayerNames[1]), has(kSvgLayerNames[2]), has(kSvgLayerNames[3])};
+  return {has(kSvgLayerNames[0]), has(kSvgLayerNames[1]), has(kSvgLayerNames[2]),
+          has(kSvgLayerNames[3]), has(kSvgLayerNames[4]), has(kSvgLayerNames[5])};
 }
 
 bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,

@@ -7,6 +7,7 @@
 
 #include "png_file.h"
 #include "support.h"
+#include "svg_writer.h"
 
 namespace {
 
@@ -96,10 +97,11 @@ TEST(SvgPicture, MatchesThePngWithContourLines) {
   const auto bothDark = [](const uint8_t*, const uint8_t* q) { return dark(q); };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.model) + " " + c.svgExtra);
-    const auto [vector, raster] = draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra,
-                                       "--lines contour");
+    const auto [vector, raster] =
+        draw("data/" + std::string(c.model) + ".poly " + c.arguments, c.svgExtra, "--lines contour");
     for (const auto& [a, b] : {std::pair(&vector, &raster), std::pair(&raster, &vector)}) {
-      EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark) : unmatchedShare(*a, *b, 1, any, likeColour),
+      EXPECT_LE(c.linesOnly ? unmatchedShare(*a, *b, 2, dark, bothDark)
+                            : unmatchedShare(*a, *b, 1, any, likeColour),
                 c.linesOnly ? 0.05 : 0.015);
     }
   }
@@ -116,14 +118,19 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
       {"", "background tones lines", false},
       {"--hatching --layers lines,hatching", "hatching lines", false},
       {"--distance 20 --hatching", "background tones hatching lines", true},
+      {"--hidden-lines --lines suggestive", "background tones hidden lines suggestive", false},
+      // A convex body has neither hidden contours nor suggestive ones.
+      {"--hidden-lines --lines suggestive --layers suggestive,hidden", "hidden suggestive", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     const std::string svg = svgOf("data/icos-unit.poly --size 64 " + c.arguments);
     std::string ids;
-    const std::regex group("<g id=\"(\\w+)\" inkscape:groupmode=\"layer\" inkscape:label=\"\\1\"");
+    // Each layer labelled with its place among all six, whichever are left out.
+    const std::regex group("<g id=\"(\\w+)\" inkscape:groupmode=\"layer\" inkscape:label=\"(\\d) \\1\"");
     for (std::sregex_iterator it(svg.begin(), svg.end(), group), end; it != end; ++it) {
       ids += (ids.empty() ? "" : " ") + (*it)[1].str();
+      EXPECT_EQ(kSvgLayerNames[std::stoi((*it)[2].str()) - 1], (*it)[1].str());
     }
     EXPECT_EQ(ids, c.layers);
     EXPECT_EQ(svg.find("<path") == std::string::npos, c.empty);
@@ -132,7 +139,8 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
   // --background as for a PNG: another colour, or nothing behind the model.
   EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background '#ff8000'"),
               testing::HasSubstr("<rect width=\"64\" height=\"64\" fill=\"#ff8000\"/>"));
-  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"), testing::Not(testing::HasSubstr("<rect")));
+  EXPECT_THAT(svgOf("data/icos-unit.poly --size 64 --background transparent"),
+              testing::Not(testing::HasSubstr("<rect")));
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST(PenOrder, RowsComeOneAfterAnotherEachTurnedToStartWhereTheLastEnded) {
   for (int i = 0; i < 20; ++i) {
     const int row = i * 7 % 20;
     const float y = 10.0f * static_cast<float>(row), from = row % 3 ? 0.0f : 100.0f;
-    lines.push_back({LineKind::Contour, false, {{from, y}, {50.0f, y}, {100.0f - from, y}}});
+    lines.push_back({LineKind::Contour, false, false, {{from, y}, {50.0f, y}, {100.0f - from, y}}});
   }
   orderForPen(lines);
   ASSERT_EQ(lines.size(), 20u);
