@@ -335,6 +335,20 @@ void addOptions(CLI::App& app, SnapOptions& o) {
           ""))
       ->default_str(shortest(kDefaultSuggestiveThreshold))
       ->type_name("T");
+  addNumber(
+      app, "--smoothing", o.smoothing, "a distance",
+      "for the lines of --lines contour and suggestive: the surface's normals and curvature averaged over "
+      "this radius in the model's units (nprsnap shows a model about 1 across), which quiets a scan's "
+      "noise; 0, the default, leaves them as the mesh has them")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            float value = -1.0f;
+            return parseFloat(text, value) && value >= 0.0f
+                       ? std::string()
+                       : "wants a distance from 0 up, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("RADIUS");
   app.add_option(
          "--layers", o.layers,
          "an SVG's layers to write, of background, tones, hatching (with --hatching), hidden (with "

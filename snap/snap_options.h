@@ -45,6 +45,7 @@ struct SnapOptions {
   LineMode lines = LineMode::Outline;
   bool hiddenLines = false;                  // the hidden parts of the lines too, dashed
   std::optional<float> suggestiveThreshold;  // unset: kDefaultSuggestiveThreshold
+  float smoothing = 0.0f;  // the radius, in model units, the surface's normals and curvature are averaged over
   std::vector<std::string> layers;           // an SVG's layers to write, by name; empty for all
 };
 

@@ -38,6 +38,7 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
       lines_(options.lines),
       hiddenLines_(options.hiddenLines),
       suggestiveThreshold_(options.suggestiveThreshold.value_or(kDefaultSuggestiveThreshold)),
+      smoothing_(options.smoothing),
       samples_(options.samples) {
   if (!context_.ok()) {
     failure_ = context_.tooLarge() ? Failure::TooLarge : Failure::NoContext;
@@ -138,7 +139,7 @@ bool Snapshotter::makeLineFinder() {
     return finder_->ok();
   }
   // The edges drawn as creases are the ones where the normals split.
-  const SurfaceOptions surfaceOptions{withCreases_ ? creaseDegrees_ : kDefaultSplitDegrees, 0.0f};
+  const SurfaceOptions surfaceOptions{withCreases_ ? creaseDegrees_ : kDefaultSplitDegrees, smoothing_};
   surface_.reset(new (std::nothrow) Surface(model_, surfaceOptions));
   if (!surface_ || !surface_->ok()) {
     return false;

@@ -62,6 +62,7 @@ class Snapshotter {
   LineMode lines_;
   bool hiddenLines_;
   float suggestiveThreshold_;
+  float smoothing_;
   // Made when lines are first asked for, and kept for every view.
   std::unique_ptr<Surface> surface_;
   std::unique_ptr<VisibleLineFinder> finder_;

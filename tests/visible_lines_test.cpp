@@ -186,9 +186,18 @@ TEST(VisibleLines, ComeInFewChainsFromTheDrawnView) {
     bool hidden;                           // asked for
     int segments, closedContours, others;  // -1: any
     bool behind;                           // has hidden lines
+    bool reversed = false;                 // wound clockwise, drawn with --reversed
   };
   const auto file = [](const char* path) { return [path] { return ModelPtr(loadModel(path)); }; };
   const auto can = [] { return ModelPtr(modelOfMesh(cylinder(0.3f, 0.5f, 48, 4, true))); };
+  // The same wound the other way, as the viewer's teapot is: drawn with --reversed, it has the same lines.
+  const auto reversedCan = [] {
+    PolyMesh mesh = cylinder(0.3f, 0.5f, 48, 4, true);
+    for (auto& face : mesh.faces) {
+      std::swap(face[1], face[2]);
+    }
+    return ModelPtr(modelOfMesh(mesh));
+  };
   const Case cases[] = {
       // From a corner: the six edges around it, and with creases the three that meet at it (two chains).
       {"cube", file("tests/models/cube.poly"), -1, 45, 35, 1.5f, false, 6, 1, 0, false},
@@ -204,6 +213,7 @@ TEST(VisibleLines, ComeInFewChainsFromTheDrawnView) {
       // near rim is a crease that ends on it. The bottom's far rim is hidden.
       {"can from above", can, 30, 30, 35, 1, true, -1, 1, 1, true},
       {"can from below", can, 30, -20, -30, 1, false, -1, 1, 1, false},
+      {"can wound the other way", reversedCan, 30, -20, -30, 1, false, -1, 1, 1, false, true},
       // Holes, counterbores and rounded corners (tools/data/cad-part.scad).
       {"CAD part", file("tests/models/cad-part.poly"), 30, 30, 35, 0.8f, true, -1, -1, -1, true},
   };
@@ -216,6 +226,7 @@ TEST(VisibleLines, ComeInFewChainsFromTheDrawnView) {
     options.samples = 2;
     options.cameraYaw = c.yaw, options.cameraPitch = c.pitch, options.cameraDistance = c.distance;
     options.hiddenLines = c.hidden;
+    options.reversedWinding = c.reversed;
     if (c.creases >= 0) {
       options.creaseDegrees = c.creases;
     }
@@ -291,3 +302,56 @@ TEST(VisibleLines, HiddenLinesOnlyOnRequest) {
 }
 
 }  // namespace
+
+// A convex surface has no suggestive contours: nothing is drawn beyond the contours, whatever the threshold.
+// A corrugated sheet seen at a grazing angle has one along each ridge, on its side turned from the eye.
+TEST(VisibleLines, SuggestiveContoursOnlyWhereTheSurfaceFoldsAway) {
+  struct Case {
+    const char* name;
+    PolyMesh mesh;
+    float yaw, pitch, distance;
+    int strokes;
+  };
+  const Case cases[] = {
+      {"sphere", ellipsoid(0.5f, 0.5f, 0.5f, 5), 20, 10, 1, 0},
+      {"ellipsoid", ellipsoid(0.5f, 0.3f, 0.2f, 5), 40, 30, 1, 0},
+      // Four ridges across x, the last inflection on the sheet's edge: three strokes.
+      {"corrugated sheet", corrugatedSheet(4, 0.01f, 200, 60), 90, 20, 0.9f, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ModelPtr model(modelOfMesh(c.mesh));
+    ASSERT_TRUE(model);
+    SnapOptions options;
+    options.width = options.height = 384;
+    options.cameraYaw = c.yaw, options.cameraPitch = c.pitch, options.cameraDistance = c.distance;
+    options.lines = LineMode::Contour;
+    Snapshotter contours(options, *model);
+    const std::vector<Polyline> plain = contours.visibleLines(drawStateOf(options));
+    options.lines = LineMode::Suggestive;
+    options.suggestiveThreshold = 0.0f;
+    Snapshotter snapshotter(options, *model);
+    std::vector<Polyline> lines = snapshotter.visibleLines(drawStateOf(options));
+    std::vector<Polyline> suggestive;
+    for (Polyline& line : lines) {
+      if (line.kind == LineKind::Suggestive) {
+        suggestive.push_back(std::move(line));
+      }
+    }
+    EXPECT_EQ(static_cast<int>(suggestive.size()), c.strokes);
+    for (const Polyline& line : suggestive) {
+      // Along the ridges, which run across the picture: long and level.
+      const LinePoint &a = line.points.front(), &b = line.points.back();
+      EXPECT_GT(std::abs(b.x - a.x), 0.25f * options.width);
+      EXPECT_LT(std::abs(b.y - a.y), 0.1f * std::abs(b.x - a.x));
+    }
+    if (c.strokes == 0) {
+      std::erase_if(lines, [](const Polyline& line) { return line.points.empty(); });
+      ASSERT_EQ(lines.size(), plain.size());
+      for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].points.size(), plain[i].points.size())
+            << "the contours as --lines contour draws them";
+      }
+    }
+  }
+}

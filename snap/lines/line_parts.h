@@ -90,3 +90,9 @@ void findContourSegments(const Surface& surface, const std::vector<uint8_t>& edg
                          std::vector<SurfaceSegment>& segments);
 
 constexpr uint8_t kNoLineKind = 0xff;
+
+// The visible-side suggestive contours of a view, from the surface's curvature and its derivative (which
+// must be made): where the radial curvature passes through zero in a face, as long as it grows away from the
+// eye faster than threshold (as LineRequest measures it), cut where it stops doing so.
+void findSuggestiveSegments(const Surface& surface, const LineView& view, float threshold,
+                            std::vector<SurfaceSegment>& segments);

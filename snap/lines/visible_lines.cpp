@@ -2,6 +2,7 @@
 // against the depth picture, chained, their junctions made clean, and ordered.
 #include "visible_lines.h"
 
+#include <cmath>
 #include <new>
 
 #include "line_parts.h"
@@ -15,6 +16,15 @@ constexpr double kShortestLine = 2.0;
 constexpr double kSimplifyPixels = 0.25;
 // Suggestive contours shorter than this many line widths are dropped: on a scan, its noise.
 constexpr double kShortestSuggestive = 4.0;
+
+double lengthOf(const Polyline& line) {
+  double length = 0.0;
+  for (size_t i = 1; i < line.points.size(); ++i) {
+    length += std::hypot(double{line.points[i].x} - line.points[i - 1].x,
+                         double{line.points[i].y} - line.points[i - 1].y);
+  }
+  return length;
+}
 
 }  // namespace
 
@@ -51,6 +61,9 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
   try {
     std::vector<SurfaceSegment> segments;
     findContourSegments(surface_, edgeKinds_, view, segments);
+    if (request.suggestive && surface_.needCurvatureDerivatives()) {
+      findSuggestiveSegments(surface_, view, request.suggestiveThreshold, segments);
+    }
     const ViewSampler sampler(view, depth);
     std::vector<Piece> visible, hidden;
     for (const SurfaceSegment& segment : segments) {
@@ -58,6 +71,11 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
     }
     std::vector<Polyline> chains = chainPieces(visible, kShortestLine);
     cleanJunctions(chains, request.lineWidth);
+    // Suggestive contours are drawn thinner; on a scan the shortest are its noise.
+    std::erase_if(chains, [&](const Polyline& line) {
+      return line.kind == LineKind::Suggestive &&
+             lengthOf(line) < kShortestSuggestive * kSuggestiveWidth * request.lineWidth;
+    });
     simplifyChains(chains, kSimplifyPixels);
     std::vector<Polyline> lines = orderChainsForPen(std::move(chains), view.width, view.height);
     if (request.hidden) {
@@ -69,7 +87,6 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
         lines.push_back(std::move(line));
       }
     }
-    (void)kShortestSuggestive;
     return lines;
   } catch (const std::bad_alloc&) {
     return {};

@@ -51,9 +51,11 @@ constexpr float kSuggestiveWidth = 0.5f;  // times w
 
 // Suggestive contours are kept where the radial curvature grows away from the eye at least this fast,
 // measured as its derivative along the view projected on the surface, times the square of the distance to
-// the eye, times the tangent of the angle between the view and the normal (so the threshold keeps its
-// meaning as the model or the eye moves, and lines that lead on from contours are kept).
-constexpr float kDefaultSuggestiveThreshold = 0.05f;
+// the eye, times the tangent of the angle between the view and the normal: a number without units, so the
+// threshold keeps its meaning as the model or the eye moves, and large near the contours that suggestive
+// contours lead on from. The default, chosen on a 75,000-face scan of the bunny, drops the weakest of the
+// scan's noise; a gentle wave of a thousandth of the distance in height measures a few hundred.
+constexpr float kDefaultSuggestiveThreshold = 100.0f;
 
 // What a view's lines include besides the visible contours, creases and borders.
 struct LineRequest {
