@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "line_parts.h"
 #include "mesh_import.h"
 #include "shapes.h"
 #include "snapshot.h"
@@ -352,6 +353,38 @@ TEST(VisibleLines, SuggestiveContoursOnlyWhereTheSurfaceFoldsAway) {
         EXPECT_EQ(lines[i].points.size(), plain[i].points.size())
             << "the contours as --lines contour draws them";
       }
+    }
+  }
+}
+
+// The junction rules on drawn lines, against a bar along y = 0 from x = 0 to 100 (line width 5).
+TEST(VisibleLines, EndsMeetTheLinesTheyRunInto) {
+  struct Case {
+    const char* name;
+    std::vector<LinePoint> stem;
+    size_t chains;      // after the rules
+    LinePoint stemEnd;  // where the stem ends then, when it is still apart
+  };
+  const Case cases[] = {
+      {"a spur is cut back", {{50, -40}, {50, 4}}, 2, {50, 0}},
+      {"an end short of the bar is carried on to it", {{50, -40}, {50, -2}}, 2, {50, 0}},
+      {"an end running along the bar is cut back where it meets it",
+       {{20, -30}, {30, -0.5f}, {45, -0.5f}},
+       2,
+       {30, 0}},
+      {"a sliver across the bar goes", {{50, -1}, {50, 1.5f}}, 1, {}},
+      {"ends of one kind that meet are joined", {{100.5f, 0.5f}, {140, 0}}, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Polyline> chains{{LineKind::Contour, false, false, {{0, 0}, {100, 0}}},
+                                 {LineKind::Contour, false, false, c.stem}};
+    cleanJunctions(chains, 5.0);
+    ASSERT_EQ(chains.size(), c.chains);
+    if (c.chains == 2) {
+      const LinePoint& end = chains[1].points.back();
+      EXPECT_NEAR(end.x, c.stemEnd.x, 1.0f);
+      EXPECT_NEAR(end.y, c.stemEnd.y, 0.01f);
     }
   }
 }
