@@ -2,19 +2,19 @@
 # Measures nprsnap's lines layer beside Blender's Freestyle on the same views (not part of CI):
 #   scripts/compare-lines.sh [NPRSNAP] [FOLDER]
 # The meshes: the bumpy sphere of tools/make_bumpy_sphere, the bunny scan and the fandisk of Debian's
-# libcgal-demo (found under CGAL_MESHES, default /usr/share/doc/libcgal-demo/examples/data/meshes or a copy),
-# and the CAD part of tools/data/cad-part.scad (openscad). Each is drawn at 768x768 with --lines contour and
-# --creases, its lines layer measured by scripts/measure-lines.py strokes, and Freestyle's SVG of the same
-# camera (scripts/freestyle-lines.py, blender -b) beside it; then the share of each within 2 px of the other.
+# libcgal-demo (scripts/cgal-mesh.sh), and the CAD part of tools/data/cad-part.scad (openscad). Each is drawn
+# at 768x768 with --lines contour and --creases, its lines layer measured by scripts/measure-lines.py
+# strokes, and Freestyle's SVG of the same camera (scripts/freestyle-lines.py, blender -b) beside it; then
+# the share of each within 2 px of the other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 nprsnap=${1:-build/nprsnap}
 folder=${2:-$(mktemp -d /tmp/compare-lines.XXXXXX)}
-meshes=${CGAL_MESHES:-/usr/share/doc/libcgal-demo/examples/data/meshes}
 mkdir -p "$folder"
 [ -f "$folder/bumpy.poly" ] || build/tools/make_bumpy_sphere "$folder/bumpy.poly"
 for name in bunny00 fandisk; do
-  [ -f "$folder/$name.poly" ] || build/tools/mesh2poly --unit --winding ccw "$meshes/$name.off" "$folder/$name.poly"
+  [ -f "$folder/$name.poly" ] ||
+    build/tools/mesh2poly --unit --winding ccw "$(scripts/cgal-mesh.sh "$name" "$folder")" "$folder/$name.poly"
 done
 if [ ! -f "$folder/cad-part.poly" ]; then
   openscad -q -o "$folder/cad-part.stl" tools/data/cad-part.scad

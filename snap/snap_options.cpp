@@ -261,7 +261,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
            }
          },
          "also black lines, as wide as the outline, on the edges where the faces turn by DEGREES or more "
-         "(0 to 180), and on the border of an open mesh; off by default")
+         "(0 to 180), and on the border of an open mesh; off by default. The lines of --lines contour and "
+         "suggestive take the surface as faceted at those edges and smooth elsewhere (at 30 degrees without it)")
       ->check(CLI::Validator(
           [](std::string& text) {
             float degrees = 0.0f;

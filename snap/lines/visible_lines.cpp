@@ -80,6 +80,7 @@ std::vector<Polyline> VisibleLineFinder::find(const LineView& view, const float*
     std::vector<Polyline> lines = orderChainsForPen(std::move(chains), view.width, view.height);
     if (request.hidden) {
       std::vector<Polyline> behind = chainPieces(hidden, kShortestLine);
+      cleanJunctions(behind, request.lineWidth);
       simplifyChains(behind, kSimplifyPixels);
       behind = orderChainsForPen(std::move(behind), view.width, view.height);
       for (Polyline& line : behind) {
