@@ -21,6 +21,8 @@ constexpr double kLeastAlong = 2.0;
 constexpr double kAlongStep = 0.5;
 // An end this close (pixels) to a line it meets lies on it already.
 constexpr double kOnLine = 0.01;
+// A chain left shorter than the line's width, and than this (pixels), is a dot.
+constexpr double kLongestDot = 5.0;
 // Grid cells this wide (pixels) file the segments; each end looks at the cells its stretch or reach covers.
 constexpr double kCellPixels = 16.0;
 // However crowded a cell, at most this many segments of it are looked at for one end.
@@ -477,9 +479,7 @@ void cleanJunctions(std::vector<Polyline>& chains, double reach) {
   }
   chains.resize(kept);
   joinEnds(chains, 0.5 * reach);
-  // What is left shorter than a line is wide would print as a dot.
-  std::erase_if(chains, [reach](const Polyline& line) {
-    const std::vector<double> arcs = arcsOf(line);
-    return arcs.back() < reach;
-  });
+  // What is left shorter than a line is wide would print as a dot; a wide line's short stretch still shows.
+  std::erase_if(chains,
+                [reach](const Polyline& line) { return arcsOf(line).back() < std::min(reach, kLongestDot); });
 }

@@ -76,7 +76,7 @@ void simplifyChains(std::vector<Polyline>& chains, double tolerance);
 // crosses is cut back to it, and one that stops short of a line ahead of it by less than reach pixels is
 // carried on to it; one that runs along another line for a few pixels is cut back to where it leaves it.
 // Ends of one kind left within half of reach of each other are joined. A chain both of whose ends would be
-// cut back to one crossing is dropped, as is one shorter than reach.
+// cut back to one crossing is dropped, as is one shorter than reach (and 5 pixels).
 void cleanJunctions(std::vector<Polyline>& chains, double reach);
 
 // The chains in the order a pen would draw them, each starting at the free end nearest to where the last
