@@ -47,10 +47,14 @@ void printCreaseSummary(const TimesOf& times, const std::vector<DrawnModel>& mod
 // surface, for each model not marked hatching (those are the same meshes again), in a current GL context.
 void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);
 
-// lines/edges/large-sphere: a VisibleLineFinder made for the large sphere; lines/find/large-sphere: its visible
+// lines/edges/large-sphere: a Surface and a VisibleLineFinder made for the large sphere; lines/find/large-sphere: its visible
 // lines in the start-up view, from the depth picture of its fill pass drawn once in context.
 void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context);
 void printLineSummary(const TimesOf& times, int largeSphereFaces);
 
 // pen/order/octagons: orderForPen on the closed contours of a 300 by 300 grid of octagons, shuffled.
 void registerPenOrderBenchmarks();
+// surface/mesh, surface/normals, surface/curvature and surface/derivatives on the large sphere: a Surface made
+// and asked for each in turn, the later ones including the earlier.
+void registerCurvatureBenchmarks(const Model& largeSphere);
+void printCurvatureSummary(const TimesOf& times, int largeSphereFaces);

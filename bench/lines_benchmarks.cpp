@@ -1,5 +1,5 @@
-// Visible lines on the large sphere: filing its edges once, then per view the contours, their visibility
-// against the depth picture and the chains.
+// Visible lines on the large sphere: its surface and the edges to draw, once, then per view the contours,
+// their visibility against the depth picture, the chains and their junctions.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -18,7 +18,8 @@
 void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& context) {
   registerBenchmark("lines/edges/large-sphere", [&largeSphere](benchmark::State& s) {
     for (auto _ : s) {
-      const VisibleLineFinder finder(largeSphere, nullptr);
+      Surface surface(largeSphere);
+      const VisibleLineFinder finder(surface, nullptr);
       benchmark::DoNotOptimize(finder.ok());
     }
   });
@@ -37,8 +38,9 @@ void registerLineBenchmarks(const Model& largeSphere, const OffscreenContext& co
   state.camera.eyePosition(view->eye);
   auto depth = std::make_shared<std::vector<float>>(static_cast<size_t>(view->width) * view->height);
   glReadPixels(0, 0, view->width, view->height, GL_DEPTH_COMPONENT, GL_FLOAT, depth->data());
-  auto finder = std::make_shared<VisibleLineFinder>(largeSphere, nullptr);
-  registerBenchmark("lines/find/large-sphere", [view, depth, finder](benchmark::State& s) {
+  auto surface = std::make_shared<Surface>(largeSphere);
+  auto finder = std::make_shared<VisibleLineFinder>(*surface, nullptr);
+  registerBenchmark("lines/find/large-sphere", [view, depth, surface, finder](benchmark::State& s) {
     size_t points = 0, lines = 0;
     for (auto _ : s) {
       const std::vector<Polyline> found = finder->find(*view, depth->data());
@@ -57,7 +59,7 @@ void printLineSummary(const TimesOf& times, int largeSphereFaces) {
   const BenchTimes edges = times("lines/edges/large-sphere"), find = times("lines/find/large-sphere");
   if (edges.real > 0 || find.real > 0) {
     std::printf("\nVisible lines on the large sphere (%d faces), start-up view, 768x768\n", largeSphereFaces);
-    std::printf("  edges, once per model        %8.2f ms (%6.2f ms CPU)\n", edges.real, edges.cpu);
+    std::printf("  surface and edges, once      %8.2f ms (%6.2f ms CPU)\n", edges.real, edges.cpu);
     std::printf("  contours, visibility, chains %8.2f ms (%6.2f ms CPU) per view\n", find.real, find.cpu);
   }
 }
@@ -68,7 +70,7 @@ void registerPenOrderBenchmarks() {
   auto octagons = std::make_shared<std::vector<Polyline>>();
   for (int row = 0; row < 300; ++row) {
     for (int column = 0; column < 300; ++column) {
-      Polyline line{LineKind::Contour, true, {}};
+      Polyline line{LineKind::Contour, true, false, {}};
       for (int k = 0; k < 8; ++k) {
         const double angle = k * 3.14159265358979 / 4;
         line.points.push_back({static_cast<float>(column * 6.8 + 3 + 2.5 * std::cos(angle)),

@@ -176,6 +176,7 @@ int main(int argc, char** argv) {
   registerCreaseBenchmarks(models, *largeSphere);
   registerLineBenchmarks(*largeSphere, context);
   registerPenOrderBenchmarks();
+  registerCurvatureBenchmarks(*largeSphere);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -188,6 +189,7 @@ int main(int argc, char** argv) {
   };
   printCreaseSummary(times, models, largeSphere->faceCount);
   printLineSummary(times, largeSphere->faceCount);
+  printCurvatureSummary(times, largeSphere->faceCount);
   benchmark::Shutdown();
   return 0;
 }

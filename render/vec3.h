@@ -1,9 +1,39 @@
 // Three single-precision floats, the only vector type the program needs.
 #pragma once
 
+#include <cmath>
+
 struct Vec3 {
   float x, y, z;
 };
+
+constexpr Vec3 operator+(const Vec3& a, const Vec3& b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+constexpr Vec3 operator-(const Vec3& a, const Vec3& b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+constexpr Vec3 operator-(const Vec3& a) {
+  return {-a.x, -a.y, -a.z};
+}
+constexpr Vec3 operator*(float s, const Vec3& a) {
+  return {s * a.x, s * a.y, s * a.z};
+}
+constexpr Vec3& operator+=(Vec3& a, const Vec3& b) {
+  return a = a + b;
+}
+constexpr Vec3& operator-=(Vec3& a, const Vec3& b) {
+  return a = a - b;
+}
+constexpr float dot(const Vec3& a, const Vec3& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+constexpr Vec3 cross(const Vec3& a, const Vec3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline float lengthOf(const Vec3& a) {
+  return std::sqrt(dot(a, a));
+}
 
 // Degrees to radians by the program's one constant, in single precision.
 constexpr float kRadiansPerDegree = 0.017453292f;

@@ -57,6 +57,16 @@ build/tools/make_bumpy_sphere "$frames/bumpy-sphere.poly"
 for lines in outline contour; do
   build/nprsnap "$frames/bumpy-sphere.poly" --size 384 --lines $lines -o "docs/gallery/bumpy-sphere-$lines.png" >/dev/null
 done
+# Hidden lines (docs/lines.md): the bumpy sphere, and the bunny scan of Debian's libcgal-demo with and without
+# them and with and without suggestive contours.
+build/nprsnap "$frames/bumpy-sphere.poly" --size 384 --lines contour --hidden-lines \
+  -o docs/gallery/bumpy-sphere-hidden.png >/dev/null
+build/tools/mesh2poly --unit --winding ccw "$(scripts/cgal-mesh.sh bunny00 "$frames")" "$frames/bunny-scan.poly" >/dev/null
+scan=("$frames/bunny-scan.poly" --size 384 --yaw 30 --pitch 20 --distance 0.8)
+build/nprsnap "${scan[@]}" --lines contour -o docs/gallery/bunny-scan-contour.png >/dev/null
+build/nprsnap "${scan[@]}" --lines contour --hidden-lines -o docs/gallery/bunny-scan-hidden.png >/dev/null
+build/nprsnap "${scan[@]}" --lines suggestive -o docs/gallery/bunny-scan-suggestive.png >/dev/null
+build/nprsnap "${scan[@]}" --lines suggestive --smoothing 0.02 -o docs/gallery/bunny-scan-suggestive-smoothed.png >/dev/null
 
 # The teapot as vectors beside its PNG with the same lines, and hatched for a pen.
 vector=(data/tpot-unit.poly "${view[@]}" --distance 0.8 --lines contour)

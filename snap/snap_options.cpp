@@ -96,6 +96,10 @@ bool parseBackground(std::string_view text, Background& background) {
   return true;
 }
 
+bool asks(const std::vector<std::string>& layers, std::string_view name) {
+  return std::find(layers.begin(), layers.end(), name) != layers.end();
+}
+
 std::string shortest(float value) {
   char text[32];
   const auto [end, status] = std::to_chars(text, text + sizeof text, value);
@@ -299,7 +303,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
            }
          },
          "also black lines, as wide as the outline, on the edges where the faces turn by DEGREES or more "
-         "(0 to 180), and on the border of an open mesh; off by default")
+         "(0 to 180), and on the border of an open mesh; off by default. The lines of --lines contour and "
+         "suggestive take the surface as faceted at those edges and smooth elsewhere (at 30 degrees without it)")
       ->check(CLI::Validator(
           [](std::string& text) {
             float degrees = 0.0f;
@@ -330,18 +335,68 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   app.add_option_function<std::string>(
          "--lines",
          [&o](const std::string& text) {
-           o.lines = text == "contour" ? LineMode::Contour : LineMode::Outline;
+           o.lines = text == "contour"      ? LineMode::Contour
+                     : text == "suggestive" ? LineMode::Suggestive
+                                            : LineMode::Outline;
          },
-         "outline: the viewer's outline pass; contour: the visible contours taken from the mesh's edges, "
-         "as wide as --outline with round ends (and with --creases its visible creases and borders)")
-      ->check(CLI::IsMember({"outline", "contour"}).description(""))
-      ->type_name("outline|contour")
+         "outline: the viewer's outline pass; contour: the visible contours of the surface (where its "
+         "smoothly "
+         "interpolated normal turns across the view, and the mesh's own edges where it is faceted), as wide "
+         "as "
+         "--outline with round ends (and with --creases its visible creases and borders); suggestive: those "
+         "and "
+         "the visible suggestive contours, half as wide, where the surface folds away short of a contour")
+      ->check(CLI::IsMember({"outline", "contour", "suggestive"}).description(""))
+      ->type_name("outline|contour|suggestive")
       ->default_str("outline");
+  app.add_flag(
+         "--hidden-lines,!--no-hidden-lines", o.hiddenLines,
+         "also the hidden parts of the contours, creases and borders, dashed, grey and half as wide, under "
+         "the visible lines (in an SVG, the layer hidden); off by default")
+      ->disable_flag_override()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option_function<std::string>(
+         "--suggestive-threshold",
+         [&o](const std::string& text) {
+           float value = 0.0f;
+           if (parseFloat(text, value)) {
+             o.suggestiveThreshold = value;
+           }
+         },
+         "with --lines suggestive: how fast the surface must fold away from the eye for a suggestive contour "
+         "to "
+         "be kept (its radial curvature's derivative along the view, times the squared distance to the eye "
+         "and "
+         "the tangent of the view's angle to the surface); higher keeps fewer, 0 all")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            float value = -1.0f;
+            return parseFloat(text, value) && value >= 0.0f
+                       ? std::string()
+                       : "wants a number from 0 up, not " + inQuotes(text);
+          },
+          ""))
+      ->default_str(shortest(kDefaultSuggestiveThreshold))
+      ->type_name("T");
+  addNumber(
+      app, "--smoothing", o.smoothing, "a distance",
+      "for the lines of --lines contour and suggestive: the surface's normals and curvature averaged over "
+      "this radius in the model's units (nprsnap shows a model about 1 across), which quiets a scan's "
+      "noise; 0, the default, leaves them as the mesh has them")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            float value = -1.0f;
+            return parseFloat(text, value) && value >= 0.0f
+                       ? std::string()
+                       : "wants a distance from 0 up, not " + inQuotes(text);
+          },
+          ""))
+      ->type_name("RADIUS");
   app.add_option_function<std::string>(
          "--layers", [&o](const std::string& text) { parseLayers(text, o.layers); },
          "an SVG's layers to write, a comma-separated list of " + layerNames() +
-             ", always in that order (hatching with --hatching; lines,hatching for a pen plotter); all by "
-             "default")
+             ", always in that order (hatching with --hatching, hidden with --hidden-lines, suggestive with "
+             "--lines suggestive; lines,hatching for a pen plotter); all by default")
       ->check(CLI::Validator(
           [](std::string& text) {
             std::vector<std::string> unused;
@@ -433,9 +488,14 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
                    std::to_string(std::max(options.width, options.height)) + " pixels";
   } else if (!options.layers.empty() && runFormat(options) != OutputFormat::Svg) {
     result.error = "--layers picks the layers of an SVG document; the output is not a .svg";
-  } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
-             !options.hatching) {
+  } else if (asks(options.layers, "hatching") && !options.hatching) {
     result.error = "--layers hatching needs --hatching";
+  } else if (asks(options.layers, "hidden") && !options.hiddenLines) {
+    result.error = "--layers hidden needs --hidden-lines";
+  } else if (asks(options.layers, "suggestive") && options.lines != LineMode::Suggestive) {
+    result.error = "--layers suggestive needs --lines suggestive";
+  } else if (options.suggestiveThreshold && options.lines != LineMode::Suggestive) {
+    result.error = "--suggestive-threshold needs --lines suggestive";
   }
   // Every name is checked before the first picture is drawn, rather than found wrong after it.
   for (const std::string& name : result.error.empty() ? outputNames(options) : std::vector<std::string>()) {

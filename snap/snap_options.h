@@ -9,6 +9,7 @@
 #include "mesh_import.h"
 #include "model_catalogue.h"
 #include "output_format.h"
+#include "visible_lines.h"
 
 // What lies behind the model: a colour, each channel from 0 to 1, with alpha 1; or nothing, alpha 0, for
 // a picture whose empty pixels are transparent.
@@ -16,9 +17,9 @@ struct Background {
   float red = 0.0f, green = 0.0f, blue = 0.0f, alpha = 0.0f;
   bool transparent() const { return alpha == 0.0f; }
 };
-// How the lines are drawn: the viewer's outline pass over the inner faces, or the mesh's visible contours
-// as strokes.
-enum class LineMode { Outline, Contour };
+// How the lines are drawn: the viewer's outline pass over the inner faces, the surface's visible contours
+// as strokes, or those and its suggestive contours.
+enum class LineMode { Outline, Contour, Suggestive };
 
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
 struct SnapOptions {
@@ -43,8 +44,11 @@ struct SnapOptions {
   // Unset: the viewer's grey-blue, the picture opaque.
   std::optional<Background> background;
   LineMode lines = LineMode::Outline;
-  std::vector<std::string> layers;  // an SVG's layers to write, by name; empty for all
-  std::optional<float> timeLimit;   // seconds of wall-clock time the run may take
+  bool hiddenLines = false;                  // the hidden parts of the lines too, dashed
+  std::optional<float> suggestiveThreshold;  // unset: kDefaultSuggestiveThreshold
+  float smoothing = 0.0f;  // the radius, in model units, the surface's normals and curvature are averaged over
+  std::vector<std::string> layers;           // an SVG's layers to write, by name; empty for all
+  std::optional<float> timeLimit;            // seconds of wall-clock time the run may take
 };
 
 struct SnapArguments {

@@ -37,6 +37,9 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     : context_(options.width * options.samples, options.height * options.samples),
       model_(model),
       lines_(options.lines),
+      hiddenLines_(options.hiddenLines),
+      suggestiveThreshold_(options.suggestiveThreshold.value_or(kDefaultSuggestiveThreshold)),
+      smoothing_(options.smoothing),
       samples_(options.samples) {
   if (!context_.ok()) {
     failure_ = context_.tooLarge() ? Failure::TooLarge : Failure::NoContext;
@@ -49,19 +52,17 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
   // Found once per model, as a program that shows it would do when loading it.
   if (options.creaseDegrees) {
     withCreases_ = true;
+    creaseDegrees_ = *options.creaseDegrees;
     if (!findCreaseEdges(model, *options.creaseDegrees, creases_)) {
       failure_ = Failure::NoMemory;
       error_ = "not enough memory to find the model's crease edges";
       return;
     }
   }
-  if (lines_ == LineMode::Contour) {
-    finder_.reset(new (std::nothrow) VisibleLineFinder(model, withCreases_ ? &creases_ : nullptr));
-    if (!finder_ || !finder_->ok()) {
-      failure_ = Failure::NoMemory;
-      error_ = "not enough memory to find the model's edges";
-      return;
-    }
+  if ((lines_ != LineMode::Outline || hiddenLines_) && !makeLineFinder()) {
+    failure_ = Failure::NoMemory;
+    error_ = "not enough memory to find the model's edges";
+    return;
   }
   setFixedGlState();
   if (options.background) {
@@ -104,17 +105,27 @@ DrawState scaledState(const DrawState& state, const CreaseEdges* creases, int sa
 
 RgbImage Snapshotter::draw(const DrawState& state) {
   const DrawState scaled = scaledState(state, withCreases_ ? &creases_ : nullptr, samples_);
-  if (lines_ == LineMode::Contour) {
+  if (lines_ != LineMode::Outline) {
     drawFillPass(scaled);
-    drawStrokes(linesOfFillPass(state.camera), static_cast<float>(scaled.outlineWidth), context_.width(),
-                context_.height());
+    drawLines(linesOfFillPass(scaled), static_cast<float>(scaled.outlineWidth), context_.width(),
+              context_.height());
     return context_.readImage(samples_, transparent_);
   }
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
   // GL state (the inner side's line mode) that the next frame starts from. The second frame is the one
   // every later redisplay repeats, whatever the view: its state is set before each frame here.
   HatchRenderer::enterRedrawState(scaled.reversedWinding);
-  drawFrame(*drawer_, scaled);
+  if (!hiddenLines_) {
+    drawFrame(*drawer_, scaled);
+    return context_.readImage(samples_, transparent_);
+  }
+  // The hidden lines go between the fill pass, whose depth tells what is hidden, and the outline pass.
+  beginFrame(scaled.camera);
+  drawer_->draw(scaled);
+  std::vector<Polyline> lines = linesOfFillPass(scaled);
+  std::erase_if(lines, [](const Polyline& line) { return !line.hidden; });
+  drawLines(lines, static_cast<float>(scaled.outlineWidth), context_.width(), context_.height());
+  drawer_->draw(scaled);
   return context_.readImage(samples_, transparent_);
 }
 
@@ -126,11 +137,22 @@ void Snapshotter::drawFillPass(const DrawState& scaled) {
   renderer_->nextPass = 0;
 }
 
-std::vector<Polyline> Snapshotter::linesOfFillPass(const Camera& camera) {
-  if (!finder_) {
-    finder_.reset(new (std::nothrow) VisibleLineFinder(model_, withCreases_ ? &creases_ : nullptr));
+bool Snapshotter::makeLineFinder() {
+  if (finder_) {
+    return finder_->ok();
   }
-  if (!finder_ || !finder_->ok()) {
+  // The edges drawn as creases are the ones where the normals split.
+  const SurfaceOptions surfaceOptions{withCreases_ ? creaseDegrees_ : kDefaultSplitDegrees, smoothing_};
+  surface_.reset(new (std::nothrow) Surface(model_, surfaceOptions));
+  if (!surface_ || !surface_->ok()) {
+    return false;
+  }
+  finder_.reset(new (std::nothrow) VisibleLineFinder(*surface_, withCreases_ ? &creases_ : nullptr));
+  return finder_ && finder_->ok();
+}
+
+std::vector<Polyline> Snapshotter::linesOfFillPass(const DrawState& scaled) {
+  if (!makeLineFinder()) {
     return {};
   }
   LineView view;
@@ -138,7 +160,8 @@ std::vector<Polyline> Snapshotter::linesOfFillPass(const Camera& camera) {
   glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
   view.width = context_.width();
   view.height = context_.height();
-  camera.eyePosition(view.eye);
+  scaled.camera.eyePosition(view.eye);
+  view.reversedWinding = scaled.reversedWinding;
   const size_t pixels = static_cast<size_t>(view.width) * static_cast<size_t>(view.height);
   const std::unique_ptr<float[]> depth(new (std::nothrow) float[pixels]);
   if (!depth) {
@@ -146,12 +169,18 @@ std::vector<Polyline> Snapshotter::linesOfFillPass(const Camera& camera) {
   }
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, view.width, view.height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.get());
-  return finder_->find(view, depth.get());
+  LineRequest request;
+  request.hidden = hiddenLines_;
+  request.suggestive = lines_ == LineMode::Suggestive;
+  request.suggestiveThreshold = suggestiveThreshold_;
+  request.lineWidth = scaled.outlineWidth;
+  return finder_->find(view, depth.get(), request);
 }
 
 std::vector<Polyline> Snapshotter::visibleLines(const DrawState& state) {
-  drawFillPass(scaledState(state, withCreases_ ? &creases_ : nullptr, samples_));
-  std::vector<Polyline> lines = linesOfFillPass(state.camera);
+  const DrawState scaled = scaledState(state, withCreases_ ? &creases_ : nullptr, samples_);
+  drawFillPass(scaled);
+  std::vector<Polyline> lines = linesOfFillPass(scaled);
   const float scale = 1.0f / static_cast<float>(samples_);
   for (Polyline& line : lines) {
     for (LinePoint& point : line.points) {

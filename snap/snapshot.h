@@ -34,14 +34,16 @@ class Snapshotter {
   const std::string& error() const { return error_; }  // one line, when failure() is not None
 
   // Draws the model as the window shows it in state, the outline state.outlineWidth pixels wide in the
-  // picture (with options' --lines contour, the visible lines as strokes of that width in its place), and
-  // returns the picture at options' size, top row first: each pixel the average of its
-  // samples x samples block, with alpha when options' background is transparent. Needs failure() None.
+  // picture (with options' --lines contour or suggestive, the lines as strokes of that width in its place),
+  // with options' --hidden-lines the hidden lines under the rest, and returns the picture at options' size,
+  // top row first: each pixel the average of its samples x samples block, with alpha when options'
+  // background is transparent. Needs failure() None.
   RgbImage draw(const DrawState& state);
 
   // The lines of the model that the eye sees in state (contours; creases and borders when options ask for
-  // creases), hidden parts removed, chained, in the coordinates of the picture at options' size. Draws the
-  // fill pass to find what hides them. Needs failure() None; empty when memory runs out.
+  // creases; suggestive contours with --lines suggestive), chained, in the coordinates of the picture at
+  // options' size; with --hidden-lines their hidden parts after them, marked hidden. Draws the fill pass to
+  // find what hides them. Needs failure() None; empty when memory runs out.
   std::vector<Polyline> visibleLines(const DrawState& state);
 
  private:
@@ -50,14 +52,22 @@ class Snapshotter {
   std::unique_ptr<ArrayDrawer> drawer_;
   // Draws the fill pass of state, already scaled, as the viewer's later frames draw it.
   void drawFillPass(const DrawState& scaled);
-  // The visible lines of the fill pass just drawn, in the coordinates of the surface, not of the picture.
-  std::vector<Polyline> linesOfFillPass(const Camera& camera);
+  // The lines of the fill pass of scaled just drawn, in the coordinates of the surface, not of the picture.
+  std::vector<Polyline> linesOfFillPass(const DrawState& scaled);
+  // The model's surface and its line finder, made once; false when memory ran out.
+  bool makeLineFinder();
 
   const Model& model_;
   CreaseEdges creases_;
   LineMode lines_;
-  std::unique_ptr<VisibleLineFinder> finder_;  // made when lines are first asked for
+  bool hiddenLines_;
+  float suggestiveThreshold_;
+  float smoothing_;
+  // Made when lines are first asked for, and kept for every view.
+  std::unique_ptr<Surface> surface_;
+  std::unique_ptr<VisibleLineFinder> finder_;
   bool withCreases_ = false;
+  float creaseDegrees_ = 0.0f;
   int samples_;
   bool transparent_ = false;  // the picture has alpha, 0 where nothing is drawn
   Failure failure_ = Failure::None;

@@ -86,9 +86,64 @@ void drawLine(const Polyline& line, float radius, int sides, const std::vector<D
   }
 }
 
+// The dashes of a line, dash pixels long with gaps of gap pixels, starting with a dash.
+std::vector<Polyline> dashesOf(const Polyline& line, float dash, float gap) {
+  std::vector<Polyline> dashes;
+  const size_t count = line.points.size();
+  const size_t segments = line.closed ? count : count - 1;
+  float along = 0.0f;  // how far into the current dash or gap
+  bool inDash = true;
+  Polyline current;
+  current.points.push_back(line.points[0]);
+  for (size_t i = 0; i < segments; ++i) {
+    LinePoint a = line.points[i];
+    const LinePoint& b = line.points[(i + 1) % count];
+    float left = std::hypot(b.x - a.x, b.y - a.y);
+    while (left > 0.0f) {
+      const float step = std::min(left, (inDash ? dash : gap) - along);
+      const float t = step / left;
+      a = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+      left -= step;
+      along += step;
+      if (inDash) {
+        current.points.push_back(a);
+      }
+      if (along >= (inDash ? dash : gap)) {
+        if (inDash) {
+          dashes.push_back(std::move(current));
+        }
+        current.points.assign(1, a);
+        inDash = !inDash;
+        along = 0.0f;
+      }
+    }
+  }
+  if (inDash && current.points.size() > 1) {
+    dashes.push_back(std::move(current));
+  }
+  return dashes;
+}
+
+// Sides enough that a disc of this width strays from a circle by well under a tenth of a pixel.
+int sidesFor(float width) {
+  return std::clamp(static_cast<int>(std::ceil(std::numbers::pi * std::sqrt(width * 5.0f))), 8, 256);
+}
+
+void drawStrokes(const std::vector<Polyline>& lines, float width) {
+  const int sides = sidesFor(width);
+  std::vector<Direction> circle;
+  for (int i = 0; i <= sides; ++i) {
+    const double angle = 2.0 * std::numbers::pi * i / sides;
+    circle.push_back({static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))});
+  }
+  for (const Polyline& line : lines) {
+    drawLine(line, width * 0.5f, sides, circle);
+  }
+}
+
 }  // namespace
 
-void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight) {
+void drawLines(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight) {
   glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -96,7 +151,6 @@ void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWi
   glDisable(GL_TEXTURE_GEN_S);
   glDisable(GL_TEXTURE_GEN_T);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glColor3f(0.0f, 0.0f, 0.0f);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -105,18 +159,26 @@ void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWi
   glPushMatrix();
   glLoadIdentity();
 
-  const float radius = width * 0.5f;
-  // Sides enough that the disc strays from a circle by well under a tenth of a pixel.
-  const int sides =
-      std::clamp(static_cast<int>(std::ceil(std::numbers::pi * std::sqrt(radius * 10.0f))), 8, 256);
-  std::vector<Direction> circle;
-  for (int i = 0; i <= sides; ++i) {
-    const double angle = 2.0 * std::numbers::pi * i / sides;
-    circle.push_back({static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))});
-  }
+  std::vector<Polyline> hidden, plain, suggestive;
+  const float hiddenWidth = std::max(1.0f, width * kHiddenWidth);
   for (const Polyline& line : lines) {
-    drawLine(line, radius, sides, circle);
+    if (line.points.size() < 2) {
+      continue;
+    }
+    if (line.hidden) {
+      const std::vector<Polyline> dashes =
+          dashesOf(line, kHiddenDash * hiddenWidth, kHiddenGap * hiddenWidth);
+      hidden.insert(hidden.end(), dashes.begin(), dashes.end());
+    } else {
+      (line.kind == LineKind::Suggestive ? suggestive : plain).push_back(line);
+    }
   }
+  glColor3f(kHiddenGrey, kHiddenGrey, kHiddenGrey);
+  drawStrokes(hidden, hiddenWidth);
+  glColor3f(0.0f, 0.0f, 0.0f);
+  drawStrokes(plain, width);
+  const float suggestiveWidth = std::max(1.0f, width * kSuggestiveWidth);
+  drawStrokes(suggestive, suggestiveWidth);
 
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);

@@ -89,9 +89,20 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       }
     }
   }
-  if (layers.lines) {
-    picture.lines = snapshotter.visibleLines(state);
-    orderForPen(picture.lines);
+  picture.withHidden = options.hiddenLines;
+  picture.withSuggestive = options.lines == LineMode::Suggestive;
+  if (layers.lines || (layers.hidden && picture.withHidden) ||
+      (layers.suggestive && picture.withSuggestive)) {
+    for (Polyline& line : snapshotter.visibleLines(state)) {
+      (line.hidden                         ? picture.hidden
+       : line.kind == LineKind::Suggestive ? picture.suggestive
+                                           : picture.lines)
+          .push_back(std::move(line));
+    }
+    // Each layer is drawn on its own, with its own pen.
+    for (std::vector<Polyline>* layer : {&picture.hidden, &picture.lines, &picture.suggestive}) {
+      orderForPen(*layer);
+    }
   }
   svg = svgDocument(picture, layers);
   return true;
@@ -106,7 +117,8 @@ SvgLayers svgLayersOf(const SnapOptions& options) {
   const auto has = [&options](std::string_view name) {
     return std::find(options.layers.begin(), options.layers.end(), name) != options.layers.end();
   };
-  return {has(kSvgLayerNames[0]), has(kSvgLayerNames[1]), has(kSvgLayerNames[2]), has(kSvgLayerNames[3])};
+  return {has(kSvgLayerNames[0]), has(kSvgLayerNames[1]), has(kSvgLayerNames[2]),
+          has(kSvgLayerNames[3]), has(kSvgLayerNames[4]), has(kSvgLayerNames[5])};
 }
 
 bool drawSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions& options, const DrawState& state,

@@ -33,14 +33,15 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellingsAndKeepsTheLastOfTwo) {
   const SnapArguments all = parse(
       "--output=o%d.png m.poly --size=640x480 --yaw -30.5 --pitch=12 --distance 0.75 --light-yaw 10 "
       "--light-pitch -5 --outline 1 --hatching --hatching-space object --no-reversed --reversed --creases 30 "
-      "--turntable 4 --samples=3");
+      "--turntable 4 --samples=3 --lines suggestive --suggestive-threshold 0.2 --hidden-lines");
   EXPECT_EQ(all.error, "");
   const SnapOptions& o = all.options;
   EXPECT_TRUE(o.outputPath == "o%d.png" && o.width == 640 && o.height == 480 && o.cameraYaw == -30.5f &&
               o.cameraPitch == 12.0f && o.cameraDistance == 0.75f && o.lightYawOffset == 10.0f &&
               o.lightPitchOffset == -5.0f && o.outlineWidth == 1 && o.hatching &&
               o.hatchingSpace == HatchingSpace::Object && o.reversedWinding == true &&
-              o.creaseDegrees == 30.0f && o.turntableFrames == 4 && o.samples == 3);
+              o.creaseDegrees == 30.0f && o.turntableFrames == 4 && o.samples == 3 &&
+              o.lines == LineMode::Suggestive && o.suggestiveThreshold == 0.2f && o.hiddenLines);
   const SnapOptions last =
       parse("m.poly -o o.png --size 256 --hatching --no-hatching --reversed --no-reversed --yaw 1 --yaw=2")
           .options;
@@ -78,12 +79,18 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --background #0x1234", "--background: wants #rrggbb"},
       {"m.poly -o a.jpg", "the output a.jpg: its extension names no format nprsnap writes (.png or .svg)"},
       {"m.poly -o x.svg --layers=,",
-       "--layers: wants a comma-separated list of background, tones, hatching and "
-       "lines, not \",\""},
+       "--layers: wants a comma-separated list of background, tones, hatching, hidden, "
+       "lines and suggestive, not \",\""},
       {"m.poly -o x.svg --layers lines,,tones", "--layers: wants a comma-separated list"},
       {"m.poly -o x.png --layers lines", "--layers picks the layers of an SVG document"},
       {"m.poly -o x.png --outline 769", "--outline 769: wider than the picture, whose larger side is 768"},
       {"m.poly -o x.png --time-limit 0", "--time-limit: wants a number of seconds above 0"},
+      {"m.poly -o o.svg --layers hidden", "--layers hidden needs --hidden-lines"},
+      {"m.poly -o o.svg --lines contour --layers lines,suggestive",
+       "--layers suggestive needs --lines suggestive"},
+      {"m.poly -o o.png --suggestive-threshold 0.1", "--suggestive-threshold needs --lines suggestive"},
+      {"m.poly -o o.png --lines suggestive --suggestive-threshold -1",
+       "wants a number from 0 up, not \"-1\""},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);

@@ -10,6 +10,7 @@
 #include "snap_options.h"
 #include "support.h"
 #include "tone_labels.h"
+#include "svg_writer.h"
 
 namespace {
 
@@ -120,14 +121,19 @@ TEST(SvgPicture, LayersComeInOrderAndAModelOutOfViewLeavesThemEmpty) {
       {"", "background tones lines", false},
       {"--hatching --layers lines,hatching", "hatching lines", false},
       {"--distance 20 --hatching", "background tones hatching lines", true},
+      {"--hidden-lines --lines suggestive", "background tones hidden lines suggestive", false},
+      // A convex body has neither hidden contours nor suggestive ones.
+      {"--hidden-lines --lines suggestive --layers suggestive,hidden", "hidden suggestive", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     const std::string svg = svgOf("data/icos-unit.poly --size 64 " + c.arguments);
     std::string ids;
-    const std::regex group("<g id=\"(\\w+)\" inkscape:groupmode=\"layer\" inkscape:label=\"\\1\"");
+    // Each layer labelled with its place among all six, whichever are left out.
+    const std::regex group("<g id=\"(\\w+)\" inkscape:groupmode=\"layer\" inkscape:label=\"(\\d) \\1\"");
     for (std::sregex_iterator it(svg.begin(), svg.end(), group), end; it != end; ++it) {
       ids += (ids.empty() ? "" : " ") + (*it)[1].str();
+      EXPECT_EQ(kSvgLayerNames[std::stoi((*it)[2].str()) - 1], (*it)[1].str());
     }
     EXPECT_EQ(ids, c.layers);
     EXPECT_EQ(svg.find("<path") == std::string::npos, c.empty);

@@ -238,7 +238,7 @@ void orderForPen(std::vector<Polyline>& lines) {
       std::reverse(line.points.begin(), line.points.end());
     }
     Polyline* last = ordered.empty() ? nullptr : &ordered.back();
-    if (last && !last->closed && !line.closed && last->kind == line.kind &&
+    if (last && !last->closed && !line.closed && last->kind == line.kind && last->hidden == line.hidden &&
         last->points.back().x == line.points.front().x && last->points.back().y == line.points.front().y) {
       last->points.insert(last->points.end(), line.points.begin() + 1, line.points.end());
     } else {

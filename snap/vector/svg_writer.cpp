@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -48,11 +50,12 @@ std::string hexColour(const SvgColour& c) {
   return text;
 }
 
-void openLayer(std::string& out, const char* id) {
+// The group of layer number index of kSvgLayerNames, left open for its attributes.
+void openLayer(std::string& out, size_t index) {
   out += "<g id=\"";
-  out += id;
+  out += kSvgLayerNames[index];
   out += "\" inkscape:groupmode=\"layer\" inkscape:label=\"";
-  out += id;
+  out += std::to_string(index + 1) + " " + kSvgLayerNames[index];
   out += "\"";
 }
 
@@ -109,8 +112,8 @@ void appendHatching(std::string& out, const VectorPicture& picture) {
   out += "\"/>\n";
 }
 
-void appendLines(std::string& out, const VectorPicture& picture) {
-  for (const Polyline& line : picture.lines) {
+void appendLines(std::string& out, const std::vector<Polyline>& lines) {
+  for (const Polyline& line : lines) {
     if (line.points.size() < 2) {
       continue;
     }
@@ -135,34 +138,48 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
       "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\"";
   const std::string w = std::to_string(picture.width), h = std::to_string(picture.height);
   out += " width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
-  if (layers.background) {
-    openLayer(out, "background");
-    out += ">\n";
-    if (!picture.clearBackground) {
-      out +=
-          "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) + "\"/>\n";
+  // The layers in kSvgLayerNames' order, each written when asked for and held by the picture.
+  const bool wanted[] = {layers.background,
+                         layers.tones,
+                         layers.hatching && picture.hatched,
+                         layers.hidden && picture.withHidden,
+                         layers.lines,
+                         layers.suggestive && picture.withSuggestive};
+  for (size_t layer = 0; layer < std::size(kSvgLayerNames); ++layer) {
+    if (!wanted[layer]) {
+      continue;
     }
-    out += "</g>\n";
-  }
-  if (layers.tones) {
-    openLayer(out, "tones");
-    out += ">\n";
-    appendTones(out, picture);
-    out += "</g>\n";
-  }
-  if (layers.hatching && picture.hatched) {
-    openLayer(out, "hatching");
-    out += ">\n";
-    appendHatching(out, picture);
-    out += "</g>\n";
-  }
-  if (layers.lines) {
-    openLayer(out, "lines");
-    out +=
-        " fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
-    appendNumber(out, picture.lineWidth);
-    out += "\">\n";
-    appendLines(out, picture);
+    openLayer(out, layer);
+    const std::string_view name = kSvgLayerNames[layer];
+    if (name == "background") {
+      out += ">\n";
+      if (!picture.clearBackground) {
+        out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) +
+               "\"/>\n";
+      }
+    } else if (name == "tones") {
+      out += ">\n";
+      appendTones(out, picture);
+    } else if (name == "hatching") {
+      out += ">\n";
+      appendHatching(out, picture);
+    } else if (name == "hidden") {
+      const double width = std::max(1.0, picture.lineWidth * kHiddenWidth);
+      out += " fill=\"none\" stroke=\"" + hexColour({kHiddenGrey, kHiddenGrey, kHiddenGrey}) +
+             "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
+      appendNumber(out, width);
+      out += "\" stroke-dasharray=\"";
+      appendPoint(out, kHiddenDash * width, kHiddenGap * width);
+      out += "\">\n";
+      appendLines(out, picture.hidden);
+    } else {
+      const bool suggestive = name == "suggestive";
+      out +=
+          " fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
+      appendNumber(out, suggestive ? std::max(1.0, picture.lineWidth * kSuggestiveWidth) : picture.lineWidth);
+      out += "\">\n";
+      appendLines(out, suggestive ? picture.suggestive : picture.lines);
+    }
     out += "</g>\n";
   }
   out += "</svg>\n";

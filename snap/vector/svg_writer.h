@@ -1,4 +1,4 @@
-// The SVG 1.1 document of a vector picture: four top-level groups, each an Inkscape layer, in drawing
+// The SVG 1.1 document of a vector picture: up to six top-level groups, each an Inkscape layer, in drawing
 // order. Pure: text in memory, no files.
 #pragma once
 
@@ -28,22 +28,31 @@ struct VectorPicture {
   bool hatched = false;          // the picture has a hatching layer, however empty
   std::vector<Stroke> hatching;
   double hatchWidth = 1.0;
+  bool withHidden = false;       // the picture has a layer of hidden lines, however empty
+  std::vector<Polyline> hidden;  // drawn dashed and grey
   std::vector<Polyline> lines;
-  double lineWidth = 1.0;
+  bool withSuggestive = false;  // the picture has a layer of suggestive contours, however empty
+  std::vector<Polyline> suggestive;
+  double lineWidth = 1.0;  // of lines; hidden and suggestive lines are thinner, as visible_lines.h says
 };
 
-// The layers, by their group ids: "background", "tones", "hatching", "lines".
-constexpr const char* kSvgLayerNames[] = {"background", "tones", "hatching", "lines"};
+// The layers, by their group ids, in the order they are drawn. Each is labelled with its place in this list
+// and its name ("4 hidden"), so that plotting software that numbers layers by the number in a label (vpype,
+// AxiDraw) numbers each the same whichever of the others a document leaves out.
+constexpr const char* kSvgLayerNames[] = {"background", "tones", "hatching", "hidden", "lines", "suggestive"};
 
-// Which layers a document holds; a picture that is not hatched has no hatching layer in any case.
+// Which layers a document holds; a picture that is not hatched has no hatching layer in any case, nor one
+// without hidden lines or suggestive contours a layer of them.
 struct SvgLayers {
   bool background = true;
   bool tones = true;
   bool hatching = true;
+  bool hidden = true;
   bool lines = true;
+  bool suggestive = true;
 };
 
 // The document: width, height and viewBox in pixels; the background as one rect, each tone region as one
 // filled path (even-odd), the hatching as one path of open strokes, each line as a path of its own with round
-// caps and joins. Coordinates carry at most two decimals.
+// caps and joins (the hidden ones with a dash pattern). Coordinates carry at most two decimals.
 std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers);
