@@ -6,8 +6,8 @@
 
 #include <assimp/Importer.hpp>
 #include <cmath>
-#include <cstdio>
 
+#include "import_answer.h"
 #include "model_files.h"
 
 namespace {
@@ -41,13 +41,6 @@ bool firstNotFinite(const aiScene& scene, std::array<float, 3>& point) {
 }
 
 }  // namespace
-
-std::string notFiniteReason(const char* when, const char* what, const std::array<float, 3>& point) {
-  char text[200];
-  std::snprintf(text, sizeof text, "%s it has a %s at (%g, %g, %g): coordinates that are not finite numbers",
-                when, what, double(point[0]), double(point[1]), double(point[2]));
-  return text;
-}
 
 bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error) {
   Assimp::Importer importer;

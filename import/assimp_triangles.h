@@ -1,7 +1,6 @@
 // The assimp edge: every triangle of a mesh file, read in this process. Untrusted; see contained.h.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -14,8 +13,6 @@ struct ModelSource {
   // Served in place of the file's first `replaced` bytes: a rewrite of a header assimp would misread.
   std::string start;
   std::uint64_t replaced = 0;
-  // The real bytes (see realBytes) that all files opened together may hold, the model's own included.
-  std::uint64_t budget = 0;
 };
 
 // Appends every triangle of every mesh in the model to mesh, in world space, each part's vertices as
@@ -24,6 +21,3 @@ struct ModelSource {
 // names a file it may not read, or when a coordinate in it is not a finite number (checked before any
 // processing step, which could merge or drop such a vertex).
 bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error);
-
-// The reason given for a vertex or normal that is not a finite point, `when` saying at which step.
-std::string notFiniteReason(const char* when, const char* what, const std::array<float, 3>& point);

@@ -382,7 +382,8 @@ bool isSvgFile(std::string_view outputPath) {
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {
-  return {true, Winding::CounterClockwise, options.up.value_or(Axis::Y), options.turn.value_or(0.0)};
+  // The model's vertex normals are never drawn.
+  return {true, Winding::CounterClockwise, options.up.value_or(Axis::Y), options.turn.value_or(0.0), false};
 }
 
 std::vector<std::string> outputNames(const SnapOptions& options) {
