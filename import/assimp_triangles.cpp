@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "import_answer.h"
+#include "mesh_precheck.h"
 #include "model_files.h"
 
 namespace {
@@ -41,6 +42,15 @@ bool firstNotFinite(const aiScene& scene, std::array<float, 3>& point) {
 }
 
 }  // namespace
+
+void prepareSource(std::string_view bytes, ModelSource& source) {
+  const size_t body = binaryPlyBody(bytes);
+  if (body >= 2 && body < bytes.size() && bytes[body] == '\n' && bytes[body - 2] != '\r') {
+    source.start.assign(bytes.substr(0, body));
+    source.start += '\n';
+    source.replaced = body;
+  }
+}
 
 bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error) {
   Assimp::Importer importer;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "poly_mesh.h"
 
@@ -14,6 +15,11 @@ struct ModelSource {
   std::string start;
   std::uint64_t replaced = 0;
 };
+
+// Sets what source serves in place of the start of bytes, the model's whole file: where a binary PLY
+// file's first element byte is a line feed after an end_header line ended by a bare line feed, assimp's
+// reader would take that byte for part of the line end, so one more line feed is served there.
+void prepareSource(std::string_view bytes, ModelSource& source);
 
 // Appends every triangle of every mesh in the model to mesh, in world space, each part's vertices as
 // assimp gives them (not yet joined, no normals). Points and lines are skipped. Every file assimp opens

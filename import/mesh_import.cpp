@@ -64,14 +64,7 @@ bool precheckSource(ModelSource& source, std::uint64_t size, PolyMesh& mesh, boo
   if (!precheckMesh(bytes, error)) {
     return false;
   }
-  // Assimp's binary PLY reader takes a first element byte 0x0A after an end_header line ended by a bare
-  // line feed for part of that line end; one more line feed there is skipped instead.
-  const size_t body = binaryPlyBody(bytes);
-  if (body >= 2 && body < size && bytes[body] == '\n' && bytes[body - 2] != '\r') {
-    source.start.assign(bytes.substr(0, body));
-    source.start += '\n';
-    source.replaced = body;
-  }
+  prepareSource(bytes, source);
   taken = readDirectly(source.path, bytes, mesh);
   return true;
 }
