@@ -157,7 +157,8 @@ void limitChild(const ContainedBudget& budget, SharedBudget* shared) {
   const ImportLimits start = budget.limitsFor(budget.startBytes);
   const ImportLimits most = budget.limitsFor(UINT64_MAX);
   g_child = {&budget, shared, 0, budget.startBytes};
-  const rlimit cpu{static_cast<rlim_t>(start.cpuSeconds), static_cast<rlim_t>(most.cpuSeconds) + 1};
+  const rlim_t cpuSeconds = static_cast<rlim_t>(start.cpuSeconds);
+  const rlimit cpu{cpuSeconds, std::max(cpuSeconds, static_cast<rlim_t>(most.cpuSeconds)) + 1};
   setrlimit(RLIMIT_CPU, &cpu);
   const rlimit core{0, 0};
   setrlimit(RLIMIT_CORE, &core);
@@ -165,7 +166,8 @@ void limitChild(const ContainedBudget& budget, SharedBudget* shared) {
   // A huge allocation then fails at once instead of growing until the parent notices. The sanitizer
   // reserves terabytes of address space for its shadow, so there only the parent's watch applies.
   g_child.addressBase = statmField(getpid(), 0);
-  const rlimit address{g_child.addressBase + start.memoryBytes, g_child.addressBase + most.memoryBytes};
+  const rlimit address{g_child.addressBase + start.memoryBytes,
+                       g_child.addressBase + std::max(start.memoryBytes, most.memoryBytes)};
   setrlimit(RLIMIT_AS, &address);
 #endif
   std::set_new_handler(outOfMemory);
@@ -335,7 +337,13 @@ Outcome watchChild(pid_t child, const ContainedBudget& budget, RunResources& run
   // Whatever the child left running in its group goes with it, while its zombie keeps the group's id taken.
   kill(-child, SIGKILL);
   kill(child, SIGKILL);
-  while (waitpid(child, &outcome.status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (wait4(child, &outcome.status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  // A peak between two looks counts as much as one seen.
+  if (outcome.stop == Stop::None &&
+      static_cast<size_t>(usage.ru_maxrss) * 1024 > sharedAtStart + outcome.limits.memoryBytes) {
+    outcome.stop = Stop::Memory;
   }
   return outcome;
 }
