@@ -206,6 +206,9 @@ void limitChild(const ContainedBudget& budget, SharedBudget* shared) {
   } catch (...) {
     _exit(kThrewStatus);
   }
+  // Some kernels count pages lazily, and the peak the parent reads when it reaps this process lags behind
+  // them until someone looks at the count.
+  statmField(getpid(), 1);
   if (worked && !sendMeshAnswer(mesh, messageFd, arraysFd)) {
     // The arrays' file lives in memory: it fills when memory does.
     _exit(errno == ENOSPC || errno == ENOMEM || errno == EFBIG ? kOutOfMemoryStatus : 1);
