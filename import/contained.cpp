@@ -2,6 +2,7 @@
 #include "contained.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -170,6 +171,9 @@ void limitChild(const ContainedBudget& budget, SharedBudget* shared) {
                        g_child.addressBase + std::max(start.memoryBytes, most.memoryBytes)};
   setrlimit(RLIMIT_AS, &address);
 #endif
+  // The caller's allocator settings are its own: nprsnap pads its heap by 64 MiB at every growth, which
+  // would cost the child its whole headroom at its first allocation. 128 KiB is glibc's own padding.
+  mallopt(M_TOP_PAD, 128 << 10);
   std::set_new_handler(outOfMemory);
   // Die of the signal itself, not in a handler the parent (a sanitizer, a fuzzer, the import's own
   // watch of ending signals) installed.
