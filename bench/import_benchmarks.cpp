@@ -42,9 +42,10 @@ ImportFiles importFiles(const LargeSphereFiles& sphere) {
   if (!model) {
     return {};
   }
-  std::string ply = "ply\nformat binary_little_endian 1.0\nelement vertex " + std::to_string(model->vertexCount) +
-                    "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
-                    std::to_string(model->faceCount) + "\nproperty list uchar int vertex_indices\nend_header\n";
+  std::string ply =
+      "ply\nformat binary_little_endian 1.0\nelement vertex " + std::to_string(model->vertexCount) +
+      "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
+      std::to_string(model->faceCount) + "\nproperty list uchar int vertex_indices\nend_header\n";
   std::string stl(80, ' ');
   append(stl, static_cast<std::uint32_t>(model->faceCount));
   for (int v = 0; v < model->vertexCount; ++v) {
@@ -61,7 +62,8 @@ ImportFiles importFiles(const LargeSphereFiles& sphere) {
   }
   freeModel(model);
   std::string error;
-  return writeOutputFile(files.ply, ply, error) && writeOutputFile(files.stl, stl, error) ? files : ImportFiles{};
+  return writeOutputFile(files.ply, ply, error) && writeOutputFile(files.stl, stl, error) ? files
+                                                                                          : ImportFiles{};
 }
 
 // A file mapped read-only, as the import's child maps the model.
@@ -84,7 +86,8 @@ class MappedFile {
   }
   int fd() const { return fd_; }
   std::string_view bytes() const {
-    return data_ == MAP_FAILED ? std::string_view() : std::string_view(static_cast<const char*>(data_), size_);
+    return data_ == MAP_FAILED ? std::string_view()
+                               : std::string_view(static_cast<const char*>(data_), size_);
   }
 
  private:
@@ -131,8 +134,8 @@ void handOff(benchmark::State& state, const std::string& path) {
     PolyMesh mesh;
     std::string error;
     // The child's copy of the arrays is its own: taking them costs nothing.
-    if (!runContained([&joined](PolyMesh& answer, std::string&) { return std::swap(answer, joined), true; }, {},
-                      mesh, error)) {
+    if (!runContained([&joined](PolyMesh& answer, std::string&) { return std::swap(answer, joined), true; },
+                      {}, mesh, error)) {
       state.SkipWithError(error.c_str());
       return;
     }
@@ -164,7 +167,8 @@ void registerImportBenchmarks(const LargeSphereFiles& sphere) {
   const auto add = registerBenchmark;
   for (const auto& [kind, path] : {std::pair{"ply", files.ply}, std::pair{"stl", files.stl}}) {
     const std::string file = path;
-    add(std::string("import/read/direct/") + kind, [file](benchmark::State& s) { readWithDirectReader(s, file); });
+    add(std::string("import/read/direct/") + kind,
+        [file](benchmark::State& s) { readWithDirectReader(s, file); });
     add(std::string("import/read/assimp/") + kind, [file](benchmark::State& s) { readWithAssimp(s, file); });
     add(std::string("import/whole/") + kind, [file](benchmark::State& s) { importWhole(s, file); });
   }
@@ -180,8 +184,9 @@ void printImportSummary(const TimesOf& times, int largeSphereFaces) {
     const BenchTimes assimp = times(std::string("import/read/assimp/") + kind);
     const BenchTimes whole = times(std::string("import/whole/") + kind);
     if (direct.real > 0 && assimp.real > 0) {
-      std::printf("  %s: read directly %7.1f (%7.1f), by assimp %7.1f (%7.1f): %.1fx; the whole import %7.1f\n",
-                  kind, direct.real, direct.cpu, assimp.real, assimp.cpu, assimp.cpu / direct.cpu, whole.real);
+      std::printf(
+          "  %s: read directly %7.1f (%7.1f), by assimp %7.1f (%7.1f): %.1fx; the whole import %7.1f\n", kind,
+          direct.real, direct.cpu, assimp.real, assimp.cpu, assimp.cpu / direct.cpu, whole.real);
     }
   }
   const BenchTimes handoff = times("import/handoff");

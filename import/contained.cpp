@@ -191,7 +191,8 @@ void limitChild(const ContainedBudget& budget, SharedBudget* shared) {
   }
 }
 
-[[noreturn]] void runChild(int messageFd, int arraysFd, const std::function<bool(PolyMesh&, std::string&)>& work,
+[[noreturn]] void runChild(int messageFd, int arraysFd,
+                           const std::function<bool(PolyMesh&, std::string&)>& work,
                            const ContainedBudget& budget, SharedBudget* shared, pid_t parent) {
   setpgid(0, 0);
   // Killed with its parent, however the parent ends; a parent already gone leaves no one to answer.
@@ -217,14 +218,16 @@ void limitChild(const ContainedBudget& budget, SharedBudget* shared) {
     // The arrays' file lives in memory: it fills when memory does.
     _exit(errno == ENOSPC || errno == ENOMEM || errno == EFBIG ? kOutOfMemoryStatus : 1);
   }
-  const bool sent = worked || sendErrorAnswer(error.empty() ? "the importer gave no reason" : error, messageFd);
+  const bool sent =
+      worked || sendErrorAnswer(error.empty() ? "the importer gave no reason" : error, messageFd);
   _exit(sent ? 0 : 1);
 }
 
 // True once the child has ended; it stays a zombie, its id and its group's reserved, until reaped.
 bool hasEnded(pid_t child) {
   siginfo_t info{};
-  return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
+  return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == child;
 }
 
 // Appends what the pipe holds now to message; true at its end (or on an error).
@@ -266,7 +269,8 @@ struct RunResources {
   int arrays = -1;
   SharedBudget* shared = nullptr;
   bool open(std::string& error) {
-    void* memory = mmap(nullptr, sizeof(SharedBudget), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* memory =
+        mmap(nullptr, sizeof(SharedBudget), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     shared = memory == MAP_FAILED ? nullptr : new (memory) SharedBudget{};
     if (!shared || pipe2(message, O_CLOEXEC) != 0 || fcntl(message[0], F_SETFL, O_NONBLOCK) != 0 ||
         (arrays = memfd_create("nprview-import-arrays", MFD_CLOEXEC)) < 0) {
@@ -384,8 +388,8 @@ std::string failureOf(const Outcome& outcome) {
     return "the importer stopped on an exception";
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return "the importer failed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
-           ")";
+    return "the importer failed (exit status " +
+           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
   }
   return "";
 }
@@ -466,7 +470,8 @@ bool runContained(const std::function<bool(PolyMesh&, std::string&)>& work, cons
   }
   // Its size is all the memory the answer may cost here; the file may be sparse, its holes read as zeros.
   struct stat arrays {};
-  if (fstat(run.arrays, &arrays) != 0 || static_cast<std::uint64_t>(arrays.st_size) > outcome.limits.memoryBytes) {
+  if (fstat(run.arrays, &arrays) != 0 ||
+      static_cast<std::uint64_t>(arrays.st_size) > outcome.limits.memoryBytes) {
     error = outOfMemoryReason(outcome.limits);
     return false;
   }

@@ -147,10 +147,10 @@ bool readPlyBlocks(const PlyHeader& header, PolyMesh& mesh) {
 bool readPly(std::string_view bytes, PolyMesh& mesh) {
   PlyHeader header;
   std::string reason;
-  if (!(bytes.starts_with("ply\n") || bytes.starts_with("ply\r\n")) || !readPlyHeader(bytes, header, reason) ||
-      header.format == PlyFormat::Ascii || header.formatLine != 2 || header.elements.size() != 2 ||
-      header.elements[0].name != "vertex" || header.elements[1].name != "face" ||
-      header.elements[0].count == 0 || header.elements[1].count == 0) {
+  if (!(bytes.starts_with("ply\n") || bytes.starts_with("ply\r\n")) ||
+      !readPlyHeader(bytes, header, reason) || header.format == PlyFormat::Ascii || header.formatLine != 2 ||
+      header.elements.size() != 2 || header.elements[0].name != "vertex" ||
+      header.elements[1].name != "face" || header.elements[0].count == 0 || header.elements[1].count == 0) {
     return false;
   }
   return readPlyBlocks(header, mesh);

@@ -84,7 +84,8 @@ bool readArrays(const MeshCounts& counts, int arraysFd, PolyMesh& mesh, std::str
   const std::uint64_t positionBytes = counts.positions * sizeof mesh.positions[0];
   const std::uint64_t faceBytes = counts.faces * sizeof mesh.faces[0];
   struct stat status {};
-  if (fstat(arraysFd, &status) != 0 || static_cast<std::uint64_t>(status.st_size) != positionBytes + faceBytes) {
+  if (fstat(arraysFd, &status) != 0 ||
+      static_cast<std::uint64_t>(status.st_size) != positionBytes + faceBytes) {
     error = "the importer announced " + std::to_string(counts.positions) + " vertices and " +
             std::to_string(counts.faces) + " faces, but its arrays hold " + std::to_string(status.st_size) +
             " bytes";
@@ -156,6 +157,6 @@ bool allFinite(const PolyMesh& mesh, const char* when, std::string& error) {
 }
 
 bool checkImportedMesh(const PolyMesh& mesh, std::string& error) {
-  return countsFitModel(mesh.positions.size(), mesh.faces.size(), error) && allFinite(mesh, "as read,", error) &&
-         facesInRange(mesh, error);
+  return countsFitModel(mesh.positions.size(), mesh.faces.size(), error) &&
+         allFinite(mesh, "as read,", error) && facesInRange(mesh, error);
 }

@@ -54,7 +54,8 @@ class MappedModel {
 // The child's side, before assimp: the pre-check of the model's bytes and the rewrite of a header that
 // assimp would misread; then the direct readers where they take the file. True when the file passed, with
 // taken telling whether mesh is read already.
-bool precheckSource(ModelSource& source, std::uint64_t size, PolyMesh& mesh, bool& taken, std::string& error) {
+bool precheckSource(ModelSource& source, std::uint64_t size, PolyMesh& mesh, bool& taken,
+                    std::string& error) {
   const MappedModel mapped(source.fd, size);
   const std::string_view bytes = mapped.bytes();
   if (!mapped.error().empty()) {

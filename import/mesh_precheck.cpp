@@ -131,7 +131,8 @@ bool checkPlyLists(std::string_view body, const std::vector<PlyElement>& element
         std::string_view token;
         Count length = 0;
         const size_t size = static_cast<size_t>(plyTypeSize(property.type));
-        const bool floatCount = property.countType == PlyType::Float32 || property.countType == PlyType::Float64;
+        const bool floatCount =
+            property.countType == PlyType::Float32 || property.countType == PlyType::Float64;
         if (ascii ? !nextToken(token)
                   : floatCount || body.size() - at < plyTypeSize(property.countType) + size) {
           return true;
@@ -172,8 +173,9 @@ bool checkPly(std::string_view bytes, std::string& reason) {
   for (const PlyElement& element : elements) {
     Count each = 0;
     for (const PlyProperty& property : element.properties) {
-      each += ascii ? 2 : static_cast<Count>(plyTypeSize(property.countType != PlyType::None ? property.countType
-                                                                                          : property.type));
+      each += ascii ? 2
+                    : static_cast<Count>(plyTypeSize(property.countType != PlyType::None ? property.countType
+                                                                                         : property.type));
     }
     least = mulAdd(element.count, each > 0 ? each : 1, least);
   }

@@ -1,4 +1,4 @@
-// The model's own file system for assimp: resolved names, regular files only, a budget of real bytes.
+// The model's own file system for assimp: the files a model may name, each raising the limits as it opens.
 #include "model_files.h"
 
 #include <fcntl.h>
@@ -19,15 +19,15 @@ namespace {
 // "xml" and "raw", which name anything; then glTF buffers, OBJ material libraries, Ogre materials and
 // skeletons, Quake skins and shaders.
 constexpr std::string_view kMeshDataExtensions[] = {
-    "3d",     "3ds",    "3mf",      "ac",       "ac3d",     "acc",      "amf",     "ase",     "ask",
-    "assbin", "b3d",    "blend",    "bsp",      "bvh",      "cob",      "csm",     "dae",     "dxf",
-    "enff",   "fbx",    "glb",      "gltf",     "hmp",      "ifc",      "ifczip",  "iqm",     "irr",
-    "irrmesh", "lwo",   "lws",      "lxo",      "md2",      "md3",      "md5anim", "md5camera", "md5mesh",
-    "mdc",    "mdl",    "mesh",     "mesh.xml", "mot",      "ms3d",     "ndo",     "nff",     "obj",
-    "off",    "ogex",   "pk3",      "ply",      "pmx",      "prj",      "q3o",     "q3s",     "scn",
-    "sib",    "smd",    "step",     "stl",      "stp",      "ter",      "uc",      "vta",     "x",
-    "x3d",    "x3db",   "xgl",      "zae",      "zgl",      "bin",      "glbin",   "mtl",     "material",
-    "skeleton", "skeleton.xml", "skin", "shader"};
+    "3d",       "3ds",          "3mf",   "ac",       "ac3d", "acc",  "amf",     "ase",       "ask",
+    "assbin",   "b3d",          "blend", "bsp",      "bvh",  "cob",  "csm",     "dae",       "dxf",
+    "enff",     "fbx",          "glb",   "gltf",     "hmp",  "ifc",  "ifczip",  "iqm",       "irr",
+    "irrmesh",  "lwo",          "lws",   "lxo",      "md2",  "md3",  "md5anim", "md5camera", "md5mesh",
+    "mdc",      "mdl",          "mesh",  "mesh.xml", "mot",  "ms3d", "ndo",     "nff",       "obj",
+    "off",      "ogex",         "pk3",   "ply",      "pmx",  "prj",  "q3o",     "q3s",       "scn",
+    "sib",      "smd",          "step",  "stl",      "stp",  "ter",  "uc",      "vta",       "x",
+    "x3d",      "x3db",         "xgl",   "zae",      "zgl",  "bin",  "glbin",   "mtl",       "material",
+    "skeleton", "skeleton.xml", "skin",  "shader"};
 
 // The model's bytes from a descriptor, with its first `replaced` bytes served from memory instead.
 class ModelStream : public Assimp::IOStream {
@@ -110,9 +110,10 @@ bool isMeshDataName(std::string_view name) {
   for (char& c : last) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  return std::any_of(std::begin(kMeshDataExtensions), std::end(kMeshDataExtensions), [&last](std::string_view e) {
-    return last.size() > e.size() + 1 && last.ends_with(e) && last[last.size() - e.size() - 1] == '.';
-  });
+  return std::any_of(
+      std::begin(kMeshDataExtensions), std::end(kMeshDataExtensions), [&last](std::string_view e) {
+        return last.size() > e.size() + 1 && last.ends_with(e) && last[last.size() - e.size() - 1] == '.';
+      });
 }
 
 bool hasHiddenPart(std::string_view path) {

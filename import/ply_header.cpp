@@ -33,11 +33,11 @@ PlyType typeNamed(std::string_view name) {
   static const struct {
     const char* name;
     PlyType type;
-  } kTypes[] = {{"char", PlyType::Int8},     {"int8", PlyType::Int8},       {"uchar", PlyType::UInt8},
-                {"uint8", PlyType::UInt8},   {"short", PlyType::Int16},     {"int16", PlyType::Int16},
-                {"ushort", PlyType::UInt16}, {"uint16", PlyType::UInt16},   {"int", PlyType::Int32},
-                {"int32", PlyType::Int32},   {"uint", PlyType::UInt32},     {"uint32", PlyType::UInt32},
-                {"float", PlyType::Float32}, {"float32", PlyType::Float32}, {"double", PlyType::Float64},
+  } kTypes[] = {{"char", PlyType::Int8},      {"int8", PlyType::Int8},       {"uchar", PlyType::UInt8},
+                {"uint8", PlyType::UInt8},    {"short", PlyType::Int16},     {"int16", PlyType::Int16},
+                {"ushort", PlyType::UInt16},  {"uint16", PlyType::UInt16},   {"int", PlyType::Int32},
+                {"int32", PlyType::Int32},    {"uint", PlyType::UInt32},     {"uint32", PlyType::UInt32},
+                {"float", PlyType::Float32},  {"float32", PlyType::Float32}, {"double", PlyType::Float64},
                 {"float64", PlyType::Float64}};
   for (const auto& known : kTypes) {
     if (name == known.name) {
@@ -133,9 +133,9 @@ bool readPlyHeader(std::string_view bytes, PlyHeader& header, std::string& reaso
         return false;
       }
       header.formatLine = number;
-      header.format = kind == "ascii"                  ? PlyFormat::Ascii
-                      : kind == "binary_big_endian"    ? PlyFormat::BinaryBigEndian
-                                                       : PlyFormat::BinaryLittleEndian;
+      header.format = kind == "ascii"               ? PlyFormat::Ascii
+                      : kind == "binary_big_endian" ? PlyFormat::BinaryBigEndian
+                                                    : PlyFormat::BinaryLittleEndian;
       inList = false;
     } else if (tokens[0] == "element") {
       PlyElement element;

@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -69,13 +69,18 @@ TEST(MeshPrecheck, RefusesWhatAssimpWouldTrustOrMishandle) {
       {"ply\nformat ascii 1.0\nCreated by Blender3D 247\nobj_info x\nelement vertex 1\nproperty float x\n\n"
        "property float y\ncomment c\nelement e 0\nend_header\n0 0\n",
        ""},
-      {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\ncomment c\nproperty float y\nend_header\n0 0\n",
+      {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\ncomment c\nproperty float "
+       "y\nend_header\n0 0\n",
        "line 6 of the PLY header is a property line that follows no element"},
-      {"ply\nformat ascii 1.0\nelement vertex 1\nobj_info\nproperty float x\nend_header\n0\n", "follows no element"},
-      {"ply\nformat ascii 1.0\nelement range_grid 1\nproperty uchar n\nelement vertex 1\nproperty float x\nend_header\n"
+      {"ply\nformat ascii 1.0\nelement vertex 1\nobj_info\nproperty float x\nend_header\n0\n",
+       "follows no element"},
+      {"ply\nformat ascii 1.0\nelement range_grid 1\nproperty uchar n\nelement vertex 1\nproperty float "
+       "x\nend_header\n"
        "0\n0\n",
-       "line 5 of the PLY header comes after an element whose count the importer would not read (\"range_grid\")"},
-      {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nelement range_grid 1\nproperty uchar n\nend_header\n"
+       "line 5 of the PLY header comes after an element whose count the importer would not read "
+       "(\"range_grid\")"},
+      {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nelement range_grid 1\nproperty uchar "
+       "n\nend_header\n"
        "0\n0\n",
        ""},
       {"ply\nelement vertex 0\nend_header\n", "no format line"},
@@ -172,8 +177,7 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
                                    const size_t more = std::min<std::uint64_t>(bytes, 1 << 30);
                                    return ImportLimits{(64 << 20) + more, c.seconds, 2 * c.seconds};
                                  }};
-    EXPECT_EQ(runContained(c.work, budget, mesh, error), *c.error == '\0')
-        << error;
+    EXPECT_EQ(runContained(c.work, budget, mesh, error), *c.error == '\0') << error;
     EXPECT_THAT(error, testing::StartsWith(c.error));
     EXPECT_EQ(mesh.faces.size(), *c.error ? 0u : 1u);
   }
@@ -208,7 +212,8 @@ TEST(ImportAnswer, RefusesWhatNoWorkingImporterAnswers) {
       {announcing(3, 2), triangle, "announced 3 vertices and 2 faces, but its arrays hold 48 bytes"},
       {announcing(2, 1), triangle, "announced 2 vertices and 1 faces, but its arrays hold 48 bytes"},
       {announcing(std::uint64_t{1} << 62, 1), triangle, "more vertices or faces than a model file can hold"},
-      {announcing(3, std::uint64_t{INT_MAX} + 1), triangle, "more vertices or faces than a model file can hold"},
+      {announcing(3, std::uint64_t{INT_MAX} + 1), triangle,
+       "more vertices or faces than a model file can hold"},
       {announcing(3, 1), arrays({0, 0, 0, nan, 0, 0, 0, 1, 0}, {0, 1, 2}), "vertex at (nan, 0, 0)"},
       {announcing(3, 1), arrays({0, 0, 0, 1, 0, 0, 0, -inf, 0}, {0, 1, 2}), "vertex at (0, -inf, 0)"},
       {announcing(3, 1), arrays({0, 0, nan, 1, 0, 0, 0, 1, 0}, {0, 1, 2}), "vertex at (0, 0, nan)"},
@@ -277,7 +282,8 @@ std::string triangles(int count) {
 
 // A binary little-endian PLY file of the positions (x, y, z) and one face of the corners.
 std::string binaryPly(const std::vector<float>& xyz, const std::vector<int>& corners) {
-  std::string bytes = "ply\nformat binary_little_endian 1.0\nelement vertex " + std::to_string(xyz.size() / 3) +
+  std::string bytes = "ply\nformat binary_little_endian 1.0\nelement vertex " +
+                      std::to_string(xyz.size() / 3) +
                       "\nproperty float x\nproperty float y\nproperty float z\nelement face 1\nproperty list "
                       "uchar int vertex_indices\nend_header\n";
   bytes.append(reinterpret_cast<const char*>(xyz.data()), xyz.size() * sizeof(float));
@@ -300,7 +306,8 @@ TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
   const std::vector<float> triangle{0, 0, 0, 1, 0, 0, 0, 1, 0};
   const float nan = std::nanf("");
   // A binary PLY triangle whose first element byte is a line feed: the first x is 0x3f00000a.
-  const std::string lineFeedPly = binaryPly({std::bit_cast<float>(0x3f00000a), 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
+  const std::string lineFeedPly =
+      binaryPly({std::bit_cast<float>(0x3f00000a), 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
   const struct {
     const char* name;
     std::string bytes;
@@ -343,24 +350,26 @@ TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
       {"triangle.stl", binaryStl(triangle), "", 0, ""},
       {"nan.stl", binaryStl({0, 0, 0, 1, 0, 0, 0, nan, 0}), "", 1, "vertex at (0, nan, 0)"},
       // Its limits follow the bytes it opens, not those of the files beside it.
-      {"sparse-beside.stl", "", "head -c 12582912 /dev/zero >video.mp4 && truncate -s 500M sparse-beside.stl", 1,
-       "needs more than"},
+      {"sparse-beside.stl", "", "head -c 12582912 /dev/zero >video.mp4 && truncate -s 500M sparse-beside.stl",
+       1, "needs more than"},
       {"sparse-buffer.gltf", gltfNaming("big.bin"), "truncate -s 1G big.bin", 1,
        "names \"m/big.bin\", which is larger than the"},
       // A model names only files of the kinds meshes name, never hidden ones.
       {"hidden.gltf", gltfNaming(".ssh/id_rsa"), "mkdir .ssh && cp ../m-secret/secret.bin .ssh/id_rsa", 1,
        "names \"m/.ssh/id_rsa\", which is hidden or in a hidden folder"},
-      {"hidden-below.gltf", gltfNaming("a/../.b/c.bin"), "mkdir a .b && cp ../m-secret/secret.bin .b/c.bin", 1,
-       "which is hidden"},
+      {"hidden-below.gltf", gltfNaming("a/../.b/c.bin"), "mkdir a .b && cp ../m-secret/secret.bin .b/c.bin",
+       1, "which is hidden"},
       {"kind.gltf", gltfNaming("notes.txt"), "cp ../m-secret/secret.bin notes.txt", 1,
        "names \"m/notes.txt\", which is not a kind of file a mesh format reads"},
-      {"kind-link.gltf", gltfNaming("innocent.bin"), "cp ../m-secret/secret.bin a.txt && ln -s a.txt innocent.bin", 1,
+      {"kind-link.gltf", gltfNaming("innocent.bin"),
+       "cp ../m-secret/secret.bin a.txt && ln -s a.txt innocent.bin", 1,
        "names \"m/innocent.bin\", which is not a kind"},
       // A header line assimp skips, as Blender 2.47 wrote one, and obj_info.
       {"blender-2.47.ply",
        "ply\nformat ascii 1.0\nCreated by Blender3D 247 - www.blender.org, source file: \nobj_info x\n"
        "element vertex 3\nproperty float x\nproperty float y\nproperty float z\nproperty float s\n"
-       "element face 1\nproperty list uchar uint vertex_indices\nend_header\n0 0 0 0\n1 0 0 0\n0 1 0 0\n3 0 1 2\n",
+       "element face 1\nproperty list uchar uint vertex_indices\nend_header\n0 0 0 0\n1 0 0 0\n0 1 0 0\n3 0 "
+       "1 2\n",
        "", 0, ""},
   };
   const std::filesystem::path folder = tempPath("hostile");

@@ -51,10 +51,12 @@ std::string directReadDifference(const std::string& folder, const std::string& n
   source.path = path;
   source.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   prepareSource(bytes, source);
-  assimp.ok = readTriangles(source, assimp.mesh, assimp.error) && checkImportedMesh(assimp.mesh, assimp.error);
+  assimp.ok =
+      readTriangles(source, assimp.mesh, assimp.error) && checkImportedMesh(assimp.mesh, assimp.error);
   close(source.fd);
-  const bool same = direct.ok == assimp.ok && (direct.ok ? sameBits(direct.mesh.positions, assimp.mesh.positions) &&
-                                                                sameBits(direct.mesh.faces, assimp.mesh.faces)
-                                                          : direct.error == assimp.error);
+  const bool same =
+      direct.ok == assimp.ok && (direct.ok ? sameBits(direct.mesh.positions, assimp.mesh.positions) &&
+                                                 sameBits(direct.mesh.faces, assimp.mesh.faces)
+                                           : direct.error == assimp.error);
   return same ? "" : "directly " + describe(direct) + ", by assimp " + describe(assimp);
 }

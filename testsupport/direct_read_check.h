@@ -10,4 +10,4 @@
 // not take it, or when both give the same outcome: the same reason, or the same positions to the last bit
 // and the same faces; else what differs. taken, when given, tells whether the direct readers took it.
 std::string directReadDifference(const std::string& folder, const std::string& name, std::string_view bytes,
-                                  bool* taken = nullptr);
+                                 bool* taken = nullptr);
