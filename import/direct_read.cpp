@@ -43,9 +43,21 @@ float loadFloat(const char* bytes, bool bigEndian) {
   return std::bit_cast<float>(loadUnsigned(bytes, 4, bigEndian));
 }
 
+// Assimp reads an STL file as text first: one that starts with a UTF-8, UTF-16 or UTF-32 byte order mark
+// it converts, or swaps byte for byte, before it looks at the triangle count.
+bool startsWithByteOrderMark(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  for (const std::string_view mark : {"\xEF\xBB\xBF"sv, "\xFE\xFF"sv, "\xFF\xFE"sv, "\0\0\xFE\xFF"sv}) {
+    if (bytes.starts_with(mark)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // Assimp's binary STL reader: the three corners of each triangle in order, a vertex each.
 bool readStl(std::string_view bytes, PolyMesh& mesh) {
-  if (bytes.size() < 84) {
+  if (bytes.size() < 84 || startsWithByteOrderMark(bytes)) {
     return false;
   }
   const std::uint64_t count = loadUnsigned(bytes.data() + 80, 4, false);

@@ -11,7 +11,7 @@
 // readers take it, and then mesh (normals empty) is what readTriangles gives for the same file: the same
 // positions in the same order, the same faces. They take:
 // - a binary STL file named *.stl (any case): 84 bytes, then 50 for each of the at least one triangles
-//   they declare;
+//   they declare, not starting with a Unicode byte order mark (which assimp would convert first);
 // - a binary PLY file named *.ply (any case), with "ply" and its format on its first two lines, whose
 //   elements are "vertex" (single values, among them one float each named x, y and z) and then "face" (a
 //   list "vertex_indices" or "vertex_index" of 32-bit integers, and nothing else), both with instances,

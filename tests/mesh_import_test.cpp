@@ -349,6 +349,7 @@ TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
       {"big-endian.ply", readFile("tests/data/octahedron-cw-binary-big-endian.ply"), "", 0, ""},
       {"triangle.stl", binaryStl(triangle), "", 0, ""},
       {"nan.stl", binaryStl({0, 0, 0, 1, 0, 0, 0, nan, 0}), "", 1, "vertex at (0, nan, 0)"},
+      {"byte-order-mark.stl", "\xFE\xFF" + binaryStl(triangle).substr(2), "", 1, "Invalid code point"},
       // Its limits follow the bytes it opens, not those of the files beside it.
       {"sparse-beside.stl", "", "head -c 12582912 /dev/zero >video.mp4 && truncate -s 500M sparse-beside.stl",
        1, "needs more than"},
