@@ -33,6 +33,12 @@ void registerBenchmark(const std::string& name, std::function<void(benchmark::St
 // load/loadModel, load/parsePoly, load/reference and load/tinyobjloader on the large sphere.
 void registerLoadBenchmarks(const LargeSphereFiles& files);
 
+// import/read/direct/KIND and import/read/assimp/KIND, the large sphere read by the direct readers and by
+// assimp; import/whole/KIND, importMesh as nprsnap runs it (KIND ply or stl, the sphere written once as such
+// beside its ".poly" file); import/handoff, its joined arrays brought back from a contained child.
+void registerImportBenchmarks(const LargeSphereFiles& sphere);
+void printImportSummary(const TimesOf& times, int largeSphereFaces);
+
 // draw/NAME/draw, draw/NAME/floor, draw/NAME/vertex_array and draw/NAME/arrays for each model, in a current
 // 768x768 GL context. Returns false (and registers nothing) when the floor or the arrays do not draw exactly
 // what draw draws.

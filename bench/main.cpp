@@ -149,6 +149,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   registerLoadBenchmarks(files);
+  // Before the GL context: the import forks.
+  registerImportBenchmarks(files);
 
   OffscreenContext context(768, 768);
   if (!context.ok()) {
@@ -187,6 +189,7 @@ int main(int argc, char** argv) {
     const auto times = reporter.times(name);
     return BenchTimes{times.real, times.cpu};
   };
+  printImportSummary(times, files.faceCount);
   printCreaseSummary(times, models, largeSphere->faceCount);
   printLineSummary(times, largeSphere->faceCount);
   printCurvatureSummary(times, largeSphere->faceCount);

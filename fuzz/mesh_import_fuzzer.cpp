@@ -1,7 +1,7 @@
 // Fuzzes the whole contained import, assimp included, as nprsnap runs it: every input is refused or gives a
-// model the viewer's parser accepts, within the import's time limit and memory bound (the input alone in
-// its folder, so the bound follows its own bytes). Contained failures of
-// assimp (crash, hang, runaway memory) are counted and, with NPRVIEW_FUZZ_FINDINGS=DIR, kept in DIR.
+// model the viewer's parser accepts, within the import's time limit and memory bound (which follows the
+// input's own bytes). Contained failures of assimp (crash, hang, runaway memory) are counted and, with
+// NPRVIEW_FUZZ_FINDINGS=DIR, kept in DIR.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -44,7 +44,7 @@ struct Outcomes {
   }
 } g_outcomes;
 
-// A folder of its own for the input: the import's limits count the files beside the model, which it may read.
+// A folder of its own for the input, with nothing beside it that it could name.
 struct Folder {
   std::string path;
   Folder() {

@@ -6,8 +6,9 @@
 
 #include <assimp/Importer.hpp>
 #include <cmath>
-#include <cstdio>
 
+#include "import_answer.h"
+#include "mesh_precheck.h"
 #include "model_files.h"
 
 namespace {
@@ -42,11 +43,13 @@ bool firstNotFinite(const aiScene& scene, std::array<float, 3>& point) {
 
 }  // namespace
 
-std::string notFiniteReason(const char* when, const char* what, const std::array<float, 3>& point) {
-  char text[200];
-  std::snprintf(text, sizeof text, "%s it has a %s at (%g, %g, %g): coordinates that are not finite numbers",
-                when, what, double(point[0]), double(point[1]), double(point[2]));
-  return text;
+void prepareSource(std::string_view bytes, ModelSource& source) {
+  const size_t body = binaryPlyBody(bytes);
+  if (body >= 2 && body < bytes.size() && bytes[body] == '\n' && bytes[body - 2] != '\r') {
+    source.start.assign(bytes.substr(0, body));
+    source.start += '\n';
+    source.replaced = body;
+  }
 }
 
 bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error) {

@@ -1,9 +1,9 @@
 // The assimp edge: every triangle of a mesh file, read in this process. Untrusted; see contained.h.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "poly_mesh.h"
 
@@ -14,9 +14,12 @@ struct ModelSource {
   // Served in place of the file's first `replaced` bytes: a rewrite of a header assimp would misread.
   std::string start;
   std::uint64_t replaced = 0;
-  // The real bytes (see realBytes) that all files opened together may hold, the model's own included.
-  std::uint64_t budget = 0;
 };
+
+// Sets what source serves in place of the start of bytes, the model's whole file: where a binary PLY
+// file's first element byte is a line feed after an end_header line ended by a bare line feed, assimp's
+// reader would take that byte for part of the line end, so one more line feed is served there.
+void prepareSource(std::string_view bytes, ModelSource& source);
 
 // Appends every triangle of every mesh in the model to mesh, in world space, each part's vertices as
 // assimp gives them (not yet joined, no normals). Points and lines are skipped. Every file assimp opens
@@ -24,6 +27,3 @@ struct ModelSource {
 // names a file it may not read, or when a coordinate in it is not a finite number (checked before any
 // processing step, which could merge or drop such a vertex).
 bool readTriangles(const ModelSource& source, PolyMesh& mesh, std::string& error);
-
-// The reason given for a vertex or normal that is not a finite point, `when` saying at which step.
-std::string notFiniteReason(const char* when, const char* what, const std::array<float, 3>& point);

@@ -15,6 +15,8 @@
 
 #include "assimp_triangles.h"
 #include "contained.h"
+#include "direct_read.h"
+#include "import_answer.h"
 #include "mesh_precheck.h"
 #include "model.h"
 #include "model_files.h"
@@ -22,62 +24,62 @@
 
 namespace {
 
-// The child's side, before assimp: the pre-check of the model's bytes, mapped read-only so that even a
-// large file costs no copy, and the rewrite of a header that assimp would misread. Under the child's
-// limits, a file whose apparent size is far beyond its real bytes fails to map or runs out of memory.
-bool precheckSource(ModelSource& source, std::uint64_t size, std::string& error) {
-  if (size == 0) {
-    return true;
-  }
-  void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, source.fd, 0);
-  if (mapped == MAP_FAILED && errno == ENOMEM) {
-    throw std::bad_alloc();
-  }
-  if (mapped == MAP_FAILED) {
-    error = std::strerror(errno);
-    return false;
-  }
-  const std::string_view bytes(static_cast<const char*>(mapped), size);
-  bool ok = precheckMesh(bytes, error);
-  // Assimp's binary PLY reader takes a first element byte 0x0A after an end_header line ended by a bare
-  // line feed for part of that line end; one more line feed there is skipped instead.
-  const size_t body = ok ? binaryPlyBody(bytes) : 0;
-  if (body >= 2 && body < size && bytes[body] == '\n' && bytes[body - 2] != '\r') {
-    source.start.assign(bytes.substr(0, body));
-    source.start += '\n';
-    source.replaced = body;
-  }
-  munmap(mapped, size);
-  return ok;
-}
-
-// What the viewer's loader would refuse: a point or normal that is not finite, or counts beyond its ints.
-bool fitsModel(const PolyMesh& mesh, const char* when, std::string& error) {
-  if (mesh.positions.size() > INT_MAX || mesh.faces.size() > INT_MAX) {
-    error = "it has more vertices or faces than a model file can hold";
-    return false;
-  }
-  for (const auto* points : {&mesh.positions, &mesh.normals}) {
-    for (const auto& p : *points) {
-      if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
-        error = notFiniteReason(when, points == &mesh.positions ? "vertex" : "normal", p);
-        return false;
+// The model's bytes mapped read-only, so that even a large file costs no copy. Under the child's limits, a
+// file whose apparent size is far beyond its real bytes fails to map or runs out of memory.
+class MappedModel {
+ public:
+  MappedModel(int fd, std::uint64_t size) : size_(size) {
+    if (size > 0 && (data_ = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)) == MAP_FAILED) {
+      data_ = nullptr;
+      if (errno == ENOMEM) {
+        throw std::bad_alloc();
       }
+      error_ = std::strerror(errno);
     }
   }
+  ~MappedModel() {
+    if (data_) {
+      munmap(data_, size_);
+    }
+  }
+  std::string_view bytes() const { return {static_cast<const char*>(data_), data_ ? size_ : 0}; }
+  const std::string& error() const { return error_; }
+
+ private:
+  void* data_ = nullptr;
+  std::uint64_t size_;
+  std::string error_;
+};
+
+// The child's side, before assimp: the pre-check of the model's bytes and the rewrite of a header that
+// assimp would misread; then the direct readers where they take the file. True when the file passed, with
+// taken telling whether mesh is read already.
+bool precheckSource(ModelSource& source, std::uint64_t size, PolyMesh& mesh, bool& taken,
+                    std::string& error) {
+  const MappedModel mapped(source.fd, size);
+  const std::string_view bytes = mapped.bytes();
+  if (!mapped.error().empty()) {
+    error = mapped.error();
+    return false;
+  }
+  if (!precheckMesh(bytes, error)) {
+    return false;
+  }
+  prepareSource(bytes, source);
+  taken = readDirectly(source.path, bytes, mesh);
   return true;
 }
 
-bool facesInRange(const PolyMesh& mesh, std::string& error) {
-  for (const auto& face : mesh.faces) {
-    for (int corner : face) {
-      if (corner < 0 || static_cast<size_t>(corner) >= mesh.positions.size()) {
-        error = "the importer gave a face with corner " + std::to_string(corner) + " of " +
-                std::to_string(mesh.positions.size()) + " vertices";
-        return false;
-      }
-    }
+// All the child does: read the model, check what was read, and join its vertices, which the same mesh
+// from assimp or the direct readers leaves the same.
+bool readInChild(ModelSource& source, std::uint64_t size, PolyMesh& mesh, std::string& error) {
+  bool taken = false;
+  if (!precheckSource(source, size, mesh, taken, error) || (!taken && !readTriangles(source, mesh, error)) ||
+      !checkImportedMesh(mesh, error)) {
+    return false;
   }
+  // Parts of one mesh that meet, and vertices the file kept apart, become one vertex each.
+  joinVertices(mesh);
   return true;
 }
 
@@ -108,22 +110,21 @@ bool importContained(const std::string& path, PolyMesh& imported, std::string& e
   if (source.fd < 0) {
     return false;
   }
-  // The limits follow what the model and the files beside it really hold, not what they claim to.
-  const std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/') + 1);
-  source.budget = realBytes(status) + folderRealBytes(folder, {status.st_dev, status.st_ino});
+  // The limits follow what the model really holds, not what it claims to; each file it names adds its own.
+  const ContainedBudget budget{realBytes(status), importLimitsFor};
   const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
-  const ImportLimits limits = importLimitsFor(source.budget);
-  // Assimp holds a model file whole, so one larger than the memory allowed (a sparse file, whose holes
-  // would read as that many zeros) is refused before anything reads it.
+  const ImportLimits limits = importLimitsFor(budget.startBytes);
+  // The model is held whole, so one larger than the memory allowed (a sparse file, whose holes would read
+  // as that many zeros) is refused before anything reads it.
   if (size > limits.memoryBytes) {
     error = outOfMemoryReason(limits);
     close(source.fd);
     return false;
   }
-  const auto read = [&source, size](PolyMesh& triangles, std::string& reason) {
-    return precheckSource(source, size, reason) && readTriangles(source, triangles, reason);
+  const auto read = [&source, size](PolyMesh& mesh, std::string& reason) {
+    return readInChild(source, size, mesh, reason);
   };
-  const bool ok = runContained(read, limits, imported, error);
+  const bool ok = runContained(read, budget, imported, error);
   close(source.fd);
   return ok;
 }
@@ -135,18 +136,15 @@ bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh&
   windingKept = false;
   PolyMesh imported;
   // Control characters from the file's contents (a name it gives, say) must not reach a terminal raw.
-  if (!importContained(path, imported, error) || !facesInRange(imported, error) ||
-      !fitsModel(imported, "as read,", error)) {
+  if (!importContained(path, imported, error)) {
     error = printable(error);
     return false;
   }
+  if (imported.faces.empty()) {
+    error = "no triangles in it";
+    return false;
+  }
   try {
-    // Parts of one mesh that meet, and vertices assimp kept apart, become one vertex each.
-    joinVertices(imported);
-    if (imported.faces.empty()) {
-      error = "no triangles in it";
-      return false;
-    }
     turnUpAxis(imported, options.up);
     if (options.turn != 0) {
       turnAboutY(imported, options.turn);
@@ -155,12 +153,14 @@ bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh&
       fitUnitBox(imported);
     }
     windingKept = options.winding && !orientFaces(imported, *options.winding);
-    computeNormals(imported);
+    if (options.normals) {
+      computeNormals(imported);
+    }
   } catch (const std::bad_alloc&) {
     error = "not enough memory for its mesh";
     return false;
   }
-  if (!fitsModel(imported, "turned and scaled,", error)) {
+  if (!allFinite(imported, "turned and scaled,", error)) {
     return false;
   }
   mesh = std::move(imported);
@@ -173,7 +173,8 @@ bool importMesh(const std::string& path, const ImportOptions& options, PolyMesh&
 }
 
 Model* modelOfMesh(const PolyMesh& mesh) {
-  if (mesh.normals.size() != mesh.positions.size() || mesh.positions.size() > INT_MAX ||
+  const bool normals = !mesh.normals.empty();
+  if ((normals && mesh.normals.size() != mesh.positions.size()) || mesh.positions.size() > INT_MAX ||
       mesh.faces.size() > INT_MAX) {
     return nullptr;
   }
@@ -192,7 +193,7 @@ Model* modelOfMesh(const PolyMesh& mesh) {
   // The text writes each float exactly, but -0 as 0: adding +0 does the same here.
   for (size_t i = 0; i < mesh.positions.size(); ++i) {
     const auto& p = mesh.positions[i];
-    const auto& n = mesh.normals[i];
+    const std::array<float, 3> n = normals ? mesh.normals[i] : std::array<float, 3>{0, 0, 0};
     model->vertices[i] = {p[0] + 0.0f, p[1] + 0.0f, p[2] + 0.0f, {n[0] + 0.0f, n[1] + 0.0f, n[2] + 0.0f}};
   }
   for (size_t i = 0; i < mesh.faces.size(); ++i) {

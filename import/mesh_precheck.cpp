@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "ply_header.h"
+
 namespace {
 
 using Count = std::uint64_t;
@@ -92,40 +94,14 @@ std::string number(Count value) {
   return std::to_string(value);
 }
 
-// PLY: "ply", a header of format, element, property and comment lines, "end_header", then the elements.
-int plyTypeSize(std::string_view type) {
-  static const struct {
-    const char* name;
-    int size;
-  } kTypes[] = {{"char", 1},  {"uchar", 1},   {"int8", 1},   {"uint8", 1},  {"short", 2}, {"ushort", 2},
-                {"int16", 2}, {"uint16", 2},  {"int", 4},    {"uint", 4},   {"int32", 4}, {"uint32", 4},
-                {"float", 4}, {"float32", 4}, {"double", 8}, {"float64", 8}};
-  for (const auto& known : kTypes) {
-    if (type == known.name) {
-      return known.size;
-    }
-  }
-  return 0;
-}
-
-struct PlyProperty {
-  int size = 0;       // of the value, or of each item of a list
-  int countSize = 0;  // of a list's length; 0 for a single value
-  bool countSigned = false;
-  bool countIsFloat = false;
-};
-
-struct PlyElement {
-  std::string name;
-  Count count = 0;
-  std::vector<PlyProperty> properties;
-};
-
 // Every list must hold the items its length declares: assimp sizes the list by that length before reading.
 // Text is walked token by token (at least two bytes per item), binary byte by byte. A body cut short, or
 // a length assimp would read as a float, is left to assimp.
 bool checkPlyLists(std::string_view body, const std::vector<PlyElement>& elements, bool ascii, bool bigEndian,
                    std::string& reason) {
+  const auto isSigned = [](PlyType type) {
+    return type == PlyType::Int8 || type == PlyType::Int16 || type == PlyType::Int32;
+  };
   size_t at = 0;
   auto nextToken = [&](std::string_view& token) {
     while (at < body.size() && (isBlank(body[at]) || body[at] == '\n')) {
@@ -140,26 +116,29 @@ bool checkPlyLists(std::string_view body, const std::vector<PlyElement>& element
   };
   // A length in binary; false when it is negative.
   auto binaryLength = [&](const PlyProperty& property, Count& length) {
+    const int countSize = plyTypeSize(property.countType);
     length = 0;
-    for (int i = 0; i < property.countSize; ++i) {
-      length = length << 8 | static_cast<unsigned char>(
-                                 body[at + static_cast<size_t>(bigEndian ? i : property.countSize - 1 - i)]);
+    for (int i = 0; i < countSize; ++i) {
+      length = length << 8 |
+               static_cast<unsigned char>(body[at + static_cast<size_t>(bigEndian ? i : countSize - 1 - i)]);
     }
-    at += static_cast<size_t>(property.countSize);
-    return !property.countSigned || (length >> (8 * property.countSize - 1)) == 0;
+    at += static_cast<size_t>(countSize);
+    return !isSigned(property.countType) || (length >> (8 * countSize - 1)) == 0;
   };
   for (const PlyElement& element : elements) {
     for (Count i = 0; i < element.count; ++i) {
       for (const PlyProperty& property : element.properties) {
         std::string_view token;
         Count length = 0;
+        const size_t size = static_cast<size_t>(plyTypeSize(property.type));
+        const bool floatCount =
+            property.countType == PlyType::Float32 || property.countType == PlyType::Float64;
         if (ascii ? !nextToken(token)
-                  : property.countIsFloat ||
-                        body.size() - at < static_cast<size_t>(property.countSize + property.size)) {
+                  : floatCount || body.size() - at < plyTypeSize(property.countType) + size) {
           return true;
         }
-        if (property.countSize == 0) {
-          at += ascii ? 0 : static_cast<size_t>(property.size);
+        if (property.countType == PlyType::None) {
+          at += ascii ? 0 : size;
           continue;
         }
         if (ascii ? !parseCount(token, length) : !binaryLength(property, length)) {
@@ -167,91 +146,17 @@ bool checkPlyLists(std::string_view body, const std::vector<PlyElement>& element
         }
         // Text needs no separator after its last item.
         const Count rest = body.size() - at;
-        if (length > (ascii ? (rest + 1) / 2 : rest / static_cast<Count>(property.size))) {
+        if (length > (ascii ? (rest + 1) / 2 : rest / size)) {
           reason = "a list in PLY element \"" + element.name + "\" " + number(i) + " declares " +
                    number(length) + " items, more than the file holds";
           return false;
         }
         for (Count k = 0; ascii && k < length && nextToken(token); ++k) {
         }
-        at += ascii ? 0 : static_cast<size_t>(length) * static_cast<size_t>(property.size);
+        at += ascii ? 0 : static_cast<size_t>(length) * size;
       }
     }
   }
-  return true;
-}
-
-struct PlyHeader {
-  std::vector<PlyElement> elements;
-  bool ascii = false;
-  bool bigEndian = false;
-  std::string_view body;  // the bytes after the end_header line
-};
-
-// Reads the header of the PLY file that bytes start with; false with the reason when it is malformed.
-bool readPlyHeader(std::string_view bytes, PlyHeader& header, std::string& reason) {
-  Lines lines(bytes);
-  std::string_view line;
-  lines.next(line);
-  const std::vector<std::string_view> magic = firstTokens(line, 2);
-  if (magic.size() != 1 || magic[0].size() != 3) {
-    reason = "its first line is not the PLY magic \"ply\"";
-    return false;
-  }
-  std::vector<PlyElement>& elements = header.elements;
-  bool &ascii = header.ascii, &bigEndian = header.bigEndian, haveFormat = false, ended = false;
-  for (int number = 2; !ended && lines.next(line); ++number) {
-    const std::vector<std::string_view> tokens = firstTokens(line, 6);
-    const std::string where = "line " + std::to_string(number) + " of the PLY header ";
-    if (tokens.empty() || tokens[0] == "comment" || tokens[0] == "obj_info") {
-      continue;
-    }
-    if (tokens[0] == "end_header") {
-      ended = true;
-    } else if (tokens[0] == "format") {
-      if (tokens.size() != 3 || haveFormat ||
-          (tokens[1] != "ascii" && tokens[1] != "binary_little_endian" && tokens[1] != "binary_big_endian")) {
-        reason = where + "is not a format line it can read";
-        return false;
-      }
-      haveFormat = true;
-      ascii = tokens[1] == "ascii";
-      bigEndian = tokens[1] == "binary_big_endian";
-    } else if (tokens[0] == "element") {
-      PlyElement element;
-      if (tokens.size() != 3 || !parseCount(tokens[2], element.count)) {
-        reason = where + "is not \"element NAME COUNT\"";
-        return false;
-      }
-      element.name = tokens[1];
-      elements.push_back(element);
-    } else if (tokens[0] == "property") {
-      const bool list = tokens.size() == 5 && tokens[1] == "list";
-      const int size = list || tokens.size() == 3 ? plyTypeSize(tokens[list ? 2 : 1]) : 0;
-      if (elements.empty() || size == 0 || (list && !plyTypeSize(tokens[3]))) {
-        reason = where + "is not a property line it can read";
-        return false;
-      }
-      PlyProperty property{size, 0, false, false};
-      if (list) {
-        const char kind = tokens[2][0];
-        property = {plyTypeSize(tokens[3]), size, kind != 'u', kind == 'f' || kind == 'd'};
-      }
-      elements.back().properties.push_back(property);
-    } else {
-      reason = where + "starts with an unknown keyword";
-      return false;
-    }
-  }
-  if (!ended) {
-    reason = "the PLY header has no end_header line";
-    return false;
-  }
-  if (!haveFormat) {
-    reason = "the PLY header has no format line";
-    return false;
-  }
-  header.body = lines.rest();
   return true;
 }
 
@@ -261,14 +166,16 @@ bool checkPly(std::string_view bytes, std::string& reason) {
     return false;
   }
   const std::vector<PlyElement>& elements = header.elements;
-  const bool ascii = header.ascii;
+  const bool ascii = header.format == PlyFormat::Ascii;
   // Every element takes at least a byte per instance even without properties (a line in text).
   const Count body = header.body.size();
   Count least = 0;
   for (const PlyElement& element : elements) {
     Count each = 0;
     for (const PlyProperty& property : element.properties) {
-      each += ascii ? 2 : static_cast<Count>(property.countSize > 0 ? property.countSize : property.size);
+      each += ascii ? 2
+                    : static_cast<Count>(plyTypeSize(property.countType != PlyType::None ? property.countType
+                                                                                         : property.type));
     }
     least = mulAdd(element.count, each > 0 ? each : 1, least);
   }
@@ -278,7 +185,7 @@ bool checkPly(std::string_view bytes, std::string& reason) {
              " bytes at least, " + number(body) + " there)";
     return false;
   }
-  return checkPlyLists(header.body, elements, ascii, header.bigEndian, reason);
+  return checkPlyLists(header.body, elements, ascii, header.format == PlyFormat::BinaryBigEndian, reason);
 }
 
 // OFF: a header word ending in "OFF", the vertex and face counts, a line per vertex, a line per face
@@ -388,7 +295,7 @@ size_t binaryPlyBody(std::string_view bytes) {
   PlyHeader header;
   std::string reason;
   if (start == std::string_view::npos || !readPlyHeader(bytes.substr(start), header, reason) ||
-      header.ascii) {
+      header.format == PlyFormat::Ascii) {
     return 0;
   }
   return static_cast<size_t>(header.body.data() - bytes.data());

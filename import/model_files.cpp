@@ -1,21 +1,33 @@
-// The model's own file system for assimp: resolved names, regular files only, a budget of real bytes.
+// The model's own file system for assimp: the files a model may name, each raising the limits as it opens.
 #include "model_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+
+#include "contained.h"
 
 namespace {
 
-// Enough for any folder a model really comes with; a home folder's tree is cut short.
-constexpr int kMostFolderEntries = 10000;
-constexpr int kDeepestSubfolder = 4;
+// The extensions of the files mesh formats name for their data: the formats assimp reads, less the plain
+// "xml" and "raw", which name anything; then glTF buffers, OBJ material libraries, Ogre materials and
+// skeletons, Quake skins and shaders.
+constexpr std::string_view kMeshDataExtensions[] = {
+    "3d",       "3ds",          "3mf",   "ac",       "ac3d", "acc",  "amf",     "ase",       "ask",
+    "assbin",   "b3d",          "blend", "bsp",      "bvh",  "cob",  "csm",     "dae",       "dxf",
+    "enff",     "fbx",          "glb",   "gltf",     "hmp",  "ifc",  "ifczip",  "iqm",       "irr",
+    "irrmesh",  "lwo",          "lws",   "lxo",      "md2",  "md3",  "md5anim", "md5camera", "md5mesh",
+    "mdc",      "mdl",          "mesh",  "mesh.xml", "mot",  "ms3d", "ndo",     "nff",       "obj",
+    "off",      "ogex",         "pk3",   "ply",      "pmx",  "prj",  "q3o",     "q3s",       "scn",
+    "sib",      "smd",          "step",  "stl",      "stp",  "ter",  "uc",      "vta",       "x",
+    "x3d",      "x3db",         "xgl",   "zae",      "zgl",  "bin",  "glbin",   "mtl",       "material",
+    "skeleton", "skeleton.xml", "skin",  "shader"};
 
 // The model's bytes from a descriptor, with its first `replaced` bytes served from memory instead.
 class ModelStream : public Assimp::IOStream {
@@ -93,31 +105,48 @@ std::uint64_t realBytes(const struct stat& status) {
                                  static_cast<std::uint64_t>(status.st_blocks) * 512);
 }
 
-std::uint64_t folderRealBytes(const std::string& folder, std::pair<dev_t, ino_t> except) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  fs::recursive_directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error);
-  std::uint64_t total = 0;
-  for (int seen = 0; !error && entry != fs::recursive_directory_iterator() && seen < kMostFolderEntries;
-       entry.increment(error), ++seen) {
-    if (entry.depth() >= kDeepestSubfolder) {
-      entry.disable_recursion_pending();
-    }
-    struct stat status {};
-    if (lstat(entry->path().c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-        std::make_pair(status.st_dev, status.st_ino) != except) {
-      total += realBytes(status);
-    }
+bool isMeshDataName(std::string_view name) {
+  std::string last(name.substr(name.rfind('/') + 1));
+  for (char& c : last) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  return total;
+  return std::any_of(
+      std::begin(kMeshDataExtensions), std::end(kMeshDataExtensions), [&last](std::string_view e) {
+        return last.size() > e.size() + 1 && last.ends_with(e) && last[last.size() - e.size() - 1] == '.';
+      });
+}
+
+bool hasHiddenPart(std::string_view path) {
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    if (part.starts_with('.') && part != "." && part != "..") {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
 }
 
 ModelFileSystem::ModelFileSystem(const ModelSource& source) : source_(source) {
   fstat(source.fd, &model_);
+  // The model's own bytes are those the limits started from.
+  opened_.insert({model_.st_dev, model_.st_ino});
+  openedBytes_ = realBytes(model_);
   char resolved[PATH_MAX];
   folderKnown_ = realpath(folderOf(source.path).c_str(), resolved) != nullptr;
   // Kept without its trailing slash, so that the root folder is the empty string.
   folder_ = folderKnown_ && std::strcmp(resolved, "/") != 0 ? resolved : "";
+}
+
+std::string ModelFileSystem::refusalByName(std::string_view relative) const {
+  if (hasHiddenPart(relative)) {
+    return "which is hidden or in a hidden folder";
+  }
+  if (!isMeshDataName(relative)) {
+    return "which is not a kind of file a mesh format reads (a mesh, a material library or a buffer)";
+  }
+  return "";
 }
 
 int ModelFileSystem::openAllowed(const char* file, std::string& why) const {
@@ -127,6 +156,10 @@ int ModelFileSystem::openAllowed(const char* file, std::string& why) const {
   const std::string reference = name.starts_with(given) ? name.substr(given.size()) : name;
   if (reference.starts_with("file:") || reference.find("://") != std::string::npos) {
     why = "which is a URL, not a file in the model's folder";
+    return -1;
+  }
+  // What the name alone rules out is never opened at all; the model itself may have any name.
+  if (name != source_.path && !(why = refusalByName(reference)).empty()) {
     return -1;
   }
   // A descriptor that only names the file: opening it reads nothing and waits for no writer.
@@ -149,6 +182,8 @@ int ModelFileSystem::openAllowed(const char* file, std::string& why) const {
     why = "which is not a regular file";
   } else if (!isModel && (!folderKnown_ || !where.starts_with(folder_ + "/"))) {
     why = "which is outside the model's folder";
+  } else if (!isModel && !(why = refusalByName(where.substr(folder_.size() + 1))).empty()) {
+    // A link with an innocent name may lead to a file no model may name.
   } else if ((fd = open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) < 0) {
     why = std::string("which cannot be opened: ") + std::strerror(errno);
   }
@@ -180,10 +215,14 @@ Assimp::IOStream* ModelFileSystem::Open(const char* file, const char* mode) {
     why = "which it may not write";
   } else if ((fd = openAllowed(file, why)) >= 0 && fstat(fd, &status) != 0) {
     why = std::string("which cannot be opened: ") + std::strerror(errno);
-  } else if (fd >= 0 && !opened_.contains({status.st_dev, status.st_ino}) &&
-             openedBytes_ + realBytes(status) > source_.budget) {
-    why = "which with the files opened before holds more than the " + std::to_string(source_.budget) +
-          " bytes its folder held when the import began";
+  } else if (fd >= 0 && !opened_.contains({status.st_dev, status.st_ino})) {
+    // The limits follow the bytes of the files really opened; one whose holes would read as more zeros than
+    // the memory allowed is refused before anything reads it.
+    const ImportLimits limits = raiseContainedLimits(openedBytes_ + realBytes(status));
+    if (static_cast<std::uint64_t>(status.st_size) > limits.memoryBytes) {
+      why = "which is larger than the " + std::to_string(limits.memoryBytes >> 20) +
+            " MiB of memory the import may use";
+    }
   }
   if (!why.empty()) {
     if (fd >= 0) {

@@ -23,6 +23,7 @@ declare -A seeds=(
   [bitmap_fuzzer]="tests/data data"
   [mesh_precheck_fuzzer]="tests/data"
   [mesh_import_fuzzer]="tests/data"
+  [direct_read_fuzzer]="tests/data"
 )
 declare -A flags=(
   [model_differential_fuzzer]="-dict=fuzz/poly.dict -max_len=4096"
@@ -30,10 +31,11 @@ declare -A flags=(
   [mesh_precheck_fuzzer]="-dict=fuzz/mesh.dict -max_len=4096"
   # assimp runs in a child under the import's own limits; a hang of the import itself is one past them.
   [mesh_import_fuzzer]="-dict=fuzz/mesh.dict -max_len=4096 -timeout=30 -malloc_limit_mb=1000000"
+  [direct_read_fuzzer]="-dict=fuzz/mesh.dict -max_len=4096"
 )
 harnesses=("$@")
 # The whole import (mesh_import_fuzzer) forks for every input, 10 to 20 runs a second: run it by name, for minutes.
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_differential_fuzzer bitmap_fuzzer mesh_precheck_fuzzer)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(model_differential_fuzzer bitmap_fuzzer mesh_precheck_fuzzer direct_read_fuzzer)
 
 # Only the harnesses asked for and the libraries under them: the programs are built and tested elsewhere.
 cmake --build "$build" -j"$(nproc)" --target "${harnesses[@]}" >/dev/null

@@ -21,7 +21,8 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DNPRVIEW_WERROR=ON -DNPRVI
   -DNPRVIEW_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 
 stage "fuzzing the loaders, a short run"
-NPRVIEW_FUZZ_BUILD=build-asan scripts/fuzz.sh 20 model_differential_fuzzer mesh_precheck_fuzzer bitmap_fuzzer
+NPRVIEW_FUZZ_BUILD=build-asan scripts/fuzz.sh 20 model_differential_fuzzer mesh_precheck_fuzzer bitmap_fuzzer \
+  direct_read_fuzzer
 
 stage "the tests in the clang build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

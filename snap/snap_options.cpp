@@ -522,7 +522,8 @@ OutputFormat runFormat(const SnapOptions& options) {
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {
-  return {true, Winding::CounterClockwise, options.up.value_or(Axis::Y), options.turn.value_or(0.0)};
+  // The model's vertex normals are never drawn.
+  return {true, Winding::CounterClockwise, options.up.value_or(Axis::Y), options.turn.value_or(0.0), false};
 }
 
 std::vector<std::string> outputNames(const SnapOptions& options) {

@@ -81,7 +81,8 @@ bool isPolyFile(std::string_view modelPath);
 OutputFormat runFormat(const SnapOptions& options);
 
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
-// sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.
+// sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it, less the
+// normals, which nothing draws.
 ImportOptions importOptionsOf(const SnapOptions& options);
 
 // The files a run writes: the output path, or with a turntable each frame's name from it, frame 0 first.

@@ -2,9 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +19,8 @@
 #include <vector>
 
 #include "contained.h"
+#include "direct_read_check.h"
+#include "import_answer.h"
 #include "mesh_import.h"
 #include "mesh_precheck.h"
 #include "model.h"
@@ -56,11 +62,31 @@ TEST(MeshPrecheck, RefusesWhatAssimpWouldTrustOrMishandle) {
       {"ply\nformat binary_big_endian 1.0\nelement e 99999999999999999999\nproperty char c\nend_header\n",
        "not \"element NAME COUNT\""},
       {"ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nend_headr\n\x01\x02",
-       "unknown keyword"},
+       "no end_header line"},
+      // Lines assimp skips: a comment, obj_info, anything else, a blank line, between elements or after
+      // their properties; but after such a line a property would be dropped, and an element of an unknown
+      // name is read as empty, so the elements after it would be misread.
+      {"ply\nformat ascii 1.0\nCreated by Blender3D 247\nobj_info x\nelement vertex 1\nproperty float x\n\n"
+       "property float y\ncomment c\nelement e 0\nend_header\n0 0\n",
+       ""},
+      {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\ncomment c\nproperty float "
+       "y\nend_header\n0 0\n",
+       "line 6 of the PLY header is a property line that follows no element"},
+      {"ply\nformat ascii 1.0\nelement vertex 1\nobj_info\nproperty float x\nend_header\n0\n",
+       "follows no element"},
+      {"ply\nformat ascii 1.0\nelement range_grid 1\nproperty uchar n\nelement vertex 1\nproperty float "
+       "x\nend_header\n"
+       "0\n0\n",
+       "line 5 of the PLY header comes after an element whose count the importer would not read "
+       "(\"range_grid\")"},
+      {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nelement range_grid 1\nproperty uchar "
+       "n\nend_header\n"
+       "0\n0\n",
+       ""},
       {"ply\nelement vertex 0\nend_header\n", "no format line"},
       {"\nPLY)format ascii 1.0\nend_header\n", "PLY magic"},
       {"ply\nformat ascii 1.0\nelement vertex 1\nproperty half x\nend_header\n0\n", "property line"},
-      {"ply\nformat ascii 1.0\nproperty float x\nend_header\n", "property line"},
+      {"ply\nformat ascii 1.0\nproperty float x\nend_header\n", "follows no element"},
       {"ply\nformat ascii 1.0\nelement vertex 1\nproperty\nend_header\n0\n", "property line"},
       {"OFF\n1000000000 1 0\n0 0 0\n", "declares 1000000000 vertices, but it holds 1"},
       {kOffVertices, "declares 1 faces, but it holds 0"},
@@ -87,9 +113,15 @@ TEST(MeshPrecheck, RefusesAPlyHeaderCutAnywhere) {
   }
 }
 
+bool oneTriangle(PolyMesh& mesh) {
+  mesh.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.faces = {{0, 1, 2}};
+  return true;
+}
+
 // Each way the child can fail comes back as one line; the child is gone afterwards either way. Limits of 64
-// MiB, 1 second of processor time and 2 of wall-clock time, but time enough to fill the memory on a busy
-// machine in the sanitizer build.
+// MiB and a byte more for each byte the work reports reading, 1 second of processor time and 2 of
+// wall-clock time, but time enough to fill the memory on a busy machine in the sanitizer build.
 TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
   using Work = bool (*)(PolyMesh&, std::string&);
   const struct {
@@ -97,12 +129,20 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
     const char* error;
     int seconds = 1;
   } cases[] = {
+      {[](PolyMesh& mesh, std::string&) { return oneTriangle(mesh); }, ""},
+      // Memory the limits allow only once the work has reported reading more.
       {[](PolyMesh& mesh, std::string&) {
-         mesh.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-         mesh.faces = {{0, 1, 2}};
-         return true;
+         raiseContainedLimits(192 << 20);
+         // Every page written through a pointer to volatile bytes, which no optimiser may leave out.
+         volatile char* block = new char[128 << 20];
+         for (size_t page = 0; page < (128 << 20); page += 4096) {
+           block[page] = 1;
+         }
+         return oneTriangle(mesh);
        },
        ""},
+      // Something the importer leaves running must not hold up its answer.
+      {[](PolyMesh& mesh, std::string&) { return (fork() == 0 && pause() == 0) || oneTriangle(mesh); }, ""},
       {[](PolyMesh&, std::string& error) { return (error = "no triangles in it", false); },
        "no triangles in it"},
       {[](PolyMesh&, std::string&) { return raise(SIGSEGV) == 0; },
@@ -133,8 +173,11 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
   for (const auto& c : cases) {
     PolyMesh mesh;
     std::string error;
-    EXPECT_EQ(runContained(c.work, {64 << 20, c.seconds, 2 * c.seconds}, mesh, error), *c.error == '\0')
-        << error;
+    const ContainedBudget budget{0, [&c](std::uint64_t bytes) {
+                                   const size_t more = std::min<std::uint64_t>(bytes, 1 << 30);
+                                   return ImportLimits{(64 << 20) + more, c.seconds, 2 * c.seconds};
+                                 }};
+    EXPECT_EQ(runContained(c.work, budget, mesh, error), *c.error == '\0') << error;
     EXPECT_THAT(error, testing::StartsWith(c.error));
     EXPECT_EQ(mesh.faces.size(), *c.error ? 0u : 1u);
   }
@@ -142,6 +185,52 @@ TEST(ContainedRun, TurnsEveryFailureOfTheChildIntoOneLine) {
   struct sigaction interrupt {};
   sigaction(SIGINT, nullptr, &interrupt);
   EXPECT_EQ(interrupt.sa_handler, SIG_DFL);
+}
+
+// What the parent makes of answers a child gone wrong could give: every check on the message and the arrays
+// refuses what it guards, and a sound answer passes them all.
+TEST(ImportAnswer, RefusesWhatNoWorkingImporterAnswers) {
+  const auto announcing = [](std::uint64_t positions, std::uint64_t faces) {
+    const std::uint64_t counts[2] = {positions, faces};
+    return "M" + std::string(reinterpret_cast<const char*>(counts), sizeof counts);
+  };
+  const auto arrays = [](std::vector<float> positions, std::vector<int> corners) {
+    return std::string(reinterpret_cast<const char*>(positions.data()), positions.size() * sizeof(float)) +
+           std::string(reinterpret_cast<const char*>(corners.data()), corners.size() * sizeof(int));
+  };
+  const float nan = std::nanf(""), inf = INFINITY;
+  const std::string triangle = arrays({0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
+  const struct {
+    std::string message, arrays;
+    const char* error;
+  } cases[] = {
+      {announcing(3, 1), triangle, ""},
+      {"Eno triangles in it", "", "no triangles in it"},
+      {"M", triangle, "the importer's answer is malformed"},
+      {announcing(3, 1) + "?", triangle, "malformed"},
+      {"?" + announcing(3, 1).substr(1), triangle, "malformed"},
+      {announcing(3, 2), triangle, "announced 3 vertices and 2 faces, but its arrays hold 48 bytes"},
+      {announcing(2, 1), triangle, "announced 2 vertices and 1 faces, but its arrays hold 48 bytes"},
+      {announcing(std::uint64_t{1} << 62, 1), triangle, "more vertices or faces than a model file can hold"},
+      {announcing(3, std::uint64_t{INT_MAX} + 1), triangle,
+       "more vertices or faces than a model file can hold"},
+      {announcing(3, 1), arrays({0, 0, 0, nan, 0, 0, 0, 1, 0}, {0, 1, 2}), "vertex at (nan, 0, 0)"},
+      {announcing(3, 1), arrays({0, 0, 0, 1, 0, 0, 0, -inf, 0}, {0, 1, 2}), "vertex at (0, -inf, 0)"},
+      {announcing(3, 1), arrays({0, 0, nan, 1, 0, 0, 0, 1, 0}, {0, 1, 2}), "vertex at (0, 0, nan)"},
+      {announcing(3, 1), arrays({0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 3}), "face with corner 3 of 3 vertices"},
+      {announcing(3, 1), arrays({0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, -1, 2}), "face with corner -1 of 3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    const int fd = memfd_create("answer", MFD_CLOEXEC);
+    ASSERT_EQ(write(fd, c.arrays.data(), c.arrays.size()), static_cast<ssize_t>(c.arrays.size()));
+    PolyMesh mesh;
+    std::string error;
+    EXPECT_EQ(readImportAnswer(c.message, fd, mesh, error), *c.error == '\0');
+    EXPECT_THAT(error, HasSubstr(c.error));
+    EXPECT_EQ(mesh.faces.size(), *c.error ? 0u : 1u);
+    close(fd);
+  }
 }
 
 // nprsnap draws the model it builds in memory; it must be the one loadModel reads from mesh2poly's file.
@@ -191,15 +280,34 @@ std::string triangles(int count) {
   return std::string(reinterpret_cast<const char*>(positions.data()), positions.size() * sizeof(float));
 }
 
+// A binary little-endian PLY file of the positions (x, y, z) and one face of the corners.
+std::string binaryPly(const std::vector<float>& xyz, const std::vector<int>& corners) {
+  std::string bytes = "ply\nformat binary_little_endian 1.0\nelement vertex " +
+                      std::to_string(xyz.size() / 3) +
+                      "\nproperty float x\nproperty float y\nproperty float z\nelement face 1\nproperty list "
+                      "uchar int vertex_indices\nend_header\n";
+  bytes.append(reinterpret_cast<const char*>(xyz.data()), xyz.size() * sizeof(float));
+  bytes += static_cast<char>(corners.size());
+  return bytes.append(reinterpret_cast<const char*>(corners.data()), corners.size() * sizeof(int));
+}
+
+// A binary STL file of one triangle with these corners.
+std::string binaryStl(const std::vector<float>& xyz) {
+  std::string bytes = stlDeclaring(1, 134);
+  std::memcpy(bytes.data() + 96, xyz.data(), 36);
+  return bytes;
+}
+
 // What mesh2poly makes of files that would hang or crash assimp, run it out of memory, read files other
 // than the model's, or give a model the viewer refuses: one line each and status 1, or a model. The model
-// is m/NAME in a fresh folder, beside m-secret/secret.bin; setup runs in m.
+// is m/NAME in a fresh folder, beside m-secret/secret.bin; setup runs in m. A PLY or STL file is also read
+// both ways the import can read it, directly and by assimp, to the same outcome.
 TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
+  const std::vector<float> triangle{0, 0, 0, 1, 0, 0, 0, 1, 0};
+  const float nan = std::nanf("");
   // A binary PLY triangle whose first element byte is a line feed: the first x is 0x3f00000a.
   const std::string lineFeedPly =
-      "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty "
-      "float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n" +
-      std::string("\n\0\0\x3f", 4) + triangles(1).substr(4) + std::string("\3\0\0\0\0\1\0\0\0\2\0\0\0", 13);
+      binaryPly({std::bit_cast<float>(0x3f00000a), 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
   const struct {
     const char* name;
     std::string bytes;
@@ -235,6 +343,35 @@ TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
       {"sparse.off", "OFF\n3 1 0\n", "truncate -s 4G sparse.off", 1, "needs more than"},
       {"many.gltf", gltfNaming("many.bin", 60000), "", 0, ""},
       {"line-feed.ply", lineFeedPly, "", 0, ""},
+      {"nan.ply", binaryPly({0, 0, 0, 1, 0, nan, 0, 1, 0}, {0, 1, 2}), "", 1, "vertex at (1, 0, nan)"},
+      {"index.ply", binaryPly(triangle, {0, 1, 7}), "", 1, "mIndices[2] is out of range"},
+      {"quad.ply", binaryPly({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 3}), "", 0, ""},
+      {"big-endian.ply", readFile("tests/data/octahedron-cw-binary-big-endian.ply"), "", 0, ""},
+      {"triangle.stl", binaryStl(triangle), "", 0, ""},
+      {"nan.stl", binaryStl({0, 0, 0, 1, 0, 0, 0, nan, 0}), "", 1, "vertex at (0, nan, 0)"},
+      {"byte-order-mark.stl", "\xFE\xFF" + binaryStl(triangle).substr(2), "", 1, "Invalid code point"},
+      // Its limits follow the bytes it opens, not those of the files beside it.
+      {"sparse-beside.stl", "", "head -c 12582912 /dev/zero >video.mp4 && truncate -s 500M sparse-beside.stl",
+       1, "needs more than"},
+      {"sparse-buffer.gltf", gltfNaming("big.bin"), "truncate -s 1G big.bin", 1,
+       "names \"m/big.bin\", which is larger than the"},
+      // A model names only files of the kinds meshes name, never hidden ones.
+      {"hidden.gltf", gltfNaming(".ssh/id_rsa"), "mkdir .ssh && cp ../m-secret/secret.bin .ssh/id_rsa", 1,
+       "names \"m/.ssh/id_rsa\", which is hidden or in a hidden folder"},
+      {"hidden-below.gltf", gltfNaming("a/../.b/c.bin"), "mkdir a .b && cp ../m-secret/secret.bin .b/c.bin",
+       1, "which is hidden"},
+      {"kind.gltf", gltfNaming("notes.txt"), "cp ../m-secret/secret.bin notes.txt", 1,
+       "names \"m/notes.txt\", which is not a kind of file a mesh format reads"},
+      {"kind-link.gltf", gltfNaming("innocent.bin"),
+       "cp ../m-secret/secret.bin a.txt && ln -s a.txt innocent.bin", 1,
+       "names \"m/innocent.bin\", which is not a kind"},
+      // A header line assimp skips, as Blender 2.47 wrote one, and obj_info.
+      {"blender-2.47.ply",
+       "ply\nformat ascii 1.0\nCreated by Blender3D 247 - www.blender.org, source file: \nobj_info x\n"
+       "element vertex 3\nproperty float x\nproperty float y\nproperty float z\nproperty float s\n"
+       "element face 1\nproperty list uchar uint vertex_indices\nend_header\n0 0 0 0\n1 0 0 0\n0 1 0 0\n3 0 "
+       "1 2\n",
+       "", 0, ""},
   };
   const std::filesystem::path folder = tempPath("hostile");
   for (const auto& [name, bytes, setup, status, reason] : cases) {
@@ -259,6 +396,15 @@ TEST(MeshImport, Mesh2PolyAnswersHostileFilesInOneLine) {
       EXPECT_THAT(errors, HasSubstr(reason));
       EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     }
+    if (std::string_view(name).ends_with(".ply") || std::string_view(name).ends_with(".stl")) {
+      EXPECT_EQ(directReadDifference((folder / "m").string(), std::string("both-") + name, bytes), "");
+    }
+  }
+  // The direct readers take the layouts they are for, other properties and either byte order included.
+  for (const std::string file : {"octahedron-cw-binary-big-endian.ply", "tetrahedron-ccw-binary.stl"}) {
+    bool taken = false;
+    EXPECT_EQ(directReadDifference(folder.string(), file, readFile("tests/data/" + file), &taken), "");
+    EXPECT_TRUE(taken) << file;
   }
   std::filesystem::remove_all(folder);
 }
@@ -285,7 +431,7 @@ TEST(ContainedRun, ChildEndsWithTheCaller) {
       };
       PolyMesh mesh;
       std::string error;
-      runContained(tellAndWait, {64 << 20, 5, 5}, mesh, error);
+      runContained(tellAndWait, {0, [](std::uint64_t) { return ImportLimits{64 << 20, 5, 5}; }}, mesh, error);
       _exit(error == "the import was interrupted" ? 0 : 1);
     }
     close(fds[1]);

@@ -137,7 +137,8 @@ TEST(Turntable, StopsAtTheFirstFrameThatCannotBeWrittenAndShowsProgressOnlyOnATe
 TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
   // The import itself is held to mesh2poly's for every format by the import's test.
   const std::pair<const char*, const char*> cases[] = {{"cube-ccw.off", "--up x"},
-                                                       {"tetrahedron-ccw-binary.stl", "--up z --turn -100"}};
+                                                       {"tetrahedron-ccw-binary.stl", "--up z --turn -100"},
+                                                       {"tetrahedron-ccw.obj", ""}};
   const fs::path poly = tempPath("converted.poly");
   for (const auto& [file, turns] : cases) {
     const std::string mesh = std::string("tests/data/") + file;
