@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "png_file.h"
+#include "hatch_textures.h"
 #include "snapshot.h"
 #include "support.h"
 #include "turntable.h"
@@ -205,7 +206,11 @@ TEST(Background, TransparentLeavesTheModelOpaqueAndWeightsEachBlocksColoursByCov
 // The loaders' own lines are the viewer's: standard output stays free for a picture.
 TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
   const fs::path empty = tempPath("no-data"), junk = tempPath("junk.poly");
-  fs::create_directories(empty);
+  // Images in the working folder's data/ come first, even broken ones.
+  fs::create_directories(empty / "with-data/data");
+  for (const char* image : kHatchImagePaths) {
+    std::ofstream(empty / "with-data" / image) << "BM";
+  }
   fs::copy_file(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly", empty / "icos.poly");
   std::ofstream(junk) << "vertices: 3 faces: 1 v 0 0 0 0 0 1\n";
   const std::string source = NPRVIEW_SOURCE_DIR;
@@ -229,7 +234,7 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
       {"tests/data/truncated.ply -o x.png", source, 1, "cannot read tests/data/truncated.ply: its PLY header"},
       {"data/icos-unit.poly --up z -o x.png", source, 2, "--up and --turn turn imported meshes"},
       // The viewer goes on with white faces; a picture asked for in hatching is no use so.
-      {source + "/data/sphere-unit.poly --hatching -o x.png", empty, 1,
+      {source + "/data/sphere-unit.poly --hatching -o x.png", empty / "with-data", 1,
        "no hatching: data/xhatch1.bmp, data/xhatch2.bmp, data/xhatch3.bmp, data/xhatch4.bmp did not load"},
   };
   for (const Case& c : cases) {
@@ -243,8 +248,9 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
     EXPECT_FALSE(fs::exists(c.folder / "x.png"));
   }
   EXPECT_EQ(fs::file_size(empty / "icos.poly"), fs::file_size(NPRVIEW_SOURCE_DIR "/data/icos-unit.poly"));
-  // Flat tones need no hatching images.
-  EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --size 8 -o x.png", empty).status, 0);
+  // Flat tones need no hatching images; this build's nprsnap finds them in the source tree from anywhere.
+  EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --size 8 -o x.png", empty / "with-data").status, 0);
+  EXPECT_EQ(nprsnap(source + "/data/sphere-unit.poly --hatching --size 8 -o x.png", empty).status, 0);
   EXPECT_TRUE(fs::exists(empty / "x.png"));
   fs::remove_all(empty);
   fs::remove(junk);
