@@ -8,9 +8,11 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 
 #include "output_file.h"
+#include "print_options.h"
 #include "svg_writer.h"
 #include "turntable.h"
 
@@ -70,27 +72,50 @@ bool parseSize(std::string_view text, int& width, int& height) {
   return parseInt(text.substr(0, x), 1, kMaxSide, width) && parseInt(text.substr(x + 1), 1, kMaxSide, height);
 }
 
-// "transparent", or "#rrggbb" in hexadecimal digits of either case.
+// "transparent", or a colour.
 bool parseBackground(std::string_view text, Background& background) {
   if (text == "transparent") {
     background = Background{};
     return true;
   }
-  if (text.size() != 7 || text[0] != '#') {
+  Colour colour;
+  if (!parseColour(text, colour)) {
     return false;
   }
-  float channels[3];
-  for (int i = 0; i < 3; ++i) {
-    unsigned value = 0;
-    const char* first = text.data() + 1 + 2 * i;
-    const auto [end, status] = std::from_chars(first, first + 2, value, 16);
-    if (status != std::errc() || end != first + 2) {
-      return false;
-    }
-    channels[i] = static_cast<float>(value) / 255.0f;
-  }
-  background = {channels[0], channels[1], channels[2], 1.0f};
+  background = {colour.r, colour.g, colour.b, 1.0f};
   return true;
+}
+
+// What the options of paper and colour said, made into SnapOptions once all are read, so that their order
+// does not matter: an explicit colour wins over the palette's.
+struct PrintChoices {
+  std::optional<Length> margin;
+  std::optional<PalettePreset> preset;
+  std::optional<Palette> tones;  // only its tones were given
+  std::optional<Colour> line;
+  std::optional<double> fps;
+};
+
+// An option whose text a parse function reads: stores what it reads, or says what it wants.
+template <class Value, class Parse>
+CLI::Option* addParsed(CLI::App& app, const char* names, Parse parse, std::function<void(const Value&)> store,
+                       const std::string& wants, const std::string& help) {
+  return app
+      .add_option_function<std::string>(
+          names,
+          [parse, store](const std::string& text) {
+            Value value{};
+            if (parse(text, value)) {
+              store(value);
+            }
+          },
+          help)
+      ->check(CLI::Validator(
+          [parse, wants](std::string& text) {
+            Value unused{};
+            return parse(text, unused) ? std::string() : "wants " + wants + ", not " + inQuotes(text);
+          },
+          ""));
 }
 
 std::string shortest(float value) {
@@ -303,17 +328,102 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       ->type_name("LIST");
 }
 
+// The options for print, pen plotters and animations.
+void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
+  addParsed<SvgPage>(
+      app, "--page", parsePage, [&o](const SvgPage& page) { o.page = page; },
+      "A3, A4, A5 or Letter (-landscape after it for the page on its side) or WxH with mm, cm or in",
+      "an SVG's paper: A3, A4, A5 or Letter upright, A4-landscape and so on on its side, or WxH with mm, cm or "
+      "in (200x150mm); the picture fitted inside the margin and centred, the document's size in that unit")
+      ->type_name("PAGE");
+  addParsed<Length>(
+      app, "--margin", [](std::string_view text, Length& length) { return parseLength(text, "mm", length); },
+      [&choices](const Length& margin) { choices.margin = margin; }, "a length such as 15, 15mm, 2cm or 1in",
+      "the --page margin on every side, millimetres unless a unit (cm, in) follows; 10mm by default")
+      ->type_name("LENGTH");
+  addParsed<Length>(
+      app, "--pen", [](std::string_view text, Length& length) { return parseLength(text, "mm", length) && length.value > 0; },
+      [&o](const Length& pen) { o.penMillimetres = pen.value * millimetresPerUnit(pen.unit); },
+      "a width above 0 such as 0.3mm",
+      "an SVG's lines and hatching drawn as strokes of this width on paper (0.3mm; millimetres unless a unit "
+      "follows), the hatching spaced for it; without --page at 96 pixels to the inch")
+      ->type_name("WIDTH");
+  const std::string names = std::string(kPaletteNames[0]) + ", " + kPaletteNames[1] + " or " + kPaletteNames[2];
+  addParsed<PalettePreset>(
+      app, "--palette",
+      [](std::string_view text, PalettePreset& preset) {
+        const std::optional<PalettePreset> found = palettePreset(text);
+        preset = found.value_or(preset);
+        return found.has_value();
+      },
+      [&choices](const PalettePreset& preset) { choices.preset = preset; }, names,
+      "the colours: viewer, the viewer's (the default); grey, grey tones as light as the viewer's on white, for "
+      "print; paper, black lines on white. --tones, --line-colour and --background change a palette's own")
+      ->type_name("NAME");
+  addParsed<Palette>(
+      app, "--tones", parseToneColours, [&choices](const Palette& tones) { choices.tones = tones; },
+      "four colours #rrggbb,#rrggbb,#rrggbb,#rrggbb",
+      "the four tones' colours, the lightest (faces towards the light) first, the tone turned away from it last")
+      ->type_name("C1,C2,C3,C4");
+  addParsed<Colour>(
+      app, "--line-colour", parseColour, [&choices](const Colour& line) { choices.line = line; }, "#rrggbb",
+      "the colour of the outline, contours and creases; black by default")
+      ->type_name("#rrggbb");
+  addParsed<double>(
+      app, "--fps",
+      [](std::string_view text, double& fps) {
+        const double parsed = parseDouble(text);
+        fps = parsed;
+        return parsed >= 1 && parsed <= 50;
+      },
+      [&choices](const double& fps) { choices.fps = fps; }, "a number from 1 to 50",
+      "frames a second of an animated .webp or .gif turntable, which loops for ever")
+      ->type_name("N")
+      ->default_str("12");
+}
+
+// Makes the paper and colour options into the options they set. Returns false and fills error when they
+// make no sense together.
+bool resolvePrintChoices(const PrintChoices& choices, SnapOptions& o, std::string& error) {
+  o.framesPerSecond = choices.fps.value_or(o.framesPerSecond);
+  if (choices.preset || choices.tones || choices.line) {
+    o.palette = choices.preset ? choices.preset->palette : viewerPalette();
+    if (choices.tones) {
+      std::copy(std::begin(choices.tones->tones), std::end(choices.tones->tones), o.palette->tones);
+    }
+    o.palette->line = choices.line.value_or(o.palette->line);
+    if (!o.background && choices.preset && choices.preset->background) {
+      const Colour& paper = *choices.preset->background;
+      o.background = Background{paper.r, paper.g, paper.b, 1.0f};
+    }
+  }
+  if (!o.page) {
+    error = choices.margin ? "--margin is the margin of --page, and no page is given" : "";
+    return error.empty();
+  }
+  const Length margin = choices.margin.value_or(Length{10, "mm"});
+  o.page->margin = margin.value * millimetresPerUnit(margin.unit) / millimetresPerUnit(o.page->unit);
+  if (2 * o.page->margin >= std::min(o.page->width, o.page->height)) {
+    error = "--margin " + shortest(static_cast<float>(margin.value)) + margin.unit + " leaves no room on a " +
+            shortest(static_cast<float>(o.page->width)) + "x" + shortest(static_cast<float>(o.page->height)) +
+            o.page->unit + " page";
+    return false;
+  }
+  return true;
+}
+
 constexpr const char* kDescription =
     "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
     "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
     "The hatching images are read from data/ in the working directory, as the viewer reads them, else\n"
     "from the data installed with the program (share/nprview/data).";
 
-void describe(CLI::App& app, SnapOptions& options) {
+void describe(CLI::App& app, SnapOptions& options, PrintChoices& choices) {
   // An option given twice keeps its last value, as the flags' on and off spellings do.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.set_version_flag("--version", "nprsnap " NPRVIEW_VERSION, "print the version and exit");
   addOptions(app, options);
+  addPrintOptions(app, options, choices);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
       "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw or "
@@ -336,9 +446,10 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     }
   }
   SnapOptions& options = result.options;
+  PrintChoices choices;
   try {
     CLI::App app(kDescription, "nprsnap");
-    describe(app, options);
+    describe(app, options, choices);
     app.parse(argc, argv);
   } catch (const CLI::CallForVersion& version) {
     result.version = version.what();
@@ -347,13 +458,14 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     result.error = error.what();
     return result;
   }
+  const OutputFormat format = outputFormatOf(options.outputPath);
   if (options.modelPath.empty()) {
     result.error = "no model file given";
   } else if (options.outputPath.empty()) {
     result.error = "no output file given (-o OUT.png)";
   } else if ((options.up || options.turn) && isPolyFile(options.modelPath)) {
     result.error = "--up and --turn turn imported meshes; a .poly model is drawn as the viewer loads it";
-  } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
+  } else if (FrameNamePattern pattern; options.turntableFrames > 0 && !isAnimationFile(options.outputPath) &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
   } else if (!options.layers.empty() && !isSvgFile(options.outputPath)) {
@@ -361,6 +473,13 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
   } else if (std::find(options.layers.begin(), options.layers.end(), "hatching") != options.layers.end() &&
              !options.hatching) {
     result.error = "--layers hatching needs --hatching";
+  } else if ((options.page || options.penMillimetres) && format != OutputFormat::Svg) {
+    result.error = std::string(options.page ? "--page sets the paper" : "--pen sets the pen") +
+                   " of an SVG document; the output is not a .svg";
+  } else if (choices.fps && !isAnimationFile(options.outputPath)) {
+    result.error = "--fps sets an animation's frame rate; the output is not a .webp or .gif";
+  } else if (std::string why; !resolvePrintChoices(choices, options, why)) {
+    result.error = why;
   }
   // Every name is checked before the first picture is drawn, rather than found wrong after it.
   for (const std::string& name : result.error.empty() ? outputNames(options) : std::vector<std::string>()) {
@@ -377,8 +496,26 @@ bool isPolyFile(std::string_view modelPath) {
   return extension == ".poly" || extension.empty();
 }
 
+OutputFormat outputFormatOf(std::string_view outputPath) {
+  // Each extension, in lower case, and what is written for it; a PNG for any other.
+  static constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {
+      {".svg", OutputFormat::Svg}, {".webp", OutputFormat::WebP}, {".gif", OutputFormat::Gif}};
+  const std::string extension = lowerCaseExtension(outputPath);
+  for (const auto& [name, format] : kFormats) {
+    if (extension == name) {
+      return format;
+    }
+  }
+  return OutputFormat::Png;
+}
+
 bool isSvgFile(std::string_view outputPath) {
-  return lowerCaseExtension(outputPath) == ".svg";
+  return outputFormatOf(outputPath) == OutputFormat::Svg;
+}
+
+bool isAnimationFile(std::string_view outputPath) {
+  const OutputFormat format = outputFormatOf(outputPath);
+  return format == OutputFormat::WebP || format == OutputFormat::Gif;
 }
 
 ImportOptions importOptionsOf(const SnapOptions& options) {
@@ -386,7 +523,7 @@ ImportOptions importOptionsOf(const SnapOptions& options) {
 }
 
 std::vector<std::string> outputNames(const SnapOptions& options) {
-  if (options.turntableFrames <= 0) {
+  if (options.turntableFrames <= 0 || isAnimationFile(options.outputPath)) {
     return {options.outputPath};
   }
   FrameNamePattern pattern;
@@ -401,8 +538,9 @@ std::vector<std::string> outputNames(const SnapOptions& options) {
 
 std::string snapHelp() {
   SnapOptions defaults;
+  PrintChoices choices;
   CLI::App app(kDescription, "nprsnap");
-  describe(app, defaults);
+  describe(app, defaults, choices);
   return app.help();
 }
 
@@ -416,6 +554,8 @@ DrawState drawStateOf(const SnapOptions& options) {
   camera.yaw = options.cameraYaw;
   camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  return {camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
-          options.hatching, options.hatchingSpace};
+  DrawState state{camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+                  options.hatching, options.hatchingSpace};
+  state.palette = options.palette ? &*options.palette : nullptr;
+  return state;
 }

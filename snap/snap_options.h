@@ -8,6 +8,8 @@
 
 #include "mesh_import.h"
 #include "model_catalogue.h"
+#include "svg_writer.h"
+#include "tone.h"
 
 // What lies behind the model: a colour, each channel from 0 to 1, with alpha 1; or nothing, alpha 0, for
 // a picture whose empty pixels are transparent.
@@ -43,6 +45,11 @@ struct SnapOptions {
   std::optional<Background> background;
   LineMode lines = LineMode::Outline;
   std::vector<std::string> layers;      // an SVG's layers to write, by name; empty for all
+  std::optional<SvgPage> page;          // an SVG's paper, its margin included; unset: sized in pixels
+  std::optional<double> penMillimetres;  // an SVG's lines and hatching drawn with a pen this wide
+  // Colours in place of the viewer's (--palette, with --tones and --line-colour over it); unset: the viewer's.
+  std::optional<Palette> palette;
+  double framesPerSecond = 12;  // an animation's
 };
 
 struct SnapArguments {
@@ -63,21 +70,37 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]);
 bool isReversedByName(std::string_view modelPath);
 
 // The renderer's state for these options: the viewer's orbit camera around its start-up target at the
-// given angles and distance, the light offsets, the outline width, hatching, and the winding.
+// given angles and distance, the light offsets, the outline width, hatching, the winding, and the palette,
+// which points into options.
 DrawState drawStateOf(const SnapOptions& options);
 
 // True for a model the viewer's loader reads: a name ending in ".poly" (in any case), or one with no
 // extension at all, such as /dev/stdin. Any other goes through the import.
 bool isPolyFile(std::string_view modelPath);
 
+// The kinds of file nprsnap writes.
+enum class OutputFormat {
+  Png,
+  Svg,        // an SVG document
+  WebP, Gif,  // one animated file of every frame of a turntable
+};
+
+// The format of an output name, by its extension in any case: ".svg", ".webp", ".gif", and a PNG for
+// any other.
+OutputFormat outputFormatOf(std::string_view outputPath);
+
 // True for an output written as an SVG document: a name ending in ".svg", in any case.
 bool isSvgFile(std::string_view outputPath);
+
+// True for an output that holds every frame of a turntable in one animated file: WebP or GIF.
+bool isAnimationFile(std::string_view outputPath);
 
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
 // sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it.
 ImportOptions importOptionsOf(const SnapOptions& options);
 
-// The files a run writes: the output path, or with a turntable each frame's name from it, frame 0 first.
+// The files a run writes: the output path, or with a turntable that is no animation each frame's name from
+// it, frame 0 first.
 // Needs options as parseSnapArguments accepts them.
 std::vector<std::string> outputNames(const SnapOptions& options);
 

@@ -105,7 +105,7 @@ RgbImage Snapshotter::draw(const DrawState& state) {
   if (lines_ == LineMode::Contour) {
     drawFillPass(scaled);
     drawStrokes(linesOfFillPass(state.camera), static_cast<float>(scaled.outlineWidth), context_.width(),
-                context_.height());
+                context_.height(), state.palette ? state.palette->line : viewerPalette().line);
     return context_.readImage(samples_, transparent_);
   }
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves

@@ -40,7 +40,8 @@ void drawSegment(const LinePoint& a, const LinePoint& b, float radius) {
 
 }  // namespace
 
-void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight) {
+void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight,
+                 const Colour& colour) {
   glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -48,7 +49,7 @@ void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWi
   glDisable(GL_TEXTURE_GEN_S);
   glDisable(GL_TEXTURE_GEN_T);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glColor3f(0.0f, 0.0f, 0.0f);
+  glColor3f(colour.r, colour.g, colour.b);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();

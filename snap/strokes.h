@@ -3,9 +3,11 @@
 
 #include <vector>
 
+#include "tone.h"
 #include "visible_lines.h"
 
-// Draws lines in black over the picture, no depth test, each point of them in picture coordinates of the
+// Draws lines in colour over the picture, no depth test, each point of them in picture coordinates of the
 // viewport width x height (origin top-left, y down), the strokes width pixels wide: a quad along every
 // segment and a disc at every point. Leaves the GL state as it found it.
-void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight);
+void drawStrokes(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight,
+                 const Colour& colour);
