@@ -88,9 +88,12 @@ void appendFrame(std::string& out, const VectorPicture& picture) {
   const double boxWidth = page.width * pixelsPerUnit, boxHeight = page.height * pixelsPerUnit;
   out += " width=\"" + pageLength(page.width, page.unit) + "\" height=\"" + pageLength(page.height, page.unit) +
          "\" viewBox=\"";
-  appendPoint(out, (picture.width - boxWidth) / 2, (picture.height - boxHeight) / 2);
-  out += ' ';
-  appendPoint(out, boxWidth, boxHeight);
+  // To a pen's precision: a small picture's pixel spans millimetres of paper.
+  for (const double value : {(picture.width - boxWidth) / 2, (picture.height - boxHeight) / 2, boxWidth, boxHeight}) {
+    appendNumber(out, value, 4);
+    out += ' ';
+  }
+  out.pop_back();
   out += "\">\n";
 }
 
