@@ -193,8 +193,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
   app.add_option("-o,--output", o.outputPath,
-                 "the picture to write (required): a PNG, or an SVG document for a name ending in .svg; - or "
-                 "/dev/stdout: standard output")
+                 "the picture to write (required): a PNG, an SVG document for a name ending in .svg, one "
+                 "animated WebP or GIF of every frame for .webp or .gif; - or /dev/stdout: standard output (PNG)")
       ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
@@ -271,7 +271,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   addWholeNumber(
       app, "--turntable", o.turntableFrames, 1, kMaxFrames,
       "N pictures around the model, the camera's yaw stepping by 360/N from --yaw; the output name "
-      "takes one integer field for the frame number, 0 first (-o turn-%03d.png)")
+      "takes one integer field for the frame number, 0 first (-o turn-%03d.png), or names one animated "
+      ".webp or .gif")
       ->default_str("");
   app.add_option_function<std::string>(
          "--creases",
@@ -414,9 +415,11 @@ bool resolvePrintChoices(const PrintChoices& choices, SnapOptions& o, std::strin
 
 constexpr const char* kDescription =
     "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
-    "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
+    "document (tones, hatching and lines as vectors) for an output name ending in .svg, on paper with\n"
+    "--page; a turntable goes into one animated file for a name ending in .webp or .gif.\n"
     "The hatching images are read from data/ in the working directory, as the viewer reads them, else\n"
-    "from the data installed with the program (share/nprview/data).";
+    "from the data installed with the program (share/nprview/data), else, for a program run from its\n"
+    "build tree, from the source tree's data/.";
 
 void describe(CLI::App& app, SnapOptions& options, PrintChoices& choices) {
   // An option given twice keeps its last value, as the flags' on and off spellings do.
