@@ -177,7 +177,8 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
       glColor3f(1.0f, 1.0f, 1.0f);
       glBindTexture(GL_TEXTURE_2D, hatching[tone.texture]);
     } else {
-      const Colour colour = state.palette ? state.palette->tones[tone.texture] : Colour{tone.r, tone.g, tone.b};
+      const Colour colour =
+          state.palette ? state.palette->tones[tone.texture] : Colour{tone.r, tone.g, tone.b};
       glColor3f(colour.r, colour.g, colour.b);
     }
     if (onSurface) {

@@ -74,10 +74,11 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
   const int frames = std::max(options.turntableFrames, 1);
   AnimationFile animation;
   const bool animated = isAnimationFile(options.outputPath);
-  if (animated && !animation.open(options.outputPath,
-                                  outputFormatOf(options.outputPath) == OutputFormat::Gif ? AnimationFormat::Gif
-                                                                                          : AnimationFormat::WebP,
-                                  options.width, options.height, options.framesPerSecond)) {
+  if (animated &&
+      !animation.open(options.outputPath,
+                      outputFormatOf(options.outputPath) == OutputFormat::Gif ? AnimationFormat::Gif
+                                                                              : AnimationFormat::WebP,
+                      options.width, options.height, options.framesPerSecond)) {
     return fail("cannot write \"" + options.outputPath + "\": " + animation.error());
   }
   for (int frame = 0; frame < frames; ++frame) {

@@ -192,9 +192,10 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "file assimp reads (OBJ, PLY, "
       "STL, glTF, OFF, ...) in the unit box, wound counter-clockwise, as mesh2poly --unit --winding ccw "
       "converts it");
-  app.add_option("-o,--output", o.outputPath,
-                 "the picture to write (required): a PNG, an SVG document for a name ending in .svg, one "
-                 "animated WebP or GIF of every frame for .webp or .gif; - or /dev/stdout: standard output (PNG)")
+  app.add_option(
+         "-o,--output", o.outputPath,
+         "the picture to write (required): a PNG, an SVG document for a name ending in .svg, one "
+         "animated WebP or GIF of every frame for .webp or .gif; - or /dev/stdout: standard output (PNG)")
       ->type_name("FILE");
   app.add_option_function<std::string>(
          "--size", [&o](const std::string& text) { parseSize(text, o.width, o.height); },
@@ -334,7 +335,8 @@ void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
   addParsed<SvgPage>(
       app, "--page", parsePage, [&o](const SvgPage& page) { o.page = page; },
       "A3, A4, A5 or Letter (-landscape after it for the page on its side) or WxH with mm, cm or in",
-      "an SVG's paper: A3, A4, A5 or Letter upright, A4-landscape and so on on its side, or WxH with mm, cm or "
+      "an SVG's paper: A3, A4, A5 or Letter upright, A4-landscape and so on on its side, or WxH with mm, cm "
+      "or "
       "in (200x150mm); the picture fitted inside the margin and centred, the document's size in that unit")
       ->type_name("PAGE");
   addParsed<Length>(
@@ -343,13 +345,17 @@ void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
       "the --page margin on every side, millimetres unless a unit (cm, in) follows; 10mm by default")
       ->type_name("LENGTH");
   addParsed<Length>(
-      app, "--pen", [](std::string_view text, Length& length) { return parseLength(text, "mm", length) && length.value > 0; },
+      app, "--pen",
+      [](std::string_view text, Length& length) {
+        return parseLength(text, "mm", length) && length.value > 0;
+      },
       [&o](const Length& pen) { o.penMillimetres = pen.value * millimetresPerUnit(pen.unit); },
       "a width above 0 such as 0.3mm",
       "an SVG's lines and hatching drawn as strokes of this width on paper (0.3mm; millimetres unless a unit "
       "follows), the hatching spaced for it; without --page at 96 pixels to the inch")
       ->type_name("WIDTH");
-  const std::string names = std::string(kPaletteNames[0]) + ", " + kPaletteNames[1] + " or " + kPaletteNames[2];
+  const std::string names =
+      std::string(kPaletteNames[0]) + ", " + kPaletteNames[1] + " or " + kPaletteNames[2];
   addParsed<PalettePreset>(
       app, "--palette",
       [](std::string_view text, PalettePreset& preset) {
@@ -358,13 +364,15 @@ void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
         return found.has_value();
       },
       [&choices](const PalettePreset& preset) { choices.preset = preset; }, names,
-      "the colours: viewer, the viewer's (the default); grey, grey tones as light as the viewer's on white, for "
+      "the colours: viewer, the viewer's (the default); grey, grey tones as light as the viewer's on white, "
+      "for "
       "print; paper, black lines on white. --tones, --line-colour and --background change a palette's own")
       ->type_name("NAME");
   addParsed<Palette>(
       app, "--tones", parseToneColours, [&choices](const Palette& tones) { choices.tones = tones; },
       "four colours #rrggbb,#rrggbb,#rrggbb,#rrggbb",
-      "the four tones' colours, the lightest (faces towards the light) first, the tone turned away from it last")
+      "the four tones' colours, the lightest (faces towards the light) first, the tone turned away from it "
+      "last")
       ->type_name("C1,C2,C3,C4");
   addParsed<Colour>(
       app, "--line-colour", parseColour, [&choices](const Colour& line) { choices.line = line; }, "#rrggbb",
@@ -557,8 +565,9 @@ DrawState drawStateOf(const SnapOptions& options) {
   camera.yaw = options.cameraYaw;
   camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  DrawState state{camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
-                  options.hatching, options.hatchingSpace};
+  DrawState state{
+      camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+      options.hatching, options.hatchingSpace};
   state.palette = options.palette ? &*options.palette : nullptr;
   return state;
 }

@@ -47,7 +47,8 @@ struct SnapOptions {
   std::vector<std::string> layers;      // an SVG's layers to write, by name; empty for all
   std::optional<SvgPage> page;          // an SVG's paper, its margin included; unset: sized in pixels
   std::optional<double> penMillimetres;  // an SVG's lines and hatching drawn with a pen this wide
-  // Colours in place of the viewer's (--palette, with --tones and --line-colour over it); unset: the viewer's.
+  // Colours in place of the viewer's (--palette, with --tones and --line-colour over it); unset: the
+  // viewer's.
   std::optional<Palette> palette;
   double framesPerSecond = 12;  // an animation's
 };
@@ -81,8 +82,9 @@ bool isPolyFile(std::string_view modelPath);
 // The kinds of file nprsnap writes.
 enum class OutputFormat {
   Png,
-  Svg,        // an SVG document
-  WebP, Gif,  // one animated file of every frame of a turntable
+  Svg,  // an SVG document
+  WebP,
+  Gif,  // one animated file of every frame of a turntable
 };
 
 // The format of an output name, by its extension in any case: ".svg", ".webp", ".gif", and a PNG for

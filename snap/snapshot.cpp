@@ -76,9 +76,10 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     const std::string missing = missingHatchImages(*renderer_);
     if (!missing.empty()) {
       failure_ = Failure::HatchingMissing;
-      error_ = "no hatching: " + missing +
-               " did not load (read from data/ in the working directory, else from the installed data, or from a "
-               "build tree the source tree's)";
+      error_ =
+          "no hatching: " + missing +
+          " did not load (read from data/ in the working directory, else from the installed data, or from a "
+          "build tree the source tree's)";
       return;
     }
     // What the T key does besides setting the flag the renderer reads.

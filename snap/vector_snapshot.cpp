@@ -50,7 +50,8 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
   picture.lineColour = {palette.line.r, palette.line.g, palette.line.b};
   picture.page = options.page.value_or(SvgPage{});
   if (options.penMillimetres) {
-    picture.penWidth = *options.penMillimetres * pixelsPerMillimetre(options.width, options.height, picture.page);
+    picture.penWidth =
+        *options.penMillimetres * pixelsPerMillimetre(options.width, options.height, picture.page);
   }
   const SvgLayers layers = svgLayersOf(options);
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <memory>
 
-#include "png_file.h"
 #include "hatch_textures.h"
+#include "png_file.h"
 #include "snapshot.h"
 #include "support.h"
 #include "turntable.h"
@@ -225,13 +225,16 @@ TEST(SnapRefusals, SayWhyInOneLineOnStandardErrorAndExitNonZero) {
       {"data/sphere-unit.poly -o x.png --yaw", source, 2, "--yaw: 1 required DEGREES missing"},
       {"data/no-such-model.poly -o x.png", source, 1,
        "cannot read the model \"data/no-such-model.poly\": No such file or directory"},
-      {junk.string() + " -o x.png", source, 1, "cannot read the model \"" + junk.string() + "\": not of expected format"},
+      {junk.string() + " -o x.png", source, 1,
+       "cannot read the model \"" + junk.string() + "\": not of expected format"},
       {"data/sphere-unit.poly --size 8 --hatching -o /no-such-folder/x.png", source, 1,
        "cannot write \"/no-such-folder/x.png\""},
       {"data/sphere-unit.poly --size 16384 --samples 2 -o x.png", source, 2,
        "--size 16384x16384 with --samples 2: the GL driver draws at most "},
-      {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2, "will not write \"./icos.poly\" over the model it draws"},
-      {"tests/data/truncated.ply -o x.png", source, 1, "cannot read tests/data/truncated.ply: its PLY header"},
+      {"icos.poly --turntable 2 -o ./icos%.0d.poly", empty, 2,
+       "will not write \"./icos.poly\" over the model it draws"},
+      {"tests/data/truncated.ply -o x.png", source, 1,
+       "cannot read tests/data/truncated.ply: its PLY header"},
       {"data/icos-unit.poly --up z -o x.png", source, 2, "--up and --turn turn imported meshes"},
       // The viewer goes on with white faces; a picture asked for in hatching is no use so.
       {source + "/data/sphere-unit.poly --hatching -o x.png", empty / "with-data", 1,

@@ -48,19 +48,15 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellingsAndKeepsTheLastOfTwo) {
               coloured.background->green == 128 / 255.0f && coloured.background->blue == 192 / 255.0f &&
               coloured.background->alpha == 1.0f);
   EXPECT_TRUE(parse("m.poly -o o.png --background=transparent").options.background->transparent());
-  // Explicit colours win over the palette's whatever their order; paper and pen in the page's unit.
-  const SnapArguments print = parse(
-      "m.poly -o o.svg --line-colour #123 --tones #000000,#111111,#222222,#333333 --palette grey --page "
-      "letter-landscape --margin 12.7mm --pen 0.5 --background #808080");
-  EXPECT_EQ(print.error, "");
-  const Palette& palette = *print.options.palette;
-  EXPECT_TRUE(palette.line == (Colour{17 / 255.0f, 34 / 255.0f, 51 / 255.0f}) && palette.tones[0] == Colour{} &&
-              palette.tones[3] == (Colour{51 / 255.0f, 51 / 255.0f, 51 / 255.0f}));
-  EXPECT_TRUE(print.options.page->width == 11 && print.options.page->height == 8.5 &&
-              print.options.page->unit == "in" && print.options.page->margin == 0.5 &&
-              print.options.penMillimetres == 0.5 && print.options.background->red == 128 / 255.0f);
+  // Explicit colours win over the palette's whatever their order.
+  const SnapOptions print = parse(
+                                "m.poly -o o.svg --line-colour #123 --tones #000000,#111111,#222222,#333333 "
+                                "--palette grey --background #808080")
+                                .options;
+  EXPECT_TRUE(print.palette->line == (Colour{17 / 255.0f, 34 / 255.0f, 51 / 255.0f}) &&
+              print.palette->tones[0] == Colour{} && print.palette->tones[3] == (Colour{0.2f, 0.2f, 0.2f}) &&
+              print.background->red == 128 / 255.0f);
   EXPECT_EQ(parse("m.poly -o o.gif --fps 25 --turntable 3").options.framesPerSecond, 25);
-  EXPECT_EQ(parse("m.poly -o o.png --palette grey").options.background->blue, 1.0f);
 }
 
 TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
@@ -89,17 +85,11 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --page A4", "--page sets the paper of an SVG document; the output is not a .svg"},
       {"m.poly -o o.gif --pen 0.3mm", "--pen sets the pen of an SVG document"},
       {"m.poly -o o.svg --page A6", "--page: wants A3, A4, A5 or Letter"},
-      {"m.poly -o o.svg --page 200x150", "--page: wants"},
-      {"m.poly -o o.svg --page 0x150mm", "--page: wants"},
       {"m.poly -o o.svg --margin 5mm", "--margin is the margin of --page, and no page is given"},
       {"m.poly -o o.svg --page A5 --margin 74mm", "--margin 74mm leaves no room on a 148x210mm page"},
       {"m.poly -o o.svg --page 4x6in --margin 6cm", "--margin 6cm leaves no room on a 4x6in page"},
-      {"m.poly -o o.svg --page A4 --margin 1pt", "--margin: wants a length"},
-      {"m.poly -o o.svg --pen -1mm", "--pen: wants a width above 0"},
       {"m.poly -o o.png --palette sepia", "--palette: wants viewer, grey or paper, not \"sepia\""},
       {"m.poly -o o.png --tones #fff,#eee,#ddd", "--tones: wants four colours"},
-      {"m.poly -o o.png --tones #fff,#eee,#ddd,#ccc,#bbb", "--tones: wants four colours"},
-      {"m.poly -o o.png --line-colour #12345", "--line-colour: wants #rrggbb"},
       {"m.poly -o o%d.png --turntable 2 --fps 10", "--fps sets an animation's frame rate"},
       {"m.poly -o o.webp --fps 0.5", "--fps: wants a number from 1 to 50"},
   };

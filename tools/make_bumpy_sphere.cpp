@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
   CLI::App app("Writes a latitude-longitude sphere with bumps, for trying lines on.", "make_bumpy_sphere");
   app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
   app.add_option("SLICES", slices, "segments around")->check(CLI::Range(3, 10000))->capture_default_str();
-  app.add_option("STACKS", stacks, "segments from pole to pole")->check(CLI::Range(2, 10000))->capture_default_str();
+  app.add_option("STACKS", stacks, "segments from pole to pole")
+      ->check(CLI::Range(2, 10000))
+      ->capture_default_str();
   if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
     return status;
   }

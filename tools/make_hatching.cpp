@@ -278,9 +278,10 @@ std::string imageName(int tone, int size) {
 
 int main(int argc, char** argv) {
   std::string folder = "data";
-  CLI::App app("Writes the four hatching images xhatch1.bmp (lightest) to xhatch4.bmp (densest) and their smaller "
-               "levels xhatchN-SIZE.bmp.",
-               "make_hatching");
+  CLI::App app(
+      "Writes the four hatching images xhatch1.bmp (lightest) to xhatch4.bmp (densest) and their smaller "
+      "levels xhatchN-SIZE.bmp.",
+      "make_hatching");
   app.add_option("FOLDER", folder, "the folder to write them into")->capture_default_str();
   if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
     return status;

@@ -18,8 +18,9 @@ constexpr double kTurnAboutX = 28;
 
 int main(int argc, char** argv) {
   std::string path = "data/icos-unit.poly";
-  CLI::App app("Writes the icosahedron of the viewer's key 2, turned so that the start-up eye sees three tones.",
-               "make_icosahedron");
+  CLI::App app(
+      "Writes the icosahedron of the viewer's key 2, turned so that the start-up eye sees three tones.",
+      "make_icosahedron");
   app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
   if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
     return status;

@@ -207,9 +207,10 @@ PolyMesh coin() {
 
 int main(int argc, char** argv) {
   std::string path = "data/penny3-unit.poly";
-  CLI::App app("Writes the coin of the viewer's key 4: a raised rim, a faceted star on one face, a cross on the "
-               "other.",
-               "make_penny");
+  CLI::App app(
+      "Writes the coin of the viewer's key 4: a raised rim, a faceted star on one face, a cross on the "
+      "other.",
+      "make_penny");
   app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
   if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
     return status;

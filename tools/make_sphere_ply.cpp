@@ -43,12 +43,17 @@ int main(int argc, char** argv) {
   int64_t faces = 0;
   std::string path;
   double bump = 0;
-  CLI::App app("Writes a latitude-longitude sphere as a binary PLY, for measuring how large meshes load and draw.",
-               "make_sphere_ply");
+  CLI::App app(
+      "Writes a latitude-longitude sphere as a binary PLY, for measuring how large meshes load and draw.",
+      "make_sphere_ply");
   app.add_option("FACES", faces, "how many triangles: an even number")
       ->required()
       ->check(CLI::Range(int64_t{6}, int64_t{200'000'000}))
-      ->check(CLI::Validator([](std::string& text) { return text.empty() || (text.back() - '0') % 2 != 0 ? text + " is odd" : ""; }, ""));
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text.empty() || (text.back() - '0') % 2 != 0 ? text + " is odd" : "";
+          },
+          ""));
   app.add_option("OUTPUT", path, "the PLY file to write")->required();
   app.add_option("BUMP", bump, "the height of the bumps, a fraction of the radius 0.5")
       ->check(CLI::Range(-1.0, 1.0))

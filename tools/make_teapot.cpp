@@ -24,8 +24,9 @@ constexpr double kTurnAboutY = -165;
 int main(int argc, char** argv) {
   std::string patchPath = "tools/data/teapot-patches.txt";
   std::string path = "data/tpot-unit.poly";
-  CLI::App app("Writes the teapot of the viewer's key 3, tessellated from its Bezier patches, wound clockwise.",
-               "make_teapot");
+  CLI::App app(
+      "Writes the teapot of the viewer's key 3, tessellated from its Bezier patches, wound clockwise.",
+      "make_teapot");
   app.add_option("PATCHES", patchPath, "the patch file to read")->capture_default_str();
   app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
   if (const int status = parseToolArguments(app, argc, argv); status >= 0) {

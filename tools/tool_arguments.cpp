@@ -8,8 +8,9 @@
 
 int parseToolArguments(CLI::App& app, int argc, char** argv) {
   app.set_version_flag("--version", app.get_name() + " " NPRVIEW_VERSION, "print the version and exit");
-  app.footer("An output path that starts with '-' goes after '--'. Exit status: 0 when written, 1 when it "
-             "cannot be\nread or written, 2 for bad arguments; each failure is one line on standard error.");
+  app.footer(
+      "An output path that starts with '-' goes after '--'. Exit status: 0 when written, 1 when it "
+      "cannot be\nread or written, 2 for bad arguments; each failure is one line on standard error.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -23,8 +24,8 @@ int parseToolArguments(CLI::App& app, int argc, char** argv) {
     for (char& c : line) {
       c = c == '\n' ? ' ' : c;
     }
-    std::fprintf(stderr, "%s: %s (%s --help shows the usage)\n", app.get_name().c_str(), printable(line).c_str(),
-                 app.get_name().c_str());
+    std::fprintf(stderr, "%s: %s (%s --help shows the usage)\n", app.get_name().c_str(),
+                 printable(line).c_str(), app.get_name().c_str());
     return 2;
   }
   return -1;

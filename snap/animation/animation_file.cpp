@@ -143,7 +143,8 @@ bool quantize(std::vector<uint8_t>& rgba, int width, int height, PalettedFrame& 
   const std::unique_ptr<liq_result, LiqFree> result(quantized);
   liq_set_dithering_level(result.get(), 1.0f);
   frame.indices.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  if (liq_write_remapped_image(result.get(), image.get(), frame.indices.data(), frame.indices.size()) != LIQ_OK) {
+  if (liq_write_remapped_image(result.get(), image.get(), frame.indices.data(), frame.indices.size()) !=
+      LIQ_OK) {
     return false;
   }
   const liq_palette* palette = liq_get_palette(result.get());
@@ -190,7 +191,8 @@ class GifEncoder : public AnimationFile::Encoder {
     const bool written = EGifPutScreenDesc(gif_, width_, height_, 8, 0, nullptr) == GIF_OK &&
                          EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
                          EGifPutExtensionBlock(gif_, 11, "NETSCAPE2.0") == GIF_OK &&
-                         EGifPutExtensionBlock(gif_, 3, kLoop) == GIF_OK && EGifPutExtensionTrailer(gif_) == GIF_OK;
+                         EGifPutExtensionBlock(gif_, 3, kLoop) == GIF_OK &&
+                         EGifPutExtensionTrailer(gif_) == GIF_OK;
     return written || failed(why);
   }
 
@@ -203,8 +205,9 @@ class GifEncoder : public AnimationFile::Encoder {
     }
     rgba = {};
     // A transparent frame is cleared before the next; an opaque one covers all of the last.
-    GraphicsControlBlock control{paletted.transparent == NO_TRANSPARENT_COLOR ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND,
-                                 false, delayOf(frames_), paletted.transparent};
+    GraphicsControlBlock control{
+        paletted.transparent == NO_TRANSPARENT_COLOR ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND, false,
+        delayOf(frames_), paletted.transparent};
     GifByteType extension[4];
     EGifGCBToExtension(&control, extension);
     ColorMapObject* map =

@@ -86,10 +86,11 @@ void appendFrame(std::string& out, const VectorPicture& picture) {
   const double pixelsPerUnit =
       pixelsPerMillimetre(picture.width, picture.height, page) * millimetresPerUnit(page.unit);
   const double boxWidth = page.width * pixelsPerUnit, boxHeight = page.height * pixelsPerUnit;
-  out += " width=\"" + pageLength(page.width, page.unit) + "\" height=\"" + pageLength(page.height, page.unit) +
-         "\" viewBox=\"";
+  out += " width=\"" + pageLength(page.width, page.unit) + "\" height=\"" +
+         pageLength(page.height, page.unit) + "\" viewBox=\"";
   // To a pen's precision: a small picture's pixel spans millimetres of paper.
-  for (const double value : {(picture.width - boxWidth) / 2, (picture.height - boxHeight) / 2, boxWidth, boxHeight}) {
+  for (const double value :
+       {(picture.width - boxWidth) / 2, (picture.height - boxHeight) / 2, boxWidth, boxHeight}) {
     appendNumber(out, value, 4);
     out += ' ';
   }
@@ -186,7 +187,8 @@ double pixelsPerMillimetre(int width, int height, const SvgPage& page) {
     return kPixelsPerInch / kMillimetresPerInch;
   }
   const double unit = millimetresPerUnit(page.unit);
-  const double roomWidth = (page.width - 2 * page.margin) * unit, roomHeight = (page.height - 2 * page.margin) * unit;
+  const double roomWidth = (page.width - 2 * page.margin) * unit,
+               roomHeight = (page.height - 2 * page.margin) * unit;
   // The side that fills its room sets the scale; the other has room to spare.
   return std::max(width / roomWidth, height / roomHeight);
 }
