@@ -1,10 +1,15 @@
-// Reading page sizes, lengths and colours, and the named palettes.
+// Reading page sizes, lengths and colours, the named palettes, and the options that take them.
 #include "print_options.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <string>
+
+#include "snap_options.h"
 
 namespace {
 
@@ -44,6 +49,35 @@ const char* splitUnit(std::string_view text, std::string_view& number) {
   }
   number = text;
   return nullptr;
+}
+
+// The shortest text of a number: "12.7", "210".
+std::string shortest(double value) {
+  char text[32];
+  const auto [end, status] = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, status == std::errc() ? end : text);
+}
+
+// An option whose text a parse function reads: stores what it reads, or says what it wants.
+template <class Value, class Parse>
+CLI::Option* addParsed(CLI::App& app, const char* names, Parse parse, std::function<void(const Value&)> store,
+                       const std::string& wants, const std::string& help) {
+  return app
+      .add_option_function<std::string>(
+          names,
+          [parse, store](const std::string& text) {
+            Value value{};
+            if (parse(text, value)) {
+              store(value);
+            }
+          },
+          help)
+      ->check(CLI::Validator(
+          [parse, wants](std::string& text) {
+            Value unused{};
+            return parse(text, unused) ? std::string() : "wants " + wants + ", not \"" + text + "\"";
+          },
+          ""));
 }
 
 // The luma of a colour (ITU-R BT.709 weights), as a grey.
@@ -147,4 +181,87 @@ std::optional<PalettePreset> palettePreset(std::string_view name) {
     return PalettePreset{{{kWhite, kWhite, kWhite, kWhite}, viewer.line}, kWhite};
   }
   return std::nullopt;
+}
+
+void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
+  addParsed<SvgPage>(
+      app, "--page", parsePage, [&o](const SvgPage& page) { o.page = page; },
+      "A3, A4, A5 or Letter (-landscape after it for the page on its side) or WxH with mm, cm or in",
+      "an SVG's paper: A3, A4, A5 or Letter upright, A4-landscape and so on on its side, or WxH with mm, "
+      "cm or in (200x150mm); the picture fitted inside the margin and centred, the document's size in "
+      "that unit")
+      ->type_name("PAGE");
+  addParsed<Length>(
+      app, "--margin", [](std::string_view text, Length& length) { return parseLength(text, "mm", length); },
+      [&choices](const Length& margin) { choices.margin = margin; }, "a length such as 15, 15mm, 2cm or 1in",
+      "the --page margin on every side, millimetres unless a unit (cm, in) follows; 10mm by default")
+      ->type_name("LENGTH");
+  addParsed<Length>(
+      app, "--pen",
+      [](std::string_view text, Length& length) { return parseLength(text, "mm", length) && length.value > 0; },
+      [&o](const Length& pen) { o.penMillimetres = pen.value * millimetresPerUnit(pen.unit); },
+      "a width above 0 such as 0.3mm",
+      "an SVG's lines and hatching drawn as strokes of this width on paper (0.3mm; millimetres unless a "
+      "unit follows), the hatching spaced for it; without --page at 96 pixels to the inch")
+      ->type_name("WIDTH");
+  addParsed<PalettePreset>(
+      app, "--palette",
+      [](std::string_view text, PalettePreset& preset) {
+        const std::optional<PalettePreset> found = palettePreset(text);
+        preset = found.value_or(preset);
+        return found.has_value();
+      },
+      [&choices](const PalettePreset& preset) { choices.preset = preset; },
+      std::string(kPaletteNames[0]) + ", " + kPaletteNames[1] + " or " + kPaletteNames[2],
+      "the colours: viewer, the viewer's (the default); grey, grey tones as light as the viewer's on "
+      "white, for print; paper, black lines on white. --tones, --line-colour and --background change a "
+      "palette's own")
+      ->type_name("NAME");
+  addParsed<Palette>(
+      app, "--tones", parseToneColours, [&choices](const Palette& tones) { choices.tones = tones; },
+      "four colours #rrggbb,#rrggbb,#rrggbb,#rrggbb",
+      "the four tones' colours, the lightest (faces towards the light) first, the tone turned away from "
+      "it last")
+      ->type_name("C1,C2,C3,C4");
+  addParsed<Colour>(
+      app, "--line-colour", parseColour, [&choices](const Colour& line) { choices.line = line; }, "#rrggbb",
+      "the colour of the outline, contours and creases; black by default")
+      ->type_name("#rrggbb");
+  addParsed<double>(
+      app, "--fps",
+      [](std::string_view text, double& fps) {
+        const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), fps);
+        return status == std::errc() && end == text.data() + text.size() && fps >= 1 && fps <= 50;
+      },
+      [&choices](const double& fps) { choices.fps = fps; }, "a number from 1 to 50",
+      "frames a second of an animated .webp or .gif turntable, which loops for ever")
+      ->type_name("N")
+      ->default_str("12");
+}
+
+bool resolvePrintChoices(const PrintChoices& choices, SnapOptions& o, std::string& error) {
+  o.framesPerSecond = choices.fps.value_or(o.framesPerSecond);
+  if (choices.preset || choices.tones || choices.line) {
+    o.palette = choices.preset ? choices.preset->palette : viewerPalette();
+    if (choices.tones) {
+      std::copy(std::begin(choices.tones->tones), std::end(choices.tones->tones), o.palette->tones);
+    }
+    o.palette->line = choices.line.value_or(o.palette->line);
+    if (!o.background && choices.preset && choices.preset->background) {
+      const Colour& paper = *choices.preset->background;
+      o.background = Background{paper.r, paper.g, paper.b, 1.0f};
+    }
+  }
+  if (!o.page) {
+    error = choices.margin ? "--margin is the margin of --page, and no page is given" : "";
+    return error.empty();
+  }
+  const Length margin = choices.margin.value_or(Length{10, "mm"});
+  o.page->margin = margin.value * millimetresPerUnit(margin.unit) / millimetresPerUnit(o.page->unit);
+  if (2 * o.page->margin >= std::min(o.page->width, o.page->height)) {
+    error = "--margin " + shortest(margin.value) + margin.unit + " leaves no room on a " +
+            shortest(o.page->width) + "x" + shortest(o.page->height) + o.page->unit + " page";
+    return false;
+  }
+  return true;
 }

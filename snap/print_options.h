@@ -1,5 +1,5 @@
-// Paper, pens and colours as nprsnap's options name them: page sizes, lengths with units, colours and the
-// named palettes. Pure text parsing, no GL.
+// nprsnap's options for print, pen plotters and animations: page sizes, lengths with units, colours and the
+// named palettes as the options write them, and the options themselves. No GL.
 #pragma once
 
 #include <optional>
@@ -8,6 +8,11 @@
 
 #include "svg_writer.h"
 #include "tone.h"
+
+namespace CLI {
+class App;
+}
+struct SnapOptions;
 
 // A length and its unit, one of "mm", "cm" and "in".
 struct Length {
@@ -43,3 +48,21 @@ constexpr const char* kPaletteNames[] = {"viewer", "grey", "paper"};
 // The palette of a name from kPaletteNames: the viewer's own colours; grey tones as light as the viewer's on
 // white paper; or white tones on white, black lines only. Unset for any other name.
 std::optional<PalettePreset> palettePreset(std::string_view name);
+
+// What those options said, kept until all are read, so that their order does not matter.
+struct PrintChoices {
+  std::optional<Length> margin;
+  std::optional<PalettePreset> preset;
+  std::optional<Palette> tones;  // only its tones were given
+  std::optional<Colour> line;
+  std::optional<double> fps;
+};
+
+// Adds --page, --pen, --margin, --palette, --tones, --line-colour and --fps to app: the first two set options
+// as they are read, the others choices, each refusal saying what the option wants.
+void addPrintOptions(CLI::App& app, SnapOptions& options, PrintChoices& choices);
+
+// Sets options from choices: the palette with explicit colours over its own, its paper as the background
+// unless one is given, the page's margin in the page's unit (10 mm by default), the frame rate. Returns false
+// and fills error (one line) for a margin without a page or one that leaves no room.
+bool resolvePrintChoices(const PrintChoices& choices, SnapOptions& options, std::string& error);

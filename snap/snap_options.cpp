@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <limits>
 
 #include "output_file.h"
@@ -84,38 +83,6 @@ bool parseBackground(std::string_view text, Background& background) {
   }
   background = {colour.r, colour.g, colour.b, 1.0f};
   return true;
-}
-
-// What the options of paper and colour said, made into SnapOptions once all are read, so that their order
-// does not matter: an explicit colour wins over the palette's.
-struct PrintChoices {
-  std::optional<Length> margin;
-  std::optional<PalettePreset> preset;
-  std::optional<Palette> tones;  // only its tones were given
-  std::optional<Colour> line;
-  std::optional<double> fps;
-};
-
-// An option whose text a parse function reads: stores what it reads, or says what it wants.
-template <class Value, class Parse>
-CLI::Option* addParsed(CLI::App& app, const char* names, Parse parse, std::function<void(const Value&)> store,
-                       const std::string& wants, const std::string& help) {
-  return app
-      .add_option_function<std::string>(
-          names,
-          [parse, store](const std::string& text) {
-            Value value{};
-            if (parse(text, value)) {
-              store(value);
-            }
-          },
-          help)
-      ->check(CLI::Validator(
-          [parse, wants](std::string& text) {
-            Value unused{};
-            return parse(text, unused) ? std::string() : "wants " + wants + ", not " + inQuotes(text);
-          },
-          ""));
 }
 
 std::string shortest(float value) {
@@ -328,97 +295,6 @@ void addOptions(CLI::App& app, SnapOptions& o) {
                  .description(""))
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->type_name("LIST");
-}
-
-// The options for print, pen plotters and animations.
-void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
-  addParsed<SvgPage>(
-      app, "--page", parsePage, [&o](const SvgPage& page) { o.page = page; },
-      "A3, A4, A5 or Letter (-landscape after it for the page on its side) or WxH with mm, cm or in",
-      "an SVG's paper: A3, A4, A5 or Letter upright, A4-landscape and so on on its side, or WxH with mm, cm "
-      "or "
-      "in (200x150mm); the picture fitted inside the margin and centred, the document's size in that unit")
-      ->type_name("PAGE");
-  addParsed<Length>(
-      app, "--margin", [](std::string_view text, Length& length) { return parseLength(text, "mm", length); },
-      [&choices](const Length& margin) { choices.margin = margin; }, "a length such as 15, 15mm, 2cm or 1in",
-      "the --page margin on every side, millimetres unless a unit (cm, in) follows; 10mm by default")
-      ->type_name("LENGTH");
-  addParsed<Length>(
-      app, "--pen",
-      [](std::string_view text, Length& length) {
-        return parseLength(text, "mm", length) && length.value > 0;
-      },
-      [&o](const Length& pen) { o.penMillimetres = pen.value * millimetresPerUnit(pen.unit); },
-      "a width above 0 such as 0.3mm",
-      "an SVG's lines and hatching drawn as strokes of this width on paper (0.3mm; millimetres unless a unit "
-      "follows), the hatching spaced for it; without --page at 96 pixels to the inch")
-      ->type_name("WIDTH");
-  const std::string names =
-      std::string(kPaletteNames[0]) + ", " + kPaletteNames[1] + " or " + kPaletteNames[2];
-  addParsed<PalettePreset>(
-      app, "--palette",
-      [](std::string_view text, PalettePreset& preset) {
-        const std::optional<PalettePreset> found = palettePreset(text);
-        preset = found.value_or(preset);
-        return found.has_value();
-      },
-      [&choices](const PalettePreset& preset) { choices.preset = preset; }, names,
-      "the colours: viewer, the viewer's (the default); grey, grey tones as light as the viewer's on white, "
-      "for "
-      "print; paper, black lines on white. --tones, --line-colour and --background change a palette's own")
-      ->type_name("NAME");
-  addParsed<Palette>(
-      app, "--tones", parseToneColours, [&choices](const Palette& tones) { choices.tones = tones; },
-      "four colours #rrggbb,#rrggbb,#rrggbb,#rrggbb",
-      "the four tones' colours, the lightest (faces towards the light) first, the tone turned away from it "
-      "last")
-      ->type_name("C1,C2,C3,C4");
-  addParsed<Colour>(
-      app, "--line-colour", parseColour, [&choices](const Colour& line) { choices.line = line; }, "#rrggbb",
-      "the colour of the outline, contours and creases; black by default")
-      ->type_name("#rrggbb");
-  addParsed<double>(
-      app, "--fps",
-      [](std::string_view text, double& fps) {
-        const double parsed = parseDouble(text);
-        fps = parsed;
-        return parsed >= 1 && parsed <= 50;
-      },
-      [&choices](const double& fps) { choices.fps = fps; }, "a number from 1 to 50",
-      "frames a second of an animated .webp or .gif turntable, which loops for ever")
-      ->type_name("N")
-      ->default_str("12");
-}
-
-// Makes the paper and colour options into the options they set. Returns false and fills error when they
-// make no sense together.
-bool resolvePrintChoices(const PrintChoices& choices, SnapOptions& o, std::string& error) {
-  o.framesPerSecond = choices.fps.value_or(o.framesPerSecond);
-  if (choices.preset || choices.tones || choices.line) {
-    o.palette = choices.preset ? choices.preset->palette : viewerPalette();
-    if (choices.tones) {
-      std::copy(std::begin(choices.tones->tones), std::end(choices.tones->tones), o.palette->tones);
-    }
-    o.palette->line = choices.line.value_or(o.palette->line);
-    if (!o.background && choices.preset && choices.preset->background) {
-      const Colour& paper = *choices.preset->background;
-      o.background = Background{paper.r, paper.g, paper.b, 1.0f};
-    }
-  }
-  if (!o.page) {
-    error = choices.margin ? "--margin is the margin of --page, and no page is given" : "";
-    return error.empty();
-  }
-  const Length margin = choices.margin.value_or(Length{10, "mm"});
-  o.page->margin = margin.value * millimetresPerUnit(margin.unit) / millimetresPerUnit(o.page->unit);
-  if (2 * o.page->margin >= std::min(o.page->width, o.page->height)) {
-    error = "--margin " + shortest(static_cast<float>(margin.value)) + margin.unit + " leaves no room on a " +
-            shortest(static_cast<float>(o.page->width)) + "x" + shortest(static_cast<float>(o.page->height)) +
-            o.page->unit + " page";
-    return false;
-  }
-  return true;
 }
 
 constexpr const char* kDescription =
