@@ -198,7 +198,9 @@ void addPrintOptions(CLI::App& app, SnapOptions& o, PrintChoices& choices) {
       ->type_name("LENGTH");
   addParsed<Length>(
       app, "--pen",
-      [](std::string_view text, Length& length) { return parseLength(text, "mm", length) && length.value > 0; },
+      [](std::string_view text, Length& length) {
+        return parseLength(text, "mm", length) && length.value > 0;
+      },
       [&o](const Length& pen) { o.penMillimetres = pen.value * millimetresPerUnit(pen.unit); },
       "a width above 0 such as 0.3mm",
       "an SVG's lines and hatching drawn as strokes of this width on paper (0.3mm; millimetres unless a "

@@ -69,9 +69,10 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
     if (state.texturesEnabled) {
       // Hatching goes on paper: the whole surface in white, which the first label's region covers.
       picture.hatched = true;
-      // Strokes as wide, for their size, as at the viewer's window, or spaced for the pen that draws them, but
-      // never more than four times as close: a hair-thin pen on a large page would ask for millions.
-      const double standard = std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
+      // Strokes as wide, for their size, as at the viewer's window, or spaced for the pen that draws them,
+      // but never more than four times as close: a hair-thin pen on a large page would ask for millions.
+      const double standard =
+          std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
       picture.hatchWidth = picture.penWidth ? std::max(*picture.penWidth, standard / 4) : standard;
       if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";

@@ -125,7 +125,8 @@ TEST(DataTools, TakeOptionsAsTheProgramsDo) {
     int help = -1, bad = -1;
     const std::string usage = runCommand(run + " --help 2>/dev/null", &help);
     const std::string errors = runCommand(run + " -x.poly 2>&1 >/dev/null", &bad);
-    EXPECT_TRUE(help == 0 && usage.starts_with("Writes") && bad == 2 && errors.starts_with(tool + std::string(": ")) &&
+    EXPECT_TRUE(help == 0 && usage.starts_with("Writes") && bad == 2 &&
+                errors.starts_with(tool + std::string(": ")) &&
                 std::count(errors.begin(), errors.end(), '\n') == 1)
         << usage << errors;
     EXPECT_TRUE(fs::is_empty(folder));

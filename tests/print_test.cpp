@@ -120,9 +120,11 @@ TEST(Palettes, ColoursReachThePixels) {
     EXPECT_TRUE(shown.contains(bytes(paper)) && shown.contains(bytes(preset.palette.line)));
     EXPECT_TRUE(c.hatching || (std::includes(allowed.begin(), allowed.end(), shown.begin(), shown.end()) &&
                                shown.size() >= std::min<size_t>(allowed.size(), 4)));
-    // Grey for print is grey throughout. Red that is not pure is a red line darkened by the hatching under it.
-    EXPECT_TRUE(c.palette != "grey" || c.hatching ||
-                std::all_of(shown.begin(), shown.end(), [](const Bytes& b) { return b[0] == b[1] && b[1] == b[2]; }));
+    // Grey for print is grey throughout. Red that is not pure is a red line darkened by the hatching under
+    // it.
+    EXPECT_TRUE(
+        c.palette != "grey" || c.hatching ||
+        std::all_of(shown.begin(), shown.end(), [](const Bytes& b) { return b[0] == b[1] && b[1] == b[2]; }));
     EXPECT_TRUE(std::none_of(shown.begin(), shown.end(),
                              [](const Bytes& b) { return !b[1] && !b[2] && b[0] % 255; }));
   }
