@@ -162,7 +162,9 @@ void ArrayDrawer::drawToneRuns(const DrawState& state, bool onSurface) const {
       glColor3f(1.0f, 1.0f, 1.0f);
       glBindTexture(GL_TEXTURE_2D, hatching[tone.texture]);
     } else {
-      glColor3f(tone.r, tone.g, tone.b);
+      const Colour colour =
+          state.palette ? state.palette->tones[tone.texture] : Colour{tone.r, tone.g, tone.b};
+      glColor3f(colour.r, colour.g, colour.b);
     }
     drawFaces(first, end - first, onSurface);
   }

@@ -128,6 +128,12 @@ bool HatchRenderer::beginPass(const DrawState& state) {
     beginFillPass(state.reversedWinding);
   } else {
     beginOutlinePass(state.reversedWinding, state.outlineWidth);
+    if (state.palette) {
+      const Colour& line = state.palette->line;
+      glColor3f(line.r, line.g, line.b);
+      // The last hatching texture would tint lines of any colour but black: no texture, no tint.
+      glBindTexture(GL_TEXTURE_2D, 0);
+    }
   }
   enableEyeLinearTexCoords();
   if (fill && state.hatchingSpace == HatchingSpace::Object) {
@@ -171,7 +177,9 @@ void HatchRenderer::draw(const Model* model, const DrawState& state) {
       glColor3f(1.0f, 1.0f, 1.0f);
       glBindTexture(GL_TEXTURE_2D, hatching[tone.texture]);
     } else {
-      glColor3f(tone.r, tone.g, tone.b);
+      const Colour colour =
+          state.palette ? state.palette->tones[tone.texture] : Colour{tone.r, tone.g, tone.b};
+      glColor3f(colour.r, colour.g, colour.b);
     }
     if (onSurface) {
       drawTriangleOnSurface(v0, v1, v2, projectionAxis(faceNormal(vec(v0), vec(v1), vec(v2))));

@@ -7,6 +7,7 @@
 #include "camera.h"
 #include "crease_edges.h"
 #include "model.h"
+#include "tone.h"
 
 // Where the hatching is fixed: to the view (the viewer's look, one repeat per unit of eye space) or to
 // the model's surface (a cube projection of its own coordinates, one repeat per unit, mipmapped so that the
@@ -25,6 +26,8 @@ struct DrawState {
   // Edges of the drawn model to trace in the outline pass, found for it by findCreaseEdges; null for none,
   // as in the viewer.
   const CreaseEdges* creaseEdges = nullptr;
+  // Colours for the tones and the lines in place of the viewer's; null for the viewer's.
+  const Palette* palette = nullptr;
 };
 
 // The GL state in which the outline pass draws the crease edges as the flagged edges of their faces in line
@@ -44,7 +47,8 @@ class HatchRenderer {
   // it is 1. Needs the projection and view set and the depth test on; model is never null and holds
   // only valid indices.
   // The state a pass leaves is where the next one starts. The fill pass leaves line width 1, culling off,
-  // the outer side filled and the line offset off. The outline pass leaves black, the outline's line width,
+  // the outer side filled and the line offset off. The outline pass leaves black (with a palette its line
+  // colour, and no texture bound), the outline's line width,
   // the outer side culled, the inner side in line mode and the line offset on (slope factor -1), which the
   // next fill pass turns off again. Both leave eye-linear texture coordinates enabled, but for a fill pass
   // in object space, which leaves them off; its first with textures on makes the surface textures. The

@@ -2,6 +2,7 @@
 #include "tone.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
@@ -54,6 +55,15 @@ int faceBand(const Vec3& p0, const Vec3& p1, const Vec3& p2, const Vec3& light, 
 int bandOfIntensity(double intensity) {
   const int band = static_cast<int>(kBandCount * intensity);
   return band > kBandCount - 1 ? kBandCount - 1 : band;
+}
+
+Palette viewerPalette() {
+  Palette palette{};
+  for (const Tone* tone : {&kBright, &kMiddle, &kDark, &kAway}) {
+    palette.tones[tone->texture] = {tone->r, tone->g, tone->b};
+  }
+  palette.line = {0.0f, 0.0f, 0.0f};
+  return palette;
 }
 
 const Tone& toneOfBand(int band) {

@@ -26,3 +26,19 @@ int bandOfIntensity(double intensity);
 
 // The colour and texture of a band from faceBand.
 const Tone& toneOfBand(int band);
+
+// A colour, each channel from 0 to 1, as GL takes it.
+struct Colour {
+  float r, g, b;
+  bool operator==(const Colour&) const = default;
+};
+
+// Colours to draw a picture in instead of the viewer's: each tone's, by texture index from the bright tone
+// (0) to the turned-away one (3), and the lines'.
+struct Palette {
+  Colour tones[4];
+  Colour line;
+};
+
+// The viewer's own: the colours of the tone table above, and black lines.
+Palette viewerPalette();

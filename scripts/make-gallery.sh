@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the README's pictures. docs/gallery/MODEL-tones.png and MODEL-hatching.png for the five models, and
+# Draws the README's pictures and those of docs/print.md. docs/gallery/MODEL-tones.png and MODEL-hatching.png for the five models, and
 # MODEL-creases.png for two of them, the teapot as SVG beside its PNG, and the teapot hatched on its surface and turning in both hatching
 # spaces, come from nprsnap (no display needed); docs/first-frame.png and docs/hatching.png are screenshots
 # of the real viewer, taken under a private Xvfb.
@@ -74,6 +74,18 @@ build/nprsnap "${vector[@]}" -o docs/gallery/tpot-vector.svg >/dev/null
 build/nprsnap "${vector[@]}" -o docs/gallery/tpot-vector.png >/dev/null
 build/nprsnap "${vector[@]}" --hatching --layers tones,hatching,lines -o docs/gallery/tpot-vector-hatching.svg >/dev/null
 
+# For print and sharing (docs/print.md): the teapot in the palettes for print, beside
+# docs/gallery/tpot-tones.png; an A4 page for a pen, as librsvg draws it; the bunny turning, as an animated GIF.
+mkdir -p docs/print
+for palette in grey paper; do
+  build/nprsnap "${vector[@]}" --lines outline --palette $palette -o "docs/print/tpot-$palette.png" >/dev/null
+done
+build/nprsnap "${vector[@]}" --hatching --layers hatching,lines --palette paper --page A4 --pen 0.3mm \
+  -o docs/print/tpot-a4-pen.svg >/dev/null
+rsvg-convert -b white -w 420 docs/print/tpot-a4-pen.svg -o docs/print/tpot-a4-pen.png
+build/nprsnap data/bunny-unit.poly --size 256 --pitch 20 --samples 2 --turntable 36 -o docs/print/bunny-turntable.gif >/dev/null
+
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 scripts/with-xvfb.sh build/tests/viewer_screenshot --hatching docs/hatching.png
-echo "Wrote docs/first-frame.png, docs/hatching.png and $(ls docs/gallery/*.{png,svg} | wc -l) pictures in docs/gallery/"
+echo "Wrote docs/first-frame.png, docs/hatching.png, $(ls docs/gallery/*.{png,svg} | wc -l) pictures in docs/gallery/" \
+  "and $(ls docs/print/* | wc -l) in docs/print/"

@@ -9,6 +9,7 @@ packages=(
   libgmock-dev xvfb xauth x11-utils xdotool
   help2man desktop-file-utils dpkg-dev
   libpotrace-dev libpolyclipping-dev librsvg2-bin libxml2-utils
+  libwebp-dev libgif-dev libimagequant-dev
 )
 # Packages only a script needs (scripts/bench-peers.sh: f3d), named on the command line.
 packages+=("$@")

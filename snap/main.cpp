@@ -3,12 +3,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <iostream>
 #include <system_error>
 
+#include "animation_file.h"
 #include "loader_console.h"
 #include "model.h"
 #include "output_file.h"
@@ -64,6 +66,9 @@ bool writePicture(const std::string& path, const SnapOptions& options, const Dra
       }
       return true;
     case OutputFormat::Png:
+    // A still picture asked of an animated format is drawn into it by writeTurntable, never here.
+    case OutputFormat::WebP:
+    case OutputFormat::Gif:
       break;
   }
   if (!writePng(path, snapshotter.draw(state), error)) {
@@ -73,19 +78,32 @@ bool writePicture(const std::string& path, const SnapOptions& options, const Dra
   return true;
 }
 
-// The frames around the model, each written as soon as it is drawn. On a terminal one line on standard
-// error follows the run, rewritten in place; a pipe or a file gets nothing but a failure's line.
+// The frames around the model, each written as soon as it is drawn: to a file of its own, or into the one
+// animated file, which is put in place once the last is in. On a terminal one line on standard error follows
+// the run, rewritten in place; a pipe or a file gets nothing but a failure's line.
 int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names, const Model& model,
                    Snapshotter& snapshotter) {
   std::string error;
   const bool showProgress = isatty(STDERR_FILENO) == 1;
   const auto start = std::chrono::steady_clock::now();
-  const int frames = options.turntableFrames;
+  // An animation without --turntable is a still picture, one frame long.
+  const int frames = std::max(options.turntableFrames, 1);
+  AnimationFile animation;
+  const bool animated = isAnimationFile(options.outputPath);
+  if (animated &&
+      !animation.open(options.outputPath,
+                      runFormat(options) == OutputFormat::Gif ? AnimationFormat::Gif : AnimationFormat::WebP,
+                      options.width, options.height, options.framesPerSecond)) {
+    return fail("cannot write \"" + options.outputPath + "\": " + animation.error());
+  }
   for (int frame = 0; frame < frames; ++frame) {
     DrawState state = drawStateOf(options);
     state.camera.yaw = turntableYaw(options.cameraYaw, frame, frames);
-    const std::string& name = names[static_cast<size_t>(frame)];
-    if (!writePicture(name, options, state, model, snapshotter, error)) {
+    const std::string& name = animated ? options.outputPath : names[static_cast<size_t>(frame)];
+    const bool written = animated ? animation.addFrame(snapshotter.draw(state))
+                                  : writePicture(name, options, state, model, snapshotter, error);
+    if (!written) {
+      error = animated ? "cannot write \"" + name + "\": " + animation.error() : error;
       // The failure's line starts on a line of its own.
       std::cerr << (showProgress && frame > 0 ? "\n" : "");
       return fail(error);
@@ -95,6 +113,9 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
       std::cerr << "\r\033[Knprsnap: " << progressLine(frame + 1, frames, elapsed.count())
                 << (frame + 1 == frames ? "\n" : "") << std::flush;
     }
+  }
+  if (animated && !animation.commit()) {
+    return fail("cannot write \"" + options.outputPath + "\": " + animation.error());
   }
   return kWritten;
 }
@@ -167,7 +188,7 @@ int main(int argc, char** argv) {
   if (snapshotter.failure() != Snapshotter::Failure::None) {
     status = fail(snapshotter.error(),
                   snapshotter.failure() == Snapshotter::Failure::TooLarge ? kBadArguments : kFailed);
-  } else if (options.turntableFrames > 0) {
+  } else if (options.turntableFrames > 0 || isAnimationFile(options.outputPath)) {
     status = writeTurntable(options, names, *model, snapshotter);
   } else if (std::string error;
              !writePicture(options.outputPath, options, drawStateOf(options), *model, snapshotter, error)) {

@@ -5,18 +5,21 @@
 #include <string>
 #include <string_view>
 
-enum class OutputFormat { Png, Svg };
+enum class OutputFormat { Png, Svg, WebP, Gif };
 
 struct OutputFormatEntry {
   std::string_view extension;  // lower case, without the dot
   OutputFormat format;
   std::string_view description;  // for --help: "a PNG picture"
   bool vector;                   // drawn as vectors: no hatching image is read for it
+  bool animated;                 // one file holds every frame of a turntable
 };
 
 inline constexpr OutputFormatEntry kOutputFormats[] = {
-    {"png", OutputFormat::Png, "a PNG picture", false},
-    {"svg", OutputFormat::Svg, "an SVG document", true},
+    {"png", OutputFormat::Png, "a PNG picture", false, false},
+    {"svg", OutputFormat::Svg, "an SVG document", true, false},
+    {"webp", OutputFormat::WebP, "one animated WebP of every frame", false, true},
+    {"gif", OutputFormat::Gif, "one animated GIF of every frame", false, true},
 };
 
 // What nprsnap writes where a name says nothing: a stream (-, /dev/fd/N) or a name without an extension.

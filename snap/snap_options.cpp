@@ -12,6 +12,7 @@
 
 #include "output_file.h"
 #include "output_format.h"
+#include "print_options.h"
 #include "svg_writer.h"
 #include "turntable.h"
 
@@ -73,26 +74,17 @@ bool parseSize(std::string_view text, int& width, int& height) {
   return parseInt(text.substr(0, x), 1, kMaxSide, width) && parseInt(text.substr(x + 1), 1, kMaxSide, height);
 }
 
-// "transparent", or "#rrggbb" in hexadecimal digits of either case.
+// "transparent", or a colour.
 bool parseBackground(std::string_view text, Background& background) {
   if (text == "transparent") {
     background = Background{};
     return true;
   }
-  if (text.size() != 7 || text[0] != '#') {
+  Colour colour;
+  if (!parseColour(text, colour)) {
     return false;
   }
-  float channels[3];
-  for (int i = 0; i < 3; ++i) {
-    unsigned value = 0;
-    const char* first = text.data() + 1 + 2 * i;
-    const auto [end, status] = std::from_chars(first, first + 2, value, 16);
-    if (status != std::errc() || end != first + 2) {
-      return false;
-    }
-    channels[i] = static_cast<float>(value) / 255.0f;
-  }
-  background = {channels[0], channels[1], channels[2], 1.0f};
+  background = {colour.r, colour.g, colour.b, 1.0f};
   return true;
 }
 
@@ -292,7 +284,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
   addWholeNumber(
       app, "--turntable", o.turntableFrames, 1, kMaxFrames,
       "N pictures around the model, the camera's yaw stepping by 360/N from --yaw; the output name "
-      "takes one integer field for the frame number, 0 first (-o turn-%03d.png)")
+      "takes one integer field for the frame number, 0 first (-o turn-%03d.png), or names one animated "
+      ".webp or .gif")
       ->default_str("");
   app.add_option_function<std::string>(
          "--creases",
@@ -430,15 +423,18 @@ void addOptions(CLI::App& app, SnapOptions& o) {
 
 constexpr const char* kDescription =
     "Draws MODEL as the nprview window shows it, offscreen, and writes the picture as a PNG, or as an SVG\n"
-    "document (tones, hatching and lines as vectors) for an output name ending in .svg.\n"
+    "document (tones, hatching and lines as vectors) for an output name ending in .svg, on paper with\n"
+    "--page; a turntable goes into one animated file for a name ending in .webp or .gif.\n"
     "For a PNG with hatching, the hatching images are read from data/ in the working directory, as the\n"
-    "viewer reads them, else from the data installed with the program (share/nprview/data).";
+    "viewer reads them, else from the data installed with the program (share/nprview/data), else, for a\n"
+    "program run from its build tree, from the source tree's data/.";
 
-void describe(CLI::App& app, SnapOptions& options) {
+void describe(CLI::App& app, SnapOptions& options, PrintChoices& choices) {
   // An option given twice keeps its last value, as the flags' on and off spellings do.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.set_version_flag("--version", "nprsnap " NPRVIEW_VERSION, "print the version and exit");
   addOptions(app, options);
+  addPrintOptions(app, options, choices);
   app.footer(
       "Values go in the next argument or after '=' (--yaw=-30).\n"
       "Exit status: 0 when the pictures are written; 2 for bad arguments, a size the GL driver cannot draw "
@@ -462,9 +458,10 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     }
   }
   SnapOptions& options = result.options;
+  PrintChoices choices;
   try {
     CLI::App app(kDescription, "nprsnap");
-    describe(app, options);
+    describe(app, options, choices);
     app.parse(argc, argv);
   } catch (const CLI::CallForVersion& version) {
     result.version = version.what();
@@ -479,7 +476,7 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     result.error = "no output file given (-o OUT.png)";
   } else if ((options.up || options.turn) && isPolyFile(options.modelPath)) {
     result.error = "--up and --turn turn imported meshes; a .poly model is drawn as the viewer loads it";
-  } else if (FrameNamePattern pattern; options.turntableFrames > 0 &&
+  } else if (FrameNamePattern pattern; options.turntableFrames > 0 && !isAnimationFile(options.outputPath) &&
                                        !parseFrameNamePattern(options.outputPath, pattern, result.error)) {
     result.error = "--output with --turntable: " + result.error;
   } else if (options.outlineWidth > std::max(options.width, options.height)) {
@@ -496,6 +493,13 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]) {
     result.error = "--layers suggestive needs --lines suggestive";
   } else if (options.suggestiveThreshold && options.lines != LineMode::Suggestive) {
     result.error = "--suggestive-threshold needs --lines suggestive";
+  } else if ((options.page || options.penMillimetres) && runFormat(options) != OutputFormat::Svg) {
+    result.error = std::string(options.page ? "--page sets the paper" : "--pen sets the pen") +
+                   " of an SVG document; the output is not a .svg";
+  } else if (choices.fps && !isAnimationFile(options.outputPath)) {
+    result.error = "--fps sets an animation's frame rate; the output is not a .webp or .gif";
+  } else if (std::string why; !resolvePrintChoices(choices, options, why)) {
+    result.error = why;
   }
   // Every name is checked before the first picture is drawn, rather than found wrong after it.
   for (const std::string& name : result.error.empty() ? outputNames(options) : std::vector<std::string>()) {
@@ -521,13 +525,18 @@ OutputFormat runFormat(const SnapOptions& options) {
   return outputFormatOf(outputNames(options).front()).value_or(kDefaultOutputFormat);
 }
 
+bool isAnimationFile(std::string_view outputPath) {
+  const std::optional<OutputFormat> format = outputFormatOf(outputPath);
+  return format && outputFormatEntry(*format).animated;
+}
+
 ImportOptions importOptionsOf(const SnapOptions& options) {
   // The model's vertex normals are never drawn.
   return {true, Winding::CounterClockwise, options.up.value_or(Axis::Y), options.turn.value_or(0.0), false};
 }
 
 std::vector<std::string> outputNames(const SnapOptions& options) {
-  if (options.turntableFrames <= 0) {
+  if (options.turntableFrames <= 0 || isAnimationFile(options.outputPath)) {
     return {options.outputPath};
   }
   FrameNamePattern pattern;
@@ -542,8 +551,9 @@ std::vector<std::string> outputNames(const SnapOptions& options) {
 
 std::string snapHelp() {
   SnapOptions defaults;
+  PrintChoices choices;
   CLI::App app(kDescription, "nprsnap");
-  describe(app, defaults);
+  describe(app, defaults, choices);
   return app.help();
 }
 
@@ -557,6 +567,9 @@ DrawState drawStateOf(const SnapOptions& options) {
   camera.yaw = options.cameraYaw;
   camera.distance = options.cameraDistance;
   const bool reversed = options.reversedWinding.value_or(isReversedByName(options.modelPath));
-  return {camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
-          options.hatching, options.hatchingSpace};
+  DrawState state{
+      camera,           options.lightYawOffset, options.lightPitchOffset, reversed, options.outlineWidth,
+      options.hatching, options.hatchingSpace};
+  state.palette = options.palette ? &*options.palette : nullptr;
+  return state;
 }

@@ -9,6 +9,8 @@
 #include "mesh_import.h"
 #include "model_catalogue.h"
 #include "output_format.h"
+#include "svg_writer.h"
+#include "tone.h"
 #include "visible_lines.h"
 
 // What lies behind the model: a colour, each channel from 0 to 1, with alpha 1; or nothing, alpha 0, for
@@ -49,6 +51,12 @@ struct SnapOptions {
   float smoothing = 0.0f;  // the radius, in model units, the surface's normals and curvature are averaged over
   std::vector<std::string> layers;           // an SVG's layers to write, by name; empty for all
   std::optional<float> timeLimit;            // seconds of wall-clock time the run may take
+  std::optional<SvgPage> page;               // an SVG's paper, its margin included; unset: sized in pixels
+  std::optional<double> penMillimetres;      // an SVG's lines and hatching drawn with a pen this wide
+  // Colours in place of the viewer's (--palette, with --tones and --line-colour over it); unset: the
+  // viewer's.
+  std::optional<Palette> palette;
+  double framesPerSecond = 12;  // an animation's
 };
 
 struct SnapArguments {
@@ -70,7 +78,8 @@ SnapArguments parseSnapArguments(int argc, const char* const argv[]);
 bool isReversedByName(std::string_view modelPath);
 
 // The renderer's state for these options: the viewer's orbit camera around its start-up target at the
-// given angles and distance, the light offsets, the outline width, hatching, and the winding.
+// given angles and distance, the light offsets, the outline width, hatching, the winding, and the palette,
+// which points into options.
 DrawState drawStateOf(const SnapOptions& options);
 
 // True for a model the viewer's loader reads: a name ending in ".poly" (in any case), or one with no
@@ -80,12 +89,16 @@ bool isPolyFile(std::string_view modelPath);
 // The format of the pictures a run writes: that of the first name it writes (a turntable's frame 0).
 OutputFormat runFormat(const SnapOptions& options);
 
+// True for an output that holds every frame of a turntable in one animated file: WebP or GIF.
+bool isAnimationFile(std::string_view outputPath);
+
 // How nprsnap imports a mesh that is not a ".poly": into the unit box, wound counter-clockwise as the
 // sphere's slot is, turned by --up and --turn; as mesh2poly --unit --winding ccw converts it, less the
 // normals, which nothing draws.
 ImportOptions importOptionsOf(const SnapOptions& options);
 
-// The files a run writes: the output path, or with a turntable each frame's name from it, frame 0 first.
+// The files a run writes: the output path, or with a turntable that is no animation each frame's name from
+// it, frame 0 first.
 // Needs options as parseSnapArguments accepts them.
 std::vector<std::string> outputNames(const SnapOptions& options);
 

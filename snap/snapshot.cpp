@@ -80,8 +80,10 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     const std::string missing = missingHatchImages(*renderer_);
     if (!missing.empty()) {
       failure_ = Failure::HatchingMissing;
-      error_ = "no hatching: " + missing +
-               " did not load (read from data/ in the working directory, else from the installed data)";
+      error_ =
+          "no hatching: " + missing +
+          " did not load (read from data/ in the working directory, else from the installed data, or from a "
+          "build tree the source tree's)";
       return;
     }
     // What the T key does besides setting the flag the renderer reads.
@@ -101,6 +103,11 @@ DrawState scaledState(const DrawState& state, const CreaseEdges* creases, int sa
   return scaled;
 }
 
+// The colour the lines are drawn in: the palette's, else the viewer's black.
+Colour lineColourOf(const DrawState& state) {
+  return state.palette ? state.palette->line : viewerPalette().line;
+}
+
 }  // namespace
 
 RgbImage Snapshotter::draw(const DrawState& state) {
@@ -108,7 +115,7 @@ RgbImage Snapshotter::draw(const DrawState& state) {
   if (lines_ != LineMode::Outline) {
     drawFillPass(scaled);
     drawLines(linesOfFillPass(scaled), static_cast<float>(scaled.outlineWidth), context_.width(),
-              context_.height());
+              context_.height(), lineColourOf(state));
     return context_.readImage(samples_, transparent_);
   }
   // The viewer has drawn at least one frame by the time anyone sees its window, and every pass leaves
@@ -124,7 +131,8 @@ RgbImage Snapshotter::draw(const DrawState& state) {
   drawer_->draw(scaled);
   std::vector<Polyline> lines = linesOfFillPass(scaled);
   std::erase_if(lines, [](const Polyline& line) { return !line.hidden; });
-  drawLines(lines, static_cast<float>(scaled.outlineWidth), context_.width(), context_.height());
+  drawLines(lines, static_cast<float>(scaled.outlineWidth), context_.width(), context_.height(),
+            lineColourOf(state));
   drawer_->draw(scaled);
   return context_.readImage(samples_, transparent_);
 }

@@ -143,7 +143,8 @@ void drawStrokes(const std::vector<Polyline>& lines, float width) {
 
 }  // namespace
 
-void drawLines(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight) {
+void drawLines(const std::vector<Polyline>& lines, float width, int viewportWidth, int viewportHeight,
+               const Colour& colour) {
   glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_CURRENT_BIT);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -175,7 +176,7 @@ void drawLines(const std::vector<Polyline>& lines, float width, int viewportWidt
   }
   glColor3f(kHiddenGrey, kHiddenGrey, kHiddenGrey);
   drawStrokes(hidden, hiddenWidth);
-  glColor3f(0.0f, 0.0f, 0.0f);
+  glColor3f(colour.r, colour.g, colour.b);
   drawStrokes(plain, width);
   const float suggestiveWidth = std::max(1.0f, width * kSuggestiveWidth);
   drawStrokes(suggestive, suggestiveWidth);

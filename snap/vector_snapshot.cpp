@@ -15,16 +15,6 @@ namespace {
 // Regions are flattened this close for clipping; far under what a stroke's width shows.
 constexpr double kFlatness = 0.05;
 
-// The tone the renderer shows for a hatching texture, found from its bands so the colours stay stated once.
-const Tone& toneOfTexture(int textureIndex) {
-  for (int band = kTurnedAway; band < kBandCount; ++band) {
-    if (toneOfBand(band).texture == textureIndex) {
-      return toneOfBand(band);
-    }
-  }
-  return toneOfBand(kTurnedAway);
-}
-
 // Each tone's own part of the surface, hatched in its own way. Label k's stacked region less label k + 1's.
 bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std::vector<Stroke>& strokes) {
   std::vector<std::vector<Polygon>> layers;
@@ -56,6 +46,13 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
     picture.clearBackground = options.background->transparent();
   }
   picture.lineWidth = state.outlineWidth;
+  const Palette palette = options.palette.value_or(viewerPalette());
+  picture.lineColour = {palette.line.r, palette.line.g, palette.line.b};
+  picture.page = options.page.value_or(SvgPage{});
+  if (options.penMillimetres) {
+    picture.penWidth =
+        *options.penMillimetres * pixelsPerMillimetre(options.width, options.height, picture.page);
+  }
   const SvgLayers layers = svgLayersOf(options);
 
   if (layers.tones || (layers.hatching && state.texturesEnabled)) {
@@ -73,9 +70,11 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
     if (state.texturesEnabled) {
       // Hatching goes on paper: the whole surface in white, which the first label's region covers.
       picture.hatched = true;
-      // Strokes as wide, for their size, as at the viewer's window.
-      picture.hatchWidth =
+      // Strokes as wide, for their size, as at the viewer's window, or spaced for the pen that draws them,
+      // but never more than four times as close: a hair-thin pen on a large page would ask for millions.
+      const double standard =
           std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
+      picture.hatchWidth = picture.penWidth ? std::max(*picture.penWidth, standard / 4) : standard;
       if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";
         return false;
@@ -84,7 +83,7 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       picture.tones.push_back({{1.0f, 1.0f, 1.0f}, std::move(regions[0])});
     } else {
       for (ToneRegion& region : regions) {
-        const Tone& tone = toneOfTexture(textureIndexOfLabel(region.label));
+        const Colour& tone = palette.tones[textureIndexOfLabel(region.label)];
         picture.tones.push_back({{tone.r, tone.g, tone.b}, std::move(region)});
       }
     }

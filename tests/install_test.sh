@@ -5,8 +5,11 @@
 set -euo pipefail
 build=$(realpath "$1")
 source=$(realpath "$2")
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+# Inside the build folder, as an install with --prefix build/... would be: it must still act as installed.
+scratch=$(mktemp -d "$build/install-test-XXXXXX")
+# Outside it, for a copy of a program of the build tree.
+elsewhere=$(mktemp -d)
+trap 'rm -rf "$scratch" "$elsewhere"' EXIT
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -34,6 +37,22 @@ cd "$empty"
 "$prefix/bin/nprsnap" "$data/tpot-unit.poly" --hatching --yaw 30 --size 96 -o installed.png >/dev/null
 (cd "$source" && "$build/nprsnap" data/tpot-unit.poly --hatching --yaw 30 --size 96 -o "$scratch/built.png") >/dev/null
 cmp -s installed.png "$scratch/built.png" || fail "the installed nprsnap draws another picture"
+# The build tree's nprsnap finds the source tree's data from anywhere; the installed one never looks there,
+# even for a file its own data folder lacks.
+"$build/nprsnap" "$data/tpot-unit.poly" --hatching --yaw 30 --size 96 -o built-here.png >/dev/null
+cmp -s built-here.png "$scratch/built.png" || fail "the build tree's nprsnap does not find the source tree's data"
+mv "$data/xhatch3.bmp" "$scratch/"
+status=0
+"$prefix/bin/nprsnap" "$data/sphere-unit.poly" --hatching -o refused.png >/dev/null 2>"$scratch/err" || status=$?
+grep -q "no hatching: data/xhatch3.bmp did not load" "$scratch/err" && [ $status = 1 ] ||
+  fail "the installed nprsnap looked beyond its own data (status $status: $(cat "$scratch/err"))"
+mv "$scratch/xhatch3.bmp" "$data/"
+# Nor does a copy of the build tree's program put outside the build folder.
+cp "$build/nprsnap" "$elsewhere/nprsnap"
+status=0
+"$elsewhere/nprsnap" "$data/sphere-unit.poly" --hatching -o refused.png >/dev/null 2>"$scratch/err" || status=$?
+grep -q "no hatching: data/xhatch1.bmp" "$scratch/err" && [ $status = 1 ] ||
+  fail "a copy of the build's nprsnap looked in the source tree (status $status: $(cat "$scratch/err"))"
 "$prefix/bin/mesh2poly" --unit "$source/tests/data/cube-ccw.off" cube.poly
 "$build/tools/mesh2poly" --unit "$source/tests/data/cube-ccw.off" "$scratch/cube.poly"
 cmp -s cube.poly "$scratch/cube.poly" || fail "the installed mesh2poly writes another model"
@@ -60,7 +79,7 @@ rm -r data
 # the shared screen while the server tears it down.
 "$prefix/bin/nprview" >"$scratch/out" &
 viewer=$!
-trap 'kill $viewer 2>/dev/null || true; rm -rf "$scratch"' EXIT
+trap 'kill $viewer 2>/dev/null || true; rm -rf "$scratch" "$elsewhere"' EXIT
 window=$(timeout 30 xdotool search --sync --onlyvisible --pid $viewer --name '^NPR Rendering$' | head -n 1)
 [ -n "$window" ] || fail "the viewer's window did not show"
 xdotool key --window "$window" 5

@@ -1,7 +1,7 @@
 // The real mesh2poly program on small mesh files: what it writes for each option, checked against the files
 // in tests/data/mesh2poly/ (same triangles with every shared corner joined, flipped only when the file's
 // winding is the other, turned but never mirrored, normals pointing out), and how it fails.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <algorithm>
 #include <fstream>
@@ -111,6 +111,30 @@ TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
   int status = -1;
   EXPECT_TRUE(runMesh2poly("--help", status).starts_with("usage: mesh2poly"));
   EXPECT_EQ(status, 0);
+}
+
+// Every data tool takes its arguments as the programs do: --help on standard output, and a bad argument (an
+// output path that looks like an option among them) refused in one line with status 2, nothing written.
+TEST(DataTools, TakeOptionsAsTheProgramsDo) {
+  const fs::path folder = tempPath("tool-arguments");
+  fs::create_directories(folder);
+  for (const char* tool : {"make_sphere", "make_icosahedron", "make_teapot", "make_penny", "make_hatching",
+                           "make_bumpy_sphere", "make_sphere_ply"}) {
+    SCOPED_TRACE(tool);
+    const std::string run = "cd " + folder.string() + " && " NPRVIEW_TOOLS_DIR "/" + tool;
+    int help = -1, bad = -1;
+    const std::string usage = runCommand(run + " --help 2>/dev/null", &help);
+    const std::string errors = runCommand(run + " -x.poly 2>&1 >/dev/null", &bad);
+    EXPECT_TRUE(help == 0 && usage.starts_with("Writes") && bad == 2 &&
+                errors.starts_with(tool + std::string(": ")) &&
+                std::count(errors.begin(), errors.end(), '\n') == 1)
+        << usage << errors;
+    EXPECT_TRUE(fs::is_empty(folder));
+  }
+  // After "--" a name that starts with "-" is the output.
+  runCommand("cd " + folder.string() + " && " NPRVIEW_TOOLS_DIR "/make_icosahedron -- -x.poly");
+  EXPECT_TRUE(fs::is_regular_file(folder / "-x.poly"));
+  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -259,9 +259,10 @@ TEST(OutputFile, ProgramsWriteWhereTheSystemWouldAndSayWhyNot) {
            " && rm data/xhatch2.bmp && { printf 'BM\\0\\0\\0\\0\\0\\0\\0\\0\\066\\0\\0\\0\\050\\0\\0\\0"
            "\\001\\020\\0\\0\\001\\0\\0\\0\\001\\0\\030\\0'; head -c 12315 /dev/zero; } > data/xhatch2.bmp",
        "$S $M --hatching --size 8 -o x.png", 1, "data/xhatch2.bmp did not load", ""},
-      // A FIFO where a hatching image should be is never opened for flat tones, and never waited for.
+      // A FIFO where a hatching image should be is never opened, nor waited for: that image is taken from
+      // where a program finds its data next (for this build, the source tree's data/).
       {fifoImage, "timeout 60 $S $M --size 8 -o x.png", 0, "", "test -s x.png"},
-      {fifoImage, "timeout 60 $S $M --hatching --size 8 -o x.png", 1, "data/xhatch2.bmp did not load", ""},
+      {fifoImage, "timeout 60 $S $M --hatching --size 8 -o x.png", 0, "", "test -s x.png"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);

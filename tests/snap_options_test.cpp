@@ -52,6 +52,15 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellingsAndKeepsTheLastOfTwo) {
               coloured.background->green == 128 / 255.0f && coloured.background->blue == 192 / 255.0f &&
               coloured.background->alpha == 1.0f);
   EXPECT_TRUE(parse("m.poly -o o.png --background=transparent").options.background->transparent());
+  // Explicit colours win over the palette's whatever their order.
+  const SnapOptions print = parse(
+                                "m.poly -o o.svg --line-colour #123 --tones #000000,#111111,#222222,#333333 "
+                                "--palette grey --background #808080")
+                                .options;
+  EXPECT_TRUE(print.palette->line == (Colour{17 / 255.0f, 34 / 255.0f, 51 / 255.0f}) &&
+              print.palette->tones[0] == Colour{} && print.palette->tones[3] == (Colour{0.2f, 0.2f, 0.2f}) &&
+              print.background->red == 128 / 255.0f);
+  EXPECT_EQ(parse("m.poly -o o.gif --fps 25 --turntable 3").options.framesPerSecond, 25);
 }
 
 TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
@@ -77,7 +86,8 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --hatching-space Object", "--hatching-space: wants eye or object, not \"Object\""},
       {"m.poly -o o.png --background white", "--background: wants #rrggbb or transparent, not \"white\""},
       {"m.poly -o o.png --background #0x1234", "--background: wants #rrggbb"},
-      {"m.poly -o a.jpg", "the output a.jpg: its extension names no format nprsnap writes (.png or .svg)"},
+      {"m.poly -o a.jpg",
+       "the output a.jpg: its extension names no format nprsnap writes (.png, .svg, .webp or .gif)"},
       {"m.poly -o x.svg --layers=,",
        "--layers: wants a comma-separated list of background, tones, hatching, hidden, "
        "lines and suggestive, not \",\""},
@@ -91,6 +101,16 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --suggestive-threshold 0.1", "--suggestive-threshold needs --lines suggestive"},
       {"m.poly -o o.png --lines suggestive --suggestive-threshold -1",
        "wants a number from 0 up, not \"-1\""},
+      {"m.poly -o o.png --page A4", "--page sets the paper of an SVG document; the output is not a .svg"},
+      {"m.poly -o o.gif --pen 0.3mm", "--pen sets the pen of an SVG document"},
+      {"m.poly -o o.svg --page A6", "--page: wants A3, A4, A5 or Letter"},
+      {"m.poly -o o.svg --margin 5mm", "--margin is the margin of --page, and no page is given"},
+      {"m.poly -o o.svg --page A5 --margin 74mm", "--margin 74mm leaves no room on a 148x210mm page"},
+      {"m.poly -o o.svg --page 4x6in --margin 6cm", "--margin 6cm leaves no room on a 4x6in page"},
+      {"m.poly -o o.png --palette sepia", "--palette: wants viewer, grey or paper, not \"sepia\""},
+      {"m.poly -o o.png --tones #fff,#eee,#ddd", "--tones: wants four colours"},
+      {"m.poly -o o%d.png --turntable 2 --fps 10", "--fps sets an animation's frame rate"},
+      {"m.poly -o o.webp --fps 0.5", "--fps: wants a number from 1 to 50"},
   };
   for (const Case& c : cases) {
     const SnapArguments result = parse(c.arguments);
@@ -120,7 +140,8 @@ TEST(SnapOptions, TheOutputFormatFollowsARealExtension) {
       {".svg", OutputFormat::Svg},      {"turn-%03d.svg", OutputFormat::Svg},
       {"x.svg/out", OutputFormat::Png}, {"/tmp/.gnome_desktop_thumbnail.Xa3Bq9", OutputFormat::Png},
       {"/dev/fd/3", OutputFormat::Png}, {"-", OutputFormat::Png},
-      {"a.jpg", std::nullopt},          {"b.Webp", std::nullopt},
+      {"a.jpg", std::nullopt},          {"b.Webp", OutputFormat::WebP},
+      {"turn.GIF", OutputFormat::Gif},  {"b.tiff", std::nullopt},
   };
   for (const auto& [name, format] : cases) {
     EXPECT_EQ(outputFormatOf(name), format) << name;

@@ -32,7 +32,7 @@ bool pollUntil(int timeoutSeconds, Done done) {
 
 }  // namespace
 
-Viewer::Viewer(const std::string& workingDirectory) {
+Viewer::Viewer(const std::string& workingDirectory, const std::string& program) {
   static int counter = 0;
   outputPath_ = tempPath("viewer-" + std::to_string(counter++) + ".out").string();
   pid_ = fork();
@@ -41,7 +41,7 @@ Viewer::Viewer(const std::string& workingDirectory) {
     if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || chdir(workingDirectory.c_str()) != 0) {
       _exit(127);
     }
-    execl(NPRVIEW_BINARY, NPRVIEW_BINARY, static_cast<char*>(nullptr));
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
 }

@@ -8,8 +8,9 @@
 
 class Viewer {
  public:
-  // Starts the viewer in the given working directory, its standard output going to a file.
-  explicit Viewer(const std::string& workingDirectory = NPRVIEW_SOURCE_DIR);
+  // Starts the viewer (program) in the given working directory, its standard output going to a file.
+  explicit Viewer(const std::string& workingDirectory = NPRVIEW_SOURCE_DIR,
+                  const std::string& program = NPRVIEW_BINARY);
   ~Viewer();
   Viewer(const Viewer&) = delete;
   Viewer& operator=(const Viewer&) = delete;

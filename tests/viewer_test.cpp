@@ -126,7 +126,8 @@ TEST_P(ViewerRows, WindowReachesNprsnapsPicture) {
 INSTANTIATE_TEST_SUITE_P(Viewer, ViewerRows, testing::ValuesIn(kRows),
                          [](const auto& info) { return plainName(info.param); });
 
-// A model file that cannot be loaded, at start-up or on its key, ends the viewer with status 1.
+// A model file that cannot be loaded, at start-up or on its key, ends the viewer with status 1. The viewer is
+// a copy outside the build tree, which looks for its data nowhere but in the working directory.
 TEST(ViewerStartUp, WithoutAModelFileItSaysSoAndExitsWithStatusOne) {
   const std::string exiting = "Error! Could not open model. Exiting.\n";
   const struct {
@@ -145,7 +146,8 @@ TEST(ViewerStartUp, WithoutAModelFileItSaysSoAndExitsWithStatusOne) {
     for (const char* file : c.files) {
       std::filesystem::copy_file(file, folder / file);
     }
-    Viewer viewer(folder.string());
+    std::filesystem::copy_file(NPRVIEW_BINARY, folder / "nprview");
+    Viewer viewer(folder.string(), (folder / "nprview").string());
     if (!c.files.empty()) {
       ASSERT_TRUE(viewer.waitForWindow());
       viewer.xdotool("key --window %w 3");

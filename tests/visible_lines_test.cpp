@@ -323,7 +323,7 @@ TEST(Strokes, CoverWhatLiesWithinHalfTheirWidthOfTheLine) {
     }
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    drawLines({line}, 24.0f, kSide, kSide);
+    drawLines({line}, 24.0f, kSide, kSide, viewerPalette().line);
     const RgbImage picture = context.readImage();
     int wrong = 0;
     for (int y = 0; y < kSide; ++y) {

@@ -1,13 +1,13 @@
 // Writes a bumpy sphere for trying lines on: a latitude-longitude sphere of 400 slices by 250 stacks
 // (199,200 faces) whose radius rises and falls by 6% in a pattern of bumps, in the unit box, wound
-// counter-clockwise as seen from outside. make_bumpy_sphere [PATH] [SLICES STACKS]
+// counter-clockwise as seen from outside. make_bumpy_sphere [OUTPUT [SLICES [STACKS]]]
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <numbers>
 #include <string>
 
 #include "poly_mesh.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -56,16 +56,20 @@ PolyMesh bumpySphere(int slices, int stacks) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* path = argc > 1 ? argv[1] : "bumpy-sphere.poly";
-  const int slices = argc > 3 ? std::atoi(argv[2]) : 400;
-  const int stacks = argc > 3 ? std::atoi(argv[3]) : 250;
-  if (slices < 3 || stacks < 2 || slices > 10000 || stacks > 10000) {
-    std::fprintf(stderr, "make_bumpy_sphere: wants 3 to 10000 slices and 2 to 10000 stacks\n");
-    return 2;
+  std::string path = "bumpy-sphere.poly";
+  int slices = 400, stacks = 250;
+  CLI::App app("Writes a latitude-longitude sphere with bumps, for trying lines on.", "make_bumpy_sphere");
+  app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
+  app.add_option("SLICES", slices, "segments around")->check(CLI::Range(3, 10000))->capture_default_str();
+  app.add_option("STACKS", stacks, "segments from pole to pole")
+      ->check(CLI::Range(2, 10000))
+      ->capture_default_str();
+  if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
+    return status;
   }
   std::string error;
   if (!writePoly(path, bumpySphere(slices, stacks), error)) {
-    std::fprintf(stderr, "make_bumpy_sphere: cannot write %s: %s\n", path, error.c_str());
+    std::fprintf(stderr, "make_bumpy_sphere: cannot write %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
   return 0;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "output_file.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -276,7 +277,15 @@ std::string imageName(int tone, int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string folder = argc > 1 ? argv[1] : "data";
+  std::string folder = "data";
+  CLI::App app(
+      "Writes the four hatching images xhatch1.bmp (lightest) to xhatch4.bmp (densest) and their smaller "
+      "levels xhatchN-SIZE.bmp.",
+      "make_hatching");
+  app.add_option("FOLDER", folder, "the folder to write them into")->capture_default_str();
+  if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
+    return status;
+  }
 
   // What each tone adds to the one before: sparse strokes up to the right; more of them between those;
   // crossing strokes down to the right; then more of both diagonals and a third, horizontal direction,

@@ -5,6 +5,7 @@
 
 #include "mesh_ops.h"
 #include "poly_mesh.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -16,7 +17,14 @@ constexpr double kTurnAboutX = 28;
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* path = argc > 1 ? argv[1] : "data/icos-unit.poly";
+  std::string path = "data/icos-unit.poly";
+  CLI::App app(
+      "Writes the icosahedron of the viewer's key 2, turned so that the start-up eye sees three tones.",
+      "make_icosahedron");
+  app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
+  if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
+    return status;
+  }
   PolyMesh mesh = icosahedron();
   turnAboutY(mesh, kTurnAboutY);
   turnAboutX(mesh, kTurnAboutX);
@@ -24,7 +32,7 @@ int main(int argc, char** argv) {
   orientFaces(mesh, Winding::CounterClockwise);
   std::string error;
   if (!writePoly(path, mesh, error, kDataDecimals)) {
-    std::fprintf(stderr, "make_icosahedron: cannot write %s: %s\n", path, error.c_str());
+    std::fprintf(stderr, "make_icosahedron: cannot write %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
   return 0;

@@ -11,6 +11,7 @@
 
 #include "mesh_ops.h"
 #include "poly_mesh.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -205,7 +206,15 @@ PolyMesh coin() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* path = argc > 1 ? argv[1] : "data/penny3-unit.poly";
+  std::string path = "data/penny3-unit.poly";
+  CLI::App app(
+      "Writes the coin of the viewer's key 4: a raised rim, a faceted star on one face, a cross on the "
+      "other.",
+      "make_penny");
+  app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
+  if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
+    return status;
+  }
   PolyMesh mesh = coin();
   turnAboutY(mesh, kTurnAboutY);
   fitUnitBox(mesh);
@@ -213,7 +222,7 @@ int main(int argc, char** argv) {
   computeNormals(mesh);
   std::string error;
   if (!writePoly(path, mesh, error, kDataDecimals)) {
-    std::fprintf(stderr, "make_penny: cannot write %s: %s\n", path, error.c_str());
+    std::fprintf(stderr, "make_penny: cannot write %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
   return 0;

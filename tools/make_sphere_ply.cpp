@@ -3,7 +3,6 @@
 //   make_sphere_ply FACES OUTPUT.ply [BUMP]
 // FACES is even: the sphere has FACES / 2 quads, split in two, in rings of slices around the poles' fans.
 // BUMP (default 0) is the height of the bumps, a fraction of the radius 0.5.
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "output_file.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -37,26 +37,34 @@ void append(std::string& bytes, T value) {
   bytes.append(raw, sizeof value);
 }
 
-bool parseNumber(const char* text, auto& value) {
-  const char* end = text + std::strlen(text);
-  const auto [ptr, ec] = std::from_chars(text, end, value);
-  return ec == std::errc() && ptr == end;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   int64_t faces = 0;
+  std::string path;
   double bump = 0;
-  if (argc < 3 || argc > 4 || !parseNumber(argv[1], faces) || faces < 6 || faces % 2 != 0 ||
-      faces > 200'000'000 || (argc == 4 && (!parseNumber(argv[3], bump) || !std::isfinite(bump)))) {
-    std::fputs("usage: make_sphere_ply FACES OUTPUT.ply [BUMP]   (FACES even, 6 to 200000000)\n", stderr);
-    return 2;
+  CLI::App app(
+      "Writes a latitude-longitude sphere as a binary PLY, for measuring how large meshes load and draw.",
+      "make_sphere_ply");
+  app.add_option("FACES", faces, "how many triangles: an even number")
+      ->required()
+      ->check(CLI::Range(int64_t{6}, int64_t{200'000'000}))
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text.empty() || (text.back() - '0') % 2 != 0 ? text + " is odd" : "";
+          },
+          ""));
+  app.add_option("OUTPUT", path, "the PLY file to write")->required();
+  app.add_option("BUMP", bump, "the height of the bumps, a fraction of the radius 0.5")
+      ->check(CLI::Range(-1.0, 1.0))
+      ->capture_default_str();
+  if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
+    return status;
   }
   // Each pole's fan holds slices faces, each ring between two stacks 2 x slices.
   int64_t slices = 0, stacks = 0;
   if (!chooseGrid(faces / 2, slices, stacks)) {
-    std::fprintf(stderr, "make_bumpy_sphere: no grid of %lld faces\n", static_cast<long long>(faces));
+    std::fprintf(stderr, "make_sphere_ply: no grid of %lld faces\n", static_cast<long long>(faces));
     return 2;
   }
   const int64_t vertices = 2 + (stacks - 1) * slices;
@@ -102,8 +110,8 @@ int main(int argc, char** argv) {
     face(bottom, ring(stacks - 1, slice + 1), ring(stacks - 1, slice));
   }
   std::string error;
-  if (!writeOutputFile(argv[2], bytes, error)) {
-    std::fprintf(stderr, "make_bumpy_sphere: cannot write %s: %s\n", argv[2], error.c_str());
+  if (!writeOutputFile(path, bytes, error)) {
+    std::fprintf(stderr, "make_sphere_ply: cannot write %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
   return 0;

@@ -8,6 +8,7 @@
 #include "bezier_patches.h"
 #include "mesh_ops.h"
 #include "poly_mesh.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -21,14 +22,22 @@ constexpr double kTurnAboutY = -165;
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* patchPath = argc > 1 ? argv[1] : "tools/data/teapot-patches.txt";
-  const char* path = argc > 2 ? argv[2] : "data/tpot-unit.poly";
+  std::string patchPath = "tools/data/teapot-patches.txt";
+  std::string path = "data/tpot-unit.poly";
+  CLI::App app(
+      "Writes the teapot of the viewer's key 3, tessellated from its Bezier patches, wound clockwise.",
+      "make_teapot");
+  app.add_option("PATCHES", patchPath, "the patch file to read")->capture_default_str();
+  app.add_option("OUTPUT", path, "the model file to write")->capture_default_str();
+  if (const int status = parseToolArguments(app, argc, argv); status >= 0) {
+    return status;
+  }
   std::ifstream in(patchPath, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   const std::optional<BezierPatchSet> patches = parseBezierPatches(text.str());
   if (!in || !patches) {
-    std::fprintf(stderr, "make_teapot: cannot read patches from %s\n", patchPath);
+    std::fprintf(stderr, "make_teapot: cannot read patches from %s\n", patchPath.c_str());
     return 1;
   }
   PolyMesh mesh = tessellatePatches(*patches, kSteps);
@@ -43,7 +52,7 @@ int main(int argc, char** argv) {
   computeNormals(mesh);
   std::string error;
   if (!writePoly(path, mesh, error, kDataDecimals)) {
-    std::fprintf(stderr, "make_teapot: cannot write %s: %s\n", path, error.c_str());
+    std::fprintf(stderr, "make_teapot: cannot write %s: %s\n", path.c_str(), error.c_str());
     return 1;
   }
   return 0;

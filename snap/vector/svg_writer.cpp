@@ -9,11 +9,16 @@
 
 namespace {
 
-// x to at most two decimals, the shortest text that says it: "12", "12.5", "-0.25"; never "-0".
-void appendNumber(std::string& out, double x) {
+// CSS's pixels in an inch, as readers size a document given in pixels.
+constexpr double kPixelsPerInch = 96.0;
+constexpr double kMillimetresPerInch = 25.4;
+
+// x to at most two decimals (or as many as given), the shortest text that says it: "12", "12.5", "-0.25";
+// never "-0".
+void appendNumber(std::string& out, double x, int decimals = 2) {
   char text[64];
   const auto [end, status] =
-      std::to_chars(text, text + sizeof text, std::isfinite(x) ? x : 0.0, std::chars_format::fixed, 2);
+      std::to_chars(text, text + sizeof text, std::isfinite(x) ? x : 0.0, std::chars_format::fixed, decimals);
   if (status != std::errc()) {
     out += '0';
     return;
@@ -48,6 +53,51 @@ std::string hexColour(const SvgColour& c) {
     text += kDigits[value & 15];
   }
   return text;
+}
+
+// The stroke colour of the lines: black as it has always been written, or the colour asked for.
+std::string lineColourText(const SvgColour& c) {
+  return c.r == 0.0f && c.g == 0.0f && c.b == 0.0f ? "#000" : hexColour(c);
+}
+
+// The width of a layer's strokes: the pen's, to a pen's precision, or the layer's own.
+void appendStrokeWidth(std::string& out, const VectorPicture& picture, double layerWidth) {
+  if (picture.penWidth) {
+    appendNumber(out, *picture.penWidth, 4);
+  } else {
+    appendNumber(out, layerWidth);
+  }
+}
+
+// The page's size in its unit, its shortest text: "210mm", "8.5in".
+std::string pageLength(double value, const std::string& unit) {
+  char text[64];
+  const auto [end, status] = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, status == std::errc() ? end : text) + unit;
+}
+
+// The svg element's size and viewBox: the picture's pixels, or the page with the picture centred inside its
+// margin, the viewBox spanning the whole page in the picture's pixels so that the paths stay as they are.
+void appendFrame(std::string& out, const VectorPicture& picture) {
+  const std::string w = std::to_string(picture.width), h = std::to_string(picture.height);
+  const SvgPage& page = picture.page;
+  if (page.width <= 0) {
+    out += " width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
+    return;
+  }
+  const double pixelsPerUnit =
+      pixelsPerMillimetre(picture.width, picture.height, page) * millimetresPerUnit(page.unit);
+  const double boxWidth = page.width * pixelsPerUnit, boxHeight = page.height * pixelsPerUnit;
+  out += " width=\"" + pageLength(page.width, page.unit) + "\" height=\"" +
+         pageLength(page.height, page.unit) + "\" viewBox=\"";
+  // To a pen's precision: a small picture's pixel spans millimetres of paper.
+  for (const double value :
+       {(picture.width - boxWidth) / 2, (picture.height - boxHeight) / 2, boxWidth, boxHeight}) {
+    appendNumber(out, value, 4);
+    out += ' ';
+  }
+  out.pop_back();
+  out += "\">\n";
 }
 
 // The group of layer number index of kSvgLayerNames, left open for its attributes.
@@ -101,7 +151,7 @@ void appendHatching(std::string& out, const VectorPicture& picture) {
     return;
   }
   out += "<path fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-width=\"";
-  appendNumber(out, picture.hatchWidth);
+  appendStrokeWidth(out, picture, picture.hatchWidth);
   out += "\" d=\"";
   for (const Stroke& s : picture.hatching) {
     out += 'M';
@@ -131,13 +181,28 @@ void appendLines(std::string& out, const std::vector<Polyline>& lines) {
 
 }  // namespace
 
+double millimetresPerUnit(std::string_view unit) {
+  return unit == "mm" ? 1.0 : unit == "cm" ? 10.0 : unit == "in" ? kMillimetresPerInch : 0.0;
+}
+
+double pixelsPerMillimetre(int width, int height, const SvgPage& page) {
+  if (page.width <= 0) {
+    return kPixelsPerInch / kMillimetresPerInch;
+  }
+  const double unit = millimetresPerUnit(page.unit);
+  const double roomWidth = (page.width - 2 * page.margin) * unit,
+               roomHeight = (page.height - 2 * page.margin) * unit;
+  // The side that fills its room sets the scale; the other has room to spare.
+  return std::max(width / roomWidth, height / roomHeight);
+}
+
 std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<svg xmlns=\"http://www.w3.org/2000/svg\" "
       "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\"";
+  appendFrame(out, picture);
   const std::string w = std::to_string(picture.width), h = std::to_string(picture.height);
-  out += " width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
   // The layers in kSvgLayerNames' order, each written when asked for and held by the picture.
   const bool wanted[] = {layers.background,
                          layers.tones,
@@ -167,16 +232,17 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
       const double width = std::max(1.0, picture.lineWidth * kHiddenWidth);
       out += " fill=\"none\" stroke=\"" + hexColour({kHiddenGrey, kHiddenGrey, kHiddenGrey}) +
              "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
-      appendNumber(out, width);
+      appendStrokeWidth(out, picture, width);
       out += "\" stroke-dasharray=\"";
       appendPoint(out, kHiddenDash * width, kHiddenGap * width);
       out += "\">\n";
       appendLines(out, picture.hidden);
     } else {
       const bool suggestive = name == "suggestive";
-      out +=
-          " fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
-      appendNumber(out, suggestive ? std::max(1.0, picture.lineWidth * kSuggestiveWidth) : picture.lineWidth);
+      out += " fill=\"none\" stroke=\"" + lineColourText(picture.lineColour) +
+             "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" stroke-width=\"";
+      appendStrokeWidth(out, picture,
+                        suggestive ? std::max(1.0, picture.lineWidth * kSuggestiveWidth) : picture.lineWidth);
       out += "\">\n";
       appendLines(out, suggestive ? picture.suggestive : picture.lines);
     }

@@ -2,7 +2,9 @@
 // order. Pure: text in memory, no files.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hatching.h"
@@ -11,6 +13,15 @@
 
 struct SvgColour {
   float r, g, b;  // 0 to 1, as GL takes them
+};
+
+// Paper for the document, in one unit ("mm", "cm" or "in"): the picture is fitted inside the margin and
+// centred. A width of 0 means no paper: the document is sized in the picture's pixels.
+struct SvgPage {
+  double width = 0;
+  double height = 0;
+  double margin = 0;
+  std::string unit = "mm";
 };
 
 struct ToneFill {
@@ -34,6 +45,11 @@ struct VectorPicture {
   bool withSuggestive = false;  // the picture has a layer of suggestive contours, however empty
   std::vector<Polyline> suggestive;
   double lineWidth = 1.0;  // of lines; hidden and suggestive lines are thinner, as visible_lines.h says
+  SvgColour lineColour{0, 0, 0};  // the lines' and the suggestive contours'; the hatching stays black
+  SvgPage page;
+  // Set: the stroke width of the lines and the hatching, in pixels, for a pen, written to the precision a pen
+  // needs (four decimals).
+  std::optional<double> penWidth;
 };
 
 // The layers, by their group ids, in the order they are drawn. Each is labelled with its place in this list
@@ -52,7 +68,16 @@ struct SvgLayers {
   bool suggestive = true;
 };
 
-// The document: width, height and viewBox in pixels; the background as one rect, each tone region as one
+// The millimetres in one unit: 1 for "mm", 10 for "cm", 25.4 for "in"; 0 for anything else.
+double millimetresPerUnit(std::string_view unit);
+
+// How many of the picture's pixels of width x height one millimetre of paper spans: with page's paper as the
+// fit inside its margin gives them, each side above 0 and the margin leaving room; without, CSS's 96 per
+// inch, as readers take a document sized in pixels.
+double pixelsPerMillimetre(int width, int height, const SvgPage& page);
+
+// The document: width, height and viewBox in pixels, or on paper width and height in its unit and the
+// viewBox the whole page in pixels around the picture; the background as one rect, each tone region as one
 // filled path (even-odd), the hatching as one path of open strokes, each line as a path of its own with round
 // caps and joins (the hidden ones with a dash pattern). Coordinates carry at most two decimals.
 std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers);
