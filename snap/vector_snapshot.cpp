@@ -26,7 +26,7 @@ const Tone& toneOfTexture(int textureIndex) {
 }
 
 // Each tone's own part of the surface, hatched in its own way. Label k's stacked region less label k + 1's.
-bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std::vector<Stroke>& strokes) {
+bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std::vector<Polyline>& strokes) {
   std::vector<std::vector<Polygon>> layers;
   for (const ToneRegion& region : regions) {
     layers.push_back(flattenRegion(region, kFlatness));
@@ -38,7 +38,11 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
         !hatchRegion(own, kHatchTones[textureIndexOfLabel(regions[k].label)], strokeWidth, toneStrokes)) {
       return false;
     }
-    strokes.insert(strokes.end(), toneStrokes.begin(), toneStrokes.end());
+    for (const Stroke& stroke : toneStrokes) {
+      strokes.push_back({LineKind::Contour, false,
+                         {{static_cast<float>(stroke.from.x), static_cast<float>(stroke.from.y)},
+                          {static_cast<float>(stroke.to.x), static_cast<float>(stroke.to.y)}}});
+    }
   }
   return true;
 }
@@ -57,12 +61,19 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
   }
   picture.lineWidth = state.outlineWidth;
   const SvgLayers layers = svgLayersOf(options);
+  const bool stroked = state.texturesEnabled && options.strokesAlongSurface && layers.hatching;
+  // Strokes along the surface keep off the lines, whether or not the document holds them.
+  std::vector<Polyline> lines;
+  if (layers.lines || stroked) {
+    lines = snapshotter.visibleLines(state);
+  }
 
   if (layers.tones || (layers.hatching && state.texturesEnabled)) {
     const int scale = labelScale(options.width, options.height);
     LabelPicture labels;
     std::vector<ToneRegion> regions;
-    if (!drawToneLabels(model, state, options.width, options.height, scale, labels, error)) {
+    if (!drawToneLabels(model, state, options.width, options.height, scale, labels, error,
+                        snapshotter.smoothShading())) {
       return false;
     }
     if (!traceToneRegions(labels, scale, regions)) {
@@ -73,8 +84,13 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       // Hatching goes on paper: the whole surface in white, which the first label's region covers.
       picture.hatched = true;
       // Strokes as wide, for their size, as at the viewer's window.
-      picture.hatchWidth = std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
-      if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
+      picture.hatchWidth = hatchStrokeWidth(options.width, options.height);
+      if (stroked) {
+        if (!snapshotter.surfaceStrokes(state, lines, picture.hatching, error)) {
+          return false;
+        }
+        orderForPen(picture.hatching);
+      } else if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";
         return false;
       }
@@ -87,7 +103,7 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
     }
   }
   if (layers.lines) {
-    picture.lines = snapshotter.visibleLines(state);
+    picture.lines = std::move(lines);
     orderForPen(picture.lines);
   }
   svg = svgDocument(picture, layers);

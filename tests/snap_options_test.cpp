@@ -70,7 +70,7 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --size 0", "--size: wants N or WxH"},
       {"m.poly -o o.png --size 99999", "--size: wants N or WxH"},
       {"m.poly -o o.png --creases -1", "--creases: wants an angle from 0 to 180 degrees, not \"-1\""},
-      {"m.poly -o o.png --hatching-space Object", "--hatching-space: wants eye or object, not \"Object\""},
+      {"m.poly -o o.png --hatching-space Object", "--hatching-space: wants eye, object or surface, not \"Object\""},
       {"m.poly -o o.png --background white", "--background: wants #rrggbb or transparent, not \"white\""},
       {"m.poly -o o.png --background #0x1234", "--background: wants #rrggbb"},
   };

@@ -100,11 +100,17 @@ void appendHatching(std::string& out, const VectorPicture& picture) {
   out += "<path fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-width=\"";
   appendNumber(out, picture.hatchWidth);
   out += "\" d=\"";
-  for (const Stroke& s : picture.hatching) {
+  for (const Polyline& stroke : picture.hatching) {
+    if (stroke.points.size() < 2) {
+      continue;
+    }
     out += 'M';
-    appendPoint(out, s.from.x, s.from.y);
+    appendPoint(out, stroke.points[0].x, stroke.points[0].y);
     out += 'L';
-    appendPoint(out, s.to.x, s.to.y);
+    for (size_t i = 1; i < stroke.points.size(); ++i) {
+      appendPoint(out, stroke.points[i].x, stroke.points[i].y);
+      out += i + 1 < stroke.points.size() ? " " : "";
+    }
   }
   out += "\"/>\n";
 }
@@ -136,8 +142,9 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
   const std::string w = std::to_string(picture.width), h = std::to_string(picture.height);
   out += " width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
   if (layers.background) {
+    // Fills only: a plotter that draws every stroked outline draws no frame.
     openLayer(out, "background");
-    out += ">\n";
+    out += " stroke=\"none\">\n";
     if (!picture.clearBackground) {
       out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) + "\"/>\n";
     }
@@ -145,7 +152,7 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
   }
   if (layers.tones) {
     openLayer(out, "tones");
-    out += ">\n";
+    out += " stroke=\"none\">\n";
     appendTones(out, picture);
     out += "</g>\n";
   }

@@ -26,7 +26,7 @@ struct VectorPicture {
   bool clearBackground = false;  // the background layer stays empty
   std::vector<ToneFill> tones;  // drawn in order, later ones over earlier ones
   bool hatched = false;         // the picture has a hatching layer, however empty
-  std::vector<Stroke> hatching;
+  std::vector<Polyline> hatching;  // open strokes, in the order the pen draws them
   double hatchWidth = 1.0;
   std::vector<Polyline> lines;
   double lineWidth = 1.0;
@@ -43,7 +43,7 @@ struct SvgLayers {
   bool lines = true;
 };
 
-// The document: width, height and viewBox in pixels; the background as one rect, each tone region as one
-// filled path (even-odd), the hatching as one path of open strokes, each line as a path of its own with round
-// caps and joins. Coordinates carry at most two decimals.
+// The document: width, height and viewBox in pixels; the background as one rect and each tone region as
+// one filled path (even-odd), those two layers filled and never stroked; the hatching as one path of open
+// strokes, each line as a path of its own with round caps and joins. Coordinates carry at most two decimals.
 std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers);
