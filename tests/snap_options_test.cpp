@@ -48,6 +48,10 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellingsAndKeepsTheLastOfTwo) {
               coloured.background->green == 128 / 255.0f && coloured.background->blue == 192 / 255.0f &&
               coloured.background->alpha == 1.0f);
   EXPECT_TRUE(parse("m.poly -o o.png --background=transparent").options.background->transparent());
+  const SnapOptions drawn = parse("m.poly -o o.png --hatching-space surface --shading smooth").options;
+  EXPECT_TRUE(drawn.strokesAlongSurface && drawn.hatchingSpace == HatchingSpace::Eye &&
+              drawn.shading == Shading::Smooth);
+  EXPECT_FALSE(parse("m.poly -o o.png --hatching-space surface --hatching-space eye").options.strokesAlongSurface);
 }
 
 TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
@@ -71,6 +75,7 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --size 99999", "--size: wants N or WxH"},
       {"m.poly -o o.png --creases -1", "--creases: wants an angle from 0 to 180 degrees, not \"-1\""},
       {"m.poly -o o.png --hatching-space Object", "--hatching-space: wants eye, object or surface, not \"Object\""},
+      {"m.poly -o o.png --shading gouraud", "--shading: gouraud not in {flat,smooth}"},
       {"m.poly -o o.png --background white", "--background: wants #rrggbb or transparent, not \"white\""},
       {"m.poly -o o.png --background #0x1234", "--background: wants #rrggbb"},
   };

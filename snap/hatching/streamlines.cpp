@@ -50,11 +50,12 @@ bool StreamlineTracer::lineAt(double x, double y, Direction& direction) const {
   return true;
 }
 
-bool StreamlineTracer::allowedAt(double x, double y) const {
+PassPixel StreamlineTracer::passAt(double x, double y) const {
   if (!(x >= 0.0 && y >= 0.0 && x < field_.width && y < field_.height)) {
-    return false;
+    return kEdge;
   }
-  return (*allowed_)[static_cast<size_t>(y) * static_cast<size_t>(field_.width) + static_cast<size_t>(x)] != 0;
+  return static_cast<PassPixel>(
+      (*pass_)[static_cast<size_t>(y) * static_cast<size_t>(field_.width) + static_cast<size_t>(x)]);
 }
 
 bool StreamlineTracer::crowded(double x, double y, double radius, int line, int index) const {
@@ -104,8 +105,10 @@ void StreamlineTracer::rebuildGrid(double cellSide) {
   }
 }
 
-std::vector<LinePoint> StreamlineTracer::half(double x, double y, Direction start, int line, int sign) {
+std::vector<LinePoint> StreamlineTracer::half(double x, double y, Direction start, int line, int sign,
+                                              bool& edge) {
   std::vector<LinePoint> points;
+  edge = false;
   Direction previous = start;
   // However the field winds, no stroke runs longer than a few times round the picture.
   const long long most = static_cast<long long>(4.0 * (field_.width + field_.height) / step_);
@@ -127,7 +130,12 @@ std::vector<LinePoint> StreamlineTracer::half(double x, double y, Direction star
     }
     const double nx = x + step_ * middle.x, ny = y + step_ * middle.y;
     const int index = sign * static_cast<int>(n);
-    if (!allowedAt(nx, ny) || crowded(nx, ny, kTestRatio * separation_, line, index)) {
+    const PassPixel next = passAt(nx, ny);
+    if (next != kInside) {
+      edge = next == kEdge;
+      break;
+    }
+    if (crowded(nx, ny, kTestRatio * separation_, line, index)) {
       break;
     }
     points.push_back({static_cast<float>(nx), static_cast<float>(ny)});
@@ -139,17 +147,19 @@ std::vector<LinePoint> StreamlineTracer::half(double x, double y, Direction star
 
 bool StreamlineTracer::traceFrom(double x, double y) {
   Direction direction;
-  if (!allowedAt(x, y) || !lineAt(x, y, direction) || crowded(x, y, kSeedRoom * separation_, -1, 0)) {
+  if (passAt(x, y) != kInside || !lineAt(x, y, direction) || crowded(x, y, kSeedRoom * separation_, -1, 0)) {
     return false;
   }
   const int line = static_cast<int>(lines_.size());
   insert({static_cast<float>(x), static_cast<float>(y), line, 0});
-  const std::vector<LinePoint> forward = half(x, y, direction, line, 1);
-  std::vector<LinePoint> points = half(x, y, {-direction.x, -direction.y}, line, -1);
+  bool forwardEdge = false, backwardEdge = false;
+  const std::vector<LinePoint> forward = half(x, y, direction, line, 1, forwardEdge);
+  std::vector<LinePoint> points = half(x, y, {-direction.x, -direction.y}, line, -1, backwardEdge);
   std::reverse(points.begin(), points.end());
   points.push_back({static_cast<float>(x), static_cast<float>(y)});
   points.insert(points.end(), forward.begin(), forward.end());
-  if (static_cast<double>(points.size() - 1) * step_ < minLength_) {
+  const double length = static_cast<double>(points.size() - 1) * step_;
+  if (length < (forwardEdge && backwardEdge ? minSpan_ : minLength_)) {
     removeLine(line, points);
     return false;
   }
@@ -174,13 +184,15 @@ void StreamlineTracer::seedBeside(size_t line) {
   }
 }
 
-void StreamlineTracer::trace(const std::vector<uint8_t>& allowed, double separation, double minLength) {
+void StreamlineTracer::trace(const std::vector<uint8_t>& pass, double separation, double minLength,
+                             double minSpan) {
   if (field_.width <= 0 || field_.height <= 0 || !(separation > 0.0)) {
     return;
   }
-  allowed_ = &allowed;
+  pass_ = &pass;
   separation_ = separation;
   minLength_ = minLength;
+  minSpan_ = minSpan;
   step_ = std::min(kLongestStep, 0.2 * separation);
   rebuildGrid(kTestRatio * separation);
   // Oldest first: each streamline's neighbours are seeded before theirs, so the pass spreads out from the
@@ -199,5 +211,5 @@ void StreamlineTracer::trace(const std::vector<uint8_t>& allowed, double separat
       }
     }
   }
-  allowed_ = nullptr;
+  pass_ = nullptr;
 }

@@ -16,11 +16,12 @@ struct SurfaceHatchingStyle {
 };
 
 // The strokes that hatch what faces shows of surface in view, lit by light: for every tone a share of the
-// area inked close to the hatching images' (about 5, 10, 24 and 43 % from bright to turned away), in
+// area inked close to the hatching images' (about 5, 13, 26 and 47 % from bright to turned away), in
 // families of streamlines along and across the direction field from hatchDirections. The strokes of a
 // lighter tone run on unbroken through the darker ones, whose further strokes lie between and across them.
 // Each stops where the surface or its tone ends, where the field turns or fades, near another stroke of its
-// family, and half a stroke width clear of lines (each lineWidth wide). Needs surface's normals
+// family, and half a stroke width clear of lines (each lineWidth wide); none is shorter than a sixteenth of
+// the picture's larger side, but for those across a narrow part of the surface. Needs surface's normals
 // (needNormals). Returns false, strokes empty, when memory ran out.
 bool hatchSurface(const Surface& surface, const std::vector<Vec3>& directions, const FacePicture& faces,
                   const LineView& view, const HatchLight& light, const std::vector<Polyline>& lines,
