@@ -10,23 +10,23 @@
 
 namespace {
 
-// Passes of smoothing over the one-ring: a strong direction carries a few rings around it.
-constexpr int kSmoothingPasses = 48;
-// Curvature, times the model's size, that weighs against how much more the surface bends one way than the
-// other: a cylinder a third of the model's size wide holds to its circles at 0.5, one as wide as the model
-// only at 0.25, and flatter parts take the fallback.
-constexpr float kFlatCurvature = 6.0f;
+// Passes of smoothing over the one-ring, enough for a strong direction to carry a dozen rings around it.
+constexpr int kSmoothingPasses = 96;
+// The curvature, times the model's size, at which a bend counts for half: a cylinder a third of the model
+// wide (6.7) holds to its circles at 0.8 of its weight, one as wide as the model (2) at 0.6.
+constexpr float kFlatCurvature = 1.5f;
 // What a vertex whose curvature says nothing still weighs, so that the fallback holds where nothing is strong.
 constexpr float kWeakest = 0.1f;
 // How much a vertex holds to its own direction, against a ring of neighbours as strong as itself: little,
-// so that the field runs smooth and the streamlines along it run long.
-constexpr float kAnchor = 0.1f;
+// so that the field runs smooth over several rings and the streamlines along it run long.
+constexpr float kAnchor = 0.02f;
 // Below this sine between the normal and the vertical, circles about the vertical give way to the x axis:
 // only right at the pole of a dome, or on a face that looks straight up.
 constexpr float kSteep = 0.05f;
-// The curvature is averaged over this many mean edge lengths, at most a twentieth of the model's size.
-constexpr float kSmoothingEdges = 5.0f;
-constexpr float kMostSmoothing = 0.05f;
+// The curvature is averaged over 6 % of the model's size, which quiets a scan's noise, but over at most
+// 12 mean edge lengths, which bounds the neighbours each vertex averages on a fine mesh.
+constexpr float kSmoothingShare = 0.06f;
+constexpr float kMostSmoothingEdges = 12.0f;
 
 Vec3 unitOr(const Vec3& v, const Vec3& otherwise) {
   const float length = lengthOf(v);
@@ -69,13 +69,17 @@ float sizeOf(const Points& points, size_t count) {
 
 // Each vertex's own direction, and how much it should hold to it.
 void measuredDirections(const Surface& surface, std::vector<Vec3>& anchors, std::vector<float>& weights) {
-  const float flat = kFlatCurvature / sizeOf(surface.positions(), surface.positions().size());
+  const float size = sizeOf(surface.positions(), surface.positions().size());
   parallelFor(anchors.size(), [&](size_t begin, size_t end, int) {
     for (size_t v = begin; v < end; ++v) {
       const Vec3& normal = surface.vertexNormals()[v];
       const PrincipalCurvature& c = surface.curvatures()[v];
       const Vec3 fallback = fallbackDirection(normal);
-      float strength = std::abs(c.k1 - c.k2) / (std::abs(c.k1) + std::abs(c.k2) + flat);
+      // How much more the surface bends one way than the other (0 umbilic, 1 a cylinder or a saddle), squared
+      // so that only a clear difference counts, times how much it bends at all.
+      const float k1 = std::abs(c.k1), k2 = std::abs(c.k2);
+      const float ratio = std::abs(c.k1 - c.k2) / (k1 + k2), bend = std::max(k1, k2) * size;
+      float strength = ratio * ratio * bend / (bend + kFlatCurvature);
       const Vec3 principal = unitOr(acrossNormal(c.direction1, normal), fallback);
       if (!std::isfinite(strength)) {
         strength = 0.0f;
@@ -105,9 +109,9 @@ float hatchSmoothingRadius(const Model& model) {
       }
     }
   }
-  const double edges = sides ? kSmoothingEdges * sum / static_cast<double>(sides) : 0.0;
+  const double edges = sides ? kMostSmoothingEdges * sum / static_cast<double>(sides) : 0.0;
   return static_cast<float>(
-      std::min(edges, double{kMostSmoothing} * sizeOf(v, static_cast<size_t>(std::max(model.vertexCount, 0)))));
+      std::min(edges, double{kSmoothingShare} * sizeOf(v, static_cast<size_t>(std::max(model.vertexCount, 0)))));
 }
 
 bool hatchDirections(Surface& surface, std::vector<Vec3>& directions) {

@@ -12,7 +12,6 @@
 // the weak ones around them. Needs and makes the surface's curvatures. Returns false when memory ran out.
 bool hatchDirections(Surface& surface, std::vector<Vec3>& directions);
 
-// The smoothing radius (SurfaceOptions::smoothingRadius) of the surface the hatching is traced on: five mean
-// edge lengths of model, at most a twentieth of its size, which quiets a scan's noisy curvature and leaves
-// a coarse mesh's as it is.
+// The smoothing radius (SurfaceOptions::smoothingRadius) of the surface the hatching is traced on: 6 % of
+// model's size, which quiets a scan's noisy curvature, but at most 12 mean edge lengths.
 float hatchSmoothingRadius(const Model& model);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "streamlines.h"
+#include "stroke_joins.h"
 
 namespace {
 
@@ -107,8 +108,10 @@ Polyline strokeOf(const std::vector<LinePoint>& points) {
 void hatchLevels(const PictureField& field, const std::vector<uint8_t>& clear, const SurfaceHatchingStyle& style,
                  std::vector<Polyline>& strokes) {
   const size_t pixels = clear.size();
+  const double side = std::max(field.width, field.height);
   for (const Family family : {kAlong, kAcross}) {
     StreamlineTracer tracer({field.width, field.height, (family == kAlong ? field.along : field.across).data()});
+    std::vector<TracedStroke> traced;
     for (const Level& level : kLevels) {
       if (level.family != family) {
         continue;
@@ -119,11 +122,14 @@ void hatchLevels(const PictureField& field, const std::vector<uint8_t>& clear, c
                   : field.tones[i] >= level.lightestTone ? kInside
                                                           : kElsewhere;
       }
-      const double side = std::max(field.width, field.height);
-      tracer.trace(pass, level.spacing * kWidestSpacing * style.strokeWidth, kShortestStroke * side,
-                   kShortestSpan * side);
+      const double separation = level.spacing * kWidestSpacing * style.strokeWidth;
+      tracer.trace(pass, separation, kShortestStroke * side, kShortestSpan * side);
+      for (size_t i = traced.size(); i < tracer.lines().size(); ++i) {
+        traced.push_back({tracer.lines()[i], separation, level.lightestTone});
+      }
     }
-    for (const std::vector<LinePoint>& line : tracer.lines()) {
+    for (const std::vector<LinePoint>& line :
+         joinFacingEnds(traced, {&clear, &field.tones, field.width, field.height})) {
       strokes.push_back(strokeOf(line));
     }
   }
