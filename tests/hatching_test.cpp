@@ -46,7 +46,7 @@ TEST(Streamlines, KeepTheirSpacingWithinAFactorOfTwo) {
   };
   const Case cases[] = {
       {"level", [](double, double) { return 0.0; }},
-      {"waves", [](double x, double) { return 0.6 * std::sin(x / 15.0); }},
+      {"fan", [](double x, double y) { return std::atan2(y - kCentre, x - kCentre); }},
       {"circles", [](double x, double y) { return std::atan2(y - kCentre, x - kCentre) + M_PI / 2; }},
   };
   for (const Case& c : cases) {
@@ -80,7 +80,7 @@ TEST(Streamlines, KeepTheirSpacingWithinAFactorOfTwo) {
         ASSERT_GE(nearest(lines[i][k], i), kSeparation / 2 - 0.6) << lines[i][k].x << "," << lines[i][k].y;
       }
     }
-    // ...and no gap wider than twice it, but around the circles' centre, where no field is.
+    // ...and no gap wider than twice it, but around the centre of the circles and the fan, where no field is.
     for (double y = 0.5; y < kSide; y += 3) {
       for (double x = 0.5; x < kSide; x += 3) {
         const double fromCentre = std::hypot(x - kCentre, y - kCentre);
@@ -118,13 +118,16 @@ TEST(SurfaceStrokes, DarkerTonesInkMoreInsideTheModelAndClearOfTheLines) {
   struct Case {
     const char* model;
     float yaw, pitch, distance;
+    std::optional<float> creases;
   };
-  const Case cases[] = {{"sphere", 30, 20, 1}, {"bunny", 30, 20, 0.8f}, {"tpot", -40, 30, 0.9f}};
+  const Case cases[] = {
+      {"sphere", 30, 20, 1, {}}, {"bunny", 30, 20, 0.8f, {}}, {"tpot", -40, 30, 0.9f, {}}, {"icos", 30, 20, 1, 30}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
     SnapOptions options;
     options.modelPath = std::string("data/") + c.model + "-unit.poly";
     options.cameraYaw = c.yaw, options.cameraPitch = c.pitch, options.cameraDistance = c.distance;
+    options.creaseDegrees = c.creases;
     const ModelPtr model(loadModel(options.modelPath.c_str()));
     const Hatched h = hatch(*model, options);
     ASSERT_FALSE(h.strokes.empty());
@@ -211,6 +214,25 @@ TEST(SurfaceStrokes, FollowCylindersRoundUprightOrLying) {
   }
 }
 
+TEST(SurfaceStrokes, ThePngDrawsTheSameStrokes) {
+  SnapOptions options;
+  options.modelPath = "data/tpot-unit.poly";
+  options.cameraYaw = 30, options.cameraPitch = 20;
+  const ModelPtr model(loadModel(options.modelPath.c_str()));
+  const Hatched h = hatch(*model, options);
+  options.width = options.height = 512;
+  options.hatching = options.strokesAlongSurface = true;
+  options.shading = Shading::Smooth;
+  const RgbImage picture = snapshotOf(options);
+  ASSERT_FALSE(picture.empty());
+  double inked = 0, total = 0;
+  alongStrokes(h.strokes, [&](LinePoint p, double piece) {
+    inked += *picture.at(static_cast<int>(p.x), static_cast<int>(p.y)) < 64 ? piece : 0;
+    total += piece;
+  });
+  EXPECT_GT(inked, 0.95 * total);
+}
+
 // The hatching layer of an SVG as nprsnap writes it, one polyline a subpath (M x yL x y x y ...).
 std::vector<std::vector<LinePoint>> hatchingOf(const std::string& svg) {
   std::vector<std::vector<LinePoint>> strokes;
@@ -281,7 +303,9 @@ TEST(SmoothShading, BandsFallWhereTheSpheresOwnNormalsPutThem) {
   SnapOptions options;
   options.modelPath = "data/sphere-unit.poly";
   options.width = options.height = 256;
-  options.cameraYaw = 30, options.cameraPitch = 20, options.lightYawOffset = 70, options.lightPitchOffset = 20;
+  // From further off, the light is far enough for its fall-off to tell in every lit band.
+  options.cameraYaw = 30, options.cameraPitch = 20, options.cameraDistance = 1.6f;
+  options.lightYawOffset = 70, options.lightPitchOffset = 20;
   const DrawState state = drawStateOf(options);
   Vec3 eye{}, up{}, forward{};
   state.camera.eyePosition(eye);
