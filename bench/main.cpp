@@ -176,6 +176,7 @@ int main(int argc, char** argv) {
   registerCreaseBenchmarks(models, *largeSphere);
   registerLineBenchmarks(*largeSphere, context);
   registerCurvatureBenchmarks(*largeSphere);
+  registerStrokeBenchmarks(models);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <numbers>
 
 #include "parallel.h"
 
@@ -23,10 +24,11 @@ constexpr float kAnchor = 0.02f;
 // Below this sine between the normal and the vertical, circles about the vertical give way to the x axis:
 // only right at the pole of a dome, or on a face that looks straight up.
 constexpr float kSteep = 0.05f;
-// The curvature is averaged over 6 % of the model's size, which quiets a scan's noise, but over at most
-// 12 mean edge lengths, which bounds the neighbours each vertex averages on a fine mesh.
+// The curvature is averaged over 6 % of the model's size, which quiets a scan's noise, but over a radius
+// within which all vertices together have at most this many neighbours: a fine mesh's take a few seconds
+// of the processor at most.
 constexpr float kSmoothingShare = 0.06f;
-constexpr float kMostSmoothingEdges = 12.0f;
+constexpr double kSmoothingNeighbours = 16e6;
 
 Vec3 unitOr(const Vec3& v, const Vec3& otherwise) {
   const float length = lengthOf(v);
@@ -93,25 +95,22 @@ void measuredDirections(const Surface& surface, std::vector<Vec3>& anchors, std:
 }  // namespace
 
 float hatchSmoothingRadius(const Model& model) {
-  double sum = 0.0;
-  long long sides = 0;
+  double area = 0.0;
   const ModelVertex* v = model.vertices;
   for (int f = 0; f < model.faceCount; ++f) {
     const int* index = model.faces[f].vertexIndex;
-    for (int k = 0; k < 3; ++k) {
-      const ModelVertex& a = v[index[k]];
-      const ModelVertex& b = v[index[(k + 1) % 3]];
-      const double length = std::sqrt(double{a.x - b.x} * (a.x - b.x) + double{a.y - b.y} * (a.y - b.y) +
-                                       double{a.z - b.z} * (a.z - b.z));
-      if (std::isfinite(length)) {
-        sum += length;
-        ++sides;
-      }
-    }
+    const Vec3 p0{v[index[0]].x, v[index[0]].y, v[index[0]].z};
+    const Vec3 n = cross(Vec3{v[index[1]].x, v[index[1]].y, v[index[1]].z} - p0,
+                         Vec3{v[index[2]].x, v[index[2]].y, v[index[2]].z} - p0);
+    const double twice = lengthOf(n);
+    area += std::isfinite(twice) ? 0.5 * twice : 0.0;
   }
-  const double edges = sides ? kMostSmoothingEdges * sum / static_cast<double>(sides) : 0.0;
+  // A closed mesh has about half as many vertices as faces, spread over its area: within radius r each has
+  // about pi r^2 F / 2A others, and all of them together pi r^2 F^2 / 4A.
+  const double faces = std::max(model.faceCount, 1);
+  const double budget = 2.0 / faces * std::sqrt(area * kSmoothingNeighbours / std::numbers::pi);
   return static_cast<float>(
-      std::min(edges, double{kSmoothingShare} * sizeOf(v, static_cast<size_t>(std::max(model.vertexCount, 0)))));
+      std::min(budget, double{kSmoothingShare} * sizeOf(v, static_cast<size_t>(std::max(model.vertexCount, 0)))));
 }
 
 bool hatchDirections(Surface& surface, std::vector<Vec3>& directions) {

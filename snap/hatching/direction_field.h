@@ -13,5 +13,6 @@
 bool hatchDirections(Surface& surface, std::vector<Vec3>& directions);
 
 // The smoothing radius (SurfaceOptions::smoothingRadius) of the surface the hatching is traced on: 6 % of
-// model's size, which quiets a scan's noisy curvature, but at most 12 mean edge lengths.
+// model's size, which quiets a scan's noisy curvature, less on a mesh so fine that its vertices would
+// together have more than about 16 million neighbours within it.
 float hatchSmoothingRadius(const Model& model);
