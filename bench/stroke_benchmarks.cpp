@@ -1,5 +1,5 @@
-// Hatching along the surface, for nprsnap's --hatching-space surface: the direction field made once per model,
-// and the strokes of one view traced from its picture of faces.
+// Hatching along the surface, for nprsnap's --hatching-space surface: the direction field made once per
+// model, and the strokes of one view traced from its picture of faces.
 #include <memory>
 
 #include "benchmarks.h"
@@ -11,7 +11,8 @@
 
 void registerStrokeBenchmarks(const std::vector<DrawnModel>& models) {
   for (const DrawnModel& drawn : models) {
-    if (drawn.hatching || (drawn.name != "bunny-unit" && drawn.name != "tpot-unit" && drawn.name != "large-sphere")) {
+    if (drawn.hatching ||
+        (drawn.name != "bunny-unit" && drawn.name != "tpot-unit" && drawn.name != "large-sphere")) {
       continue;
     }
     const Model* model = drawn.model;

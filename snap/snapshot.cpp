@@ -206,9 +206,9 @@ void Snapshotter::drawShadedFill(const DrawState& scaled) {
   renderer_->beginPass(scaled);
   FillShader::Look look = FillShader::Look::Colours;
   if (scaled.texturesEnabled) {
-    look = strokesAlongSurface_                                ? FillShader::Look::Paper
+    look = strokesAlongSurface_                            ? FillShader::Look::Paper
            : scaled.hatchingSpace == HatchingSpace::Object ? FillShader::Look::ObjectTextures
-                                                               : FillShader::Look::EyeTextures;
+                                                           : FillShader::Look::EyeTextures;
   }
   if (!fill_->draw(scaled, look, renderer_->texturesIn(scaled.hatchingSpace))) {
     // No memory for the object space's coordinates: the renderer's own tones, a face at a time.

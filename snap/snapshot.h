@@ -62,8 +62,8 @@ class Snapshotter {
   // options' size, kept off lines (visibleLines of the same state), each stroke hatchStrokeWidth wide. Needs
   // failure() None and options asking for strokes along the surface. Returns false, with error (one line),
   // when memory runs out or the face picture cannot be drawn.
-  bool surfaceStrokes(const DrawState& state, const std::vector<Polyline>& lines, std::vector<Polyline>& strokes,
-                      std::string& error);
+  bool surfaceStrokes(const DrawState& state, const std::vector<Polyline>& lines,
+                      std::vector<Polyline>& strokes, std::string& error);
 
  private:
   OffscreenContext context_;

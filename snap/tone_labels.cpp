@@ -83,8 +83,8 @@ void drawFaceNumbers(const Model& model) {
   glBegin(GL_TRIANGLES);
   for (int i = 0; i < model.faceCount; ++i) {
     const uint32_t number = static_cast<uint32_t>(i) + 1;
-    glColor4ub(static_cast<GLubyte>(number), static_cast<GLubyte>(number >> 8), static_cast<GLubyte>(number >> 16),
-               static_cast<GLubyte>(number >> 24));
+    glColor4ub(static_cast<GLubyte>(number), static_cast<GLubyte>(number >> 8),
+               static_cast<GLubyte>(number >> 16), static_cast<GLubyte>(number >> 24));
     const int* index = model.faces[i].vertexIndex;
     for (int k = 0; k < 3; ++k) {
       glVertex3fv(&model.vertices[index[k]].x);
@@ -179,7 +179,8 @@ bool drawFacePicture(const Model& model, const DrawState& state, int width, int 
   flipRows(numbers, width, height);
   for (int32_t& number : numbers) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(&number);
-    number = static_cast<int32_t>((bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24) - 1);
+    number = static_cast<int32_t>(
+        (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24) - 1);
   }
   faces = {width, height, std::move(numbers)};
   return true;

@@ -39,7 +39,8 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
       return false;
     }
     for (const Stroke& stroke : toneStrokes) {
-      strokes.push_back({LineKind::Contour, false,
+      strokes.push_back({LineKind::Contour,
+                         false,
                          {{static_cast<float>(stroke.from.x), static_cast<float>(stroke.from.y)},
                           {static_cast<float>(stroke.to.x), static_cast<float>(stroke.to.y)}}});
     }

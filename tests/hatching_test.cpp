@@ -1,6 +1,7 @@
 // Hatching along the surface and smooth tones, by their properties: streamlines that keep their spacing,
 // strokes that follow a cylinder's circles, more ink for darker tones, strokes clear of the lines and inside
-// the model, a pen order no longer than the greedy one, and smooth bands where a sphere's own normals put them.
+// the model, a pen order no longer than the greedy one, and smooth bands where a sphere's own normals put
+// them.
 #include <gmock/gmock.h>
 
 #include <cmath>
@@ -31,7 +32,8 @@ void alongStrokes(const std::vector<Polyline>& strokes, Visit&& visit) {
       const int steps = std::max(1, static_cast<int>(std::ceil(4.0 * std::hypot(b.x - a.x, b.y - a.y))));
       for (int k = 0; k < steps; ++k) {
         const float t = (k + 0.5f) / static_cast<float>(steps);
-        visit(LinePoint{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}, std::hypot(b.x - a.x, b.y - a.y) / steps);
+        visit(LinePoint{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)},
+              std::hypot(b.x - a.x, b.y - a.y) / steps);
       }
     }
   }
@@ -120,8 +122,10 @@ TEST(SurfaceStrokes, DarkerTonesInkMoreInsideTheModelAndClearOfTheLines) {
     float yaw, pitch, distance;
     std::optional<float> creases;
   };
-  const Case cases[] = {
-      {"sphere", 30, 20, 1, {}}, {"bunny", 30, 20, 0.8f, {}}, {"tpot", -40, 30, 0.9f, {}}, {"icos", 30, 20, 1, 30}};
+  const Case cases[] = {{"sphere", 30, 20, 1, {}},
+                        {"bunny", 30, 20, 0.8f, {}},
+                        {"tpot", -40, 30, 0.9f, {}},
+                        {"icos", 30, 20, 1, 30}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
     SnapOptions options;
@@ -132,7 +136,9 @@ TEST(SurfaceStrokes, DarkerTonesInkMoreInsideTheModelAndClearOfTheLines) {
     const Hatched h = hatch(*model, options);
     ASSERT_FALSE(h.strokes.empty());
     const auto labelAt = [&h](int x, int y) {
-      return x < 0 || y < 0 || x >= h.tones.width || y >= h.tones.height ? 0 : h.tones.labels[y * h.tones.width + x];
+      return x < 0 || y < 0 || x >= h.tones.width || y >= h.tones.height
+                 ? 0
+                 : h.tones.labels[y * h.tones.width + x];
     };
     double length[kToneCount + 1] = {}, area[kToneCount + 1] = {};
     for (const uint8_t label : h.tones.labels) {
@@ -142,7 +148,8 @@ TEST(SurfaceStrokes, DarkerTonesInkMoreInsideTheModelAndClearOfTheLines) {
     alongStrokes(h.strokes, [&](LinePoint p, double piece) {
       const int x = static_cast<int>(p.x), y = static_cast<int>(p.y);
       length[labelAt(x, y)] += piece;
-      outside += !(labelAt(x, y) || labelAt(x - 1, y) || labelAt(x + 1, y) || labelAt(x, y - 1) || labelAt(x, y + 1));
+      outside += !(labelAt(x, y) || labelAt(x - 1, y) || labelAt(x + 1, y) || labelAt(x, y - 1) ||
+                   labelAt(x, y + 1));
       // A pixel apart is enough to catch a stroke crossing a line.
       for (const Polyline& line : ++sample % 4 ? std::vector<Polyline>{} : h.lines) {
         for (size_t i = 0; i + 1 < line.points.size(); ++i) {
@@ -187,7 +194,8 @@ TEST(SurfaceStrokes, FollowCylindersRoundUprightOrLying) {
     // Where a point of the model lands in the picture (90 degrees across, y down).
     const auto project = [&](const Vec3& p) {
       const Vec3 d = p - eye;
-      return LinePoint{256.0f * (1 + dot(d, right) / dot(d, forward)), 256.0f * (1 - dot(d, up) / dot(d, forward))};
+      return LinePoint{256.0f * (1 + dot(d, right) / dot(d, forward)),
+                       256.0f * (1 - dot(d, up) / dot(d, forward))};
     };
     double along = 0, total = 0;
     for (const Polyline& s : h.strokes) {
@@ -320,7 +328,8 @@ TEST(SmoothShading, BandsFallWhereTheSpheresOwnNormalsPutThem) {
     int counted = 0;
     for (int y = 0; y < 256; ++y) {
       for (int x = 0; x < 256; ++x) {
-        // Where the ray meets the sphere of radius 0.5 that the model's vertices lie on, its normal is radial.
+        // Where the ray meets the sphere of radius 0.5 that the model's vertices lie on, its normal is
+        // radial.
         const Vec3 ray = forward + ((x + 0.5f) / 128 - 1) * right + (1 - (y + 0.5f) / 128) * up;
         const float b = dot(eye, ray), a = dot(ray, ray), disc = b * b - a * (dot(eye, eye) - 0.25f);
         const uint8_t* p = picture.at(x, y);
@@ -334,7 +343,8 @@ TEST(SmoothShading, BandsFallWhereTheSpheresOwnNormalsPutThem) {
         const bool turnedAway = dot(hit - light, hit) >= 0;
         const Tone& want = turnedAway ? toneOfBand(kTurnedAway) : tone;
         ++counted;
-        matched[shading == Shading::Smooth] += std::abs(p[0] - want.r * 255) < 3 && std::abs(p[2] - want.b * 255) < 3;
+        matched[shading == Shading::Smooth] +=
+            std::abs(p[0] - want.r * 255) < 3 && std::abs(p[2] - want.b * 255) < 3;
       }
     }
     matched[shading == Shading::Smooth] /= counted;

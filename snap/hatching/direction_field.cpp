@@ -16,7 +16,8 @@ constexpr int kSmoothingPasses = 96;
 // The curvature, times the model's size, at which a bend counts for half: a cylinder a third of the model
 // wide (6.7) holds to its circles at 0.8 of its weight, one as wide as the model (2) at 0.6.
 constexpr float kFlatCurvature = 1.5f;
-// What a vertex whose curvature says nothing still weighs, so that the fallback holds where nothing is strong.
+// What a vertex whose curvature says nothing still weighs, so that the fallback holds where nothing is
+// strong.
 constexpr float kWeakest = 0.1f;
 // How much a vertex holds to its own direction, against a ring of neighbours as strong as itself: little,
 // so that the field runs smooth over several rings and the streamlines along it run long.
@@ -109,8 +110,8 @@ float hatchSmoothingRadius(const Model& model) {
   // about pi r^2 F / 2A others, and all of them together pi r^2 F^2 / 4A.
   const double faces = std::max(model.faceCount, 1);
   const double budget = 2.0 / faces * std::sqrt(area * kSmoothingNeighbours / std::numbers::pi);
-  return static_cast<float>(
-      std::min(budget, double{kSmoothingShare} * sizeOf(v, static_cast<size_t>(std::max(model.vertexCount, 0)))));
+  return static_cast<float>(std::min(
+      budget, double{kSmoothingShare} * sizeOf(v, static_cast<size_t>(std::max(model.vertexCount, 0)))));
 }
 
 bool hatchDirections(Surface& surface, std::vector<Vec3>& directions) {

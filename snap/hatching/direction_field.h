@@ -1,4 +1,5 @@
-// The directions hatching strokes follow over a surface: per vertex, a line in its tangent plane. Pure, no GL.
+// The directions hatching strokes follow over a surface: per vertex, a line in its tangent plane. Pure, no
+// GL.
 #pragma once
 
 #include <vector>

@@ -51,7 +51,9 @@ Matrix product(const float* a, const float* b) {
 // Gauss-Jordan with partial pivoting; false for a singular matrix.
 bool invert(Matrix m, Matrix& inverse) {
   inverse = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  const auto at = [](Matrix& a, int row, int column) -> double& { return a[static_cast<size_t>(column * 4 + row)]; };
+  const auto at = [](Matrix& a, int row, int column) -> double& {
+    return a[static_cast<size_t>(column * 4 + row)];
+  };
   for (int column = 0; column < 4; ++column) {
     int pivot = column;
     for (int row = column + 1; row < 4; ++row) {
@@ -88,7 +90,8 @@ std::array<double, 4> apply(const Matrix& m, const Point& p, double w) {
   std::array<double, 4> r{};
   for (int row = 0; row < 4; ++row) {
     r[static_cast<size_t>(row)] = m[static_cast<size_t>(row)] * p.x + m[static_cast<size_t>(4 + row)] * p.y +
-                                  m[static_cast<size_t>(8 + row)] * p.z + m[static_cast<size_t>(12 + row)] * w;
+                                  m[static_cast<size_t>(8 + row)] * p.z +
+                                  m[static_cast<size_t>(12 + row)] * w;
   }
   return r;
 }
@@ -190,8 +193,8 @@ int smoothToneAt(const Vec3& p, const Vec3& n, const Vec3& light, bool reversedW
   return toneOfBand(bandOfIntensity(-static_cast<double>(facing) * attenuation)).texture;
 }
 
-PictureField pictureField(const Surface& surface, const std::vector<Vec3>& directions, const FacePicture& faces,
-                          const LineView& view, const HatchLight& light) {
+PictureField pictureField(const Surface& surface, const std::vector<Vec3>& directions,
+                          const FacePicture& faces, const LineView& view, const HatchLight& light) {
   PictureField field;
   field.width = faces.width;
   field.height = faces.height;

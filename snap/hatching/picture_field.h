@@ -45,5 +45,5 @@ int smoothToneAt(const Vec3& p, const Vec3& n, const Vec3& light, bool reversedW
 // The field of faces seen in view (the matrices GL drew faces with, its viewport faces' size), lit by light,
 // directions from hatchDirections for surface. Needs surface's normals (needNormals). Memory running out
 // throws std::bad_alloc.
-PictureField pictureField(const Surface& surface, const std::vector<Vec3>& directions, const FacePicture& faces,
-                          const LineView& view, const HatchLight& light);
+PictureField pictureField(const Surface& surface, const std::vector<Vec3>& directions,
+                          const FacePicture& faces, const LineView& view, const HatchLight& light);

@@ -46,7 +46,8 @@ bool StreamlineTracer::lineAt(double x, double y, Direction& direction) const {
   }
   // The half angle of (c, s): the line itself, pointing either way.
   c /= length;
-  direction = {std::sqrt(std::max(0.0, 0.5 * (1.0 + c))), std::copysign(std::sqrt(std::max(0.0, 0.5 * (1.0 - c))), s)};
+  direction = {std::sqrt(std::max(0.0, 0.5 * (1.0 + c))),
+               std::copysign(std::sqrt(std::max(0.0, 0.5 * (1.0 - c))), s)};
   return true;
 }
 
@@ -65,7 +66,8 @@ bool StreamlineTracer::crowded(double x, double y, double radius, int line, int 
   const int column = static_cast<int>(x / cell_), row = static_cast<int>(y / cell_);
   for (int r = std::max(0, row - reach); r <= std::min(rows_ - 1, row + reach); ++r) {
     for (int c = std::max(0, column - reach); c <= std::min(columns_ - 1, column + reach); ++c) {
-      for (const Sample& s : cells_[static_cast<size_t>(r) * static_cast<size_t>(columns_) + static_cast<size_t>(c)]) {
+      for (const Sample& s :
+           cells_[static_cast<size_t>(r) * static_cast<size_t>(columns_) + static_cast<size_t>(c)]) {
         if (s.line == line && std::abs(s.index - index) <= ownGap) {
           continue;
         }
@@ -81,15 +83,17 @@ bool StreamlineTracer::crowded(double x, double y, double radius, int line, int 
 void StreamlineTracer::insert(const Sample& sample) {
   const int column = std::clamp(static_cast<int>(sample.x / cell_), 0, columns_ - 1);
   const int row = std::clamp(static_cast<int>(sample.y / cell_), 0, rows_ - 1);
-  cells_[static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column)].push_back(sample);
+  cells_[static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column)].push_back(
+      sample);
 }
 
 void StreamlineTracer::removeLine(int line, const std::vector<LinePoint>& points) {
   for (const LinePoint& p : points) {
     const int column = std::clamp(static_cast<int>(p.x / cell_), 0, columns_ - 1);
     const int row = std::clamp(static_cast<int>(p.y / cell_), 0, rows_ - 1);
-    std::erase_if(cells_[static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column)],
-                  [line](const Sample& s) { return s.line == line; });
+    std::erase_if(
+        cells_[static_cast<size_t>(row) * static_cast<size_t>(columns_) + static_cast<size_t>(column)],
+        [line](const Sample& s) { return s.line == line; });
   }
 }
 
@@ -179,7 +183,8 @@ void StreamlineTracer::seedBeside(size_t line) {
       continue;
     }
     for (const double side : {1.0, -1.0}) {
-      traceFrom(points[i].x - side * separation_ * dy / length, points[i].y + side * separation_ * dx / length);
+      traceFrom(points[i].x - side * separation_ * dy / length,
+                points[i].y + side * separation_ * dx / length);
     }
   }
 }

@@ -55,8 +55,8 @@ bool facing(const End& a, const End& b) {
   if (-(a.dx * b.dx + a.dy * b.dy) < kLeastCosine) {
     return false;
   }
-  return length < 0.5 ||
-         ((a.dx * gx + a.dy * gy) / length >= kLeastCosine && -(b.dx * gx + b.dy * gy) / length >= kLeastCosine);
+  return length < 0.5 || ((a.dx * gx + a.dy * gy) / length >= kLeastCosine &&
+                          -(b.dx * gx + b.dy * gy) / length >= kLeastCosine);
 }
 
 struct Join {
@@ -73,7 +73,8 @@ size_t rootOf(std::vector<size_t>& parent, size_t i) {
 
 }  // namespace
 
-std::vector<std::vector<LinePoint>> joinFacingEnds(const std::vector<TracedStroke>& strokes, const GapRule& gap) {
+std::vector<std::vector<LinePoint>> joinFacingEnds(const std::vector<TracedStroke>& strokes,
+                                                   const GapRule& gap) {
   std::vector<End> ends;
   for (const TracedStroke& s : strokes) {
     ends.push_back(endOf(s.points, false));

@@ -27,4 +27,5 @@ struct GapRule {
 // stroke's separation apart, each end's direction pointing at the other and the two strokes going on in
 // one direction, every point between them passable by gap's rule for both strokes' tones. Nearest ends are
 // joined first, no end twice, and no chain closes on itself. Memory running out throws std::bad_alloc.
-std::vector<std::vector<LinePoint>> joinFacingEnds(const std::vector<TracedStroke>& strokes, const GapRule& gap);
+std::vector<std::vector<LinePoint>> joinFacingEnds(const std::vector<TracedStroke>& strokes,
+                                                   const GapRule& gap);

@@ -24,7 +24,8 @@ struct Level {
 // through it: along the field from the bright tone on, across it from the middle tone on at twice the
 // spacing. Most of the ink follows the field, as the hatching images' strokes follow their main direction.
 constexpr Level kLevels[] = {
-    {kAlong, 1.0, 0}, {kAlong, 0.5, 1}, {kAlong, 0.25, 2}, {kAlong, 0.125, 3}, {kAcross, 2.0, 1}, {kAcross, 1.0, 2},
+    {kAlong, 1.0, 0},   {kAlong, 0.5, 1},  {kAlong, 0.25, 2},
+    {kAlong, 0.125, 3}, {kAcross, 2.0, 1}, {kAcross, 1.0, 2},
 };
 
 // The lightest tone's spacing in stroke widths. Each tone's levels together would ink about 6, 14, 28 and
@@ -105,12 +106,13 @@ Polyline strokeOf(const std::vector<LinePoint>& points) {
   return stroke;
 }
 
-void hatchLevels(const PictureField& field, const std::vector<uint8_t>& clear, const SurfaceHatchingStyle& style,
-                 std::vector<Polyline>& strokes) {
+void hatchLevels(const PictureField& field, const std::vector<uint8_t>& clear,
+                 const SurfaceHatchingStyle& style, std::vector<Polyline>& strokes) {
   const size_t pixels = clear.size();
   const double side = std::max(field.width, field.height);
   for (const Family family : {kAlong, kAcross}) {
-    StreamlineTracer tracer({field.width, field.height, (family == kAlong ? field.along : field.across).data()});
+    StreamlineTracer tracer(
+        {field.width, field.height, (family == kAlong ? field.along : field.across).data()});
     std::vector<TracedStroke> traced;
     for (const Level& level : kLevels) {
       if (level.family != family) {
@@ -118,9 +120,9 @@ void hatchLevels(const PictureField& field, const std::vector<uint8_t>& clear, c
       }
       std::vector<uint8_t> pass(pixels);
       for (size_t i = 0; i < pixels; ++i) {
-        pass[i] = !clear[i] || field.tones[i] == kNoTone        ? kEdge
+        pass[i] = !clear[i] || field.tones[i] == kNoTone ? kEdge
                   : field.tones[i] >= level.lightestTone ? kInside
-                                                          : kElsewhere;
+                                                         : kElsewhere;
       }
       const double separation = level.spacing * kWidestSpacing * style.strokeWidth;
       tracer.trace(pass, separation, kShortestStroke * side, kShortestSpan * side);
