@@ -144,6 +144,7 @@ FillShader::FillShader(const Surface& surface) : surface_(surface) {
   const size_t faces = static_cast<size_t>(surface.faceCount());
   corners_.reset(new (std::nothrow) float[18 * faces]);
   if (!corners_) {
+    outOfMemory_ = true;
     error_ = "not enough memory for the smooth fill's corners";
     return;
   }

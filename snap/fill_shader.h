@@ -31,6 +31,7 @@ class FillShader {
   FillShader& operator=(const FillShader&) = delete;
 
   bool ok() const { return ok_; }
+  bool outOfMemory() const { return outOfMemory_; }  // what ok() false means, when not a failed program
   const std::string& error() const { return error_; }
 
   // Draws the model's faces in their order, in the GL state the caller has set for a fill pass, each pixel
@@ -49,5 +50,6 @@ class FillShader {
   std::unique_ptr<float[]> corners_;    // per corner of every face: x, y, z, then the normal
   std::unique_ptr<float[]> texCoords_;  // per corner: the cube projection's s, t; made when first needed
   bool ok_ = false;
+  bool outOfMemory_ = false;
   std::string error_;
 };

@@ -120,7 +120,7 @@ Snapshotter::Snapshotter(const SnapOptions& options, const Model& model)
     }
     fill_ = std::make_unique<FillShader>(*surface_);
     if (!fill_->ok()) {
-      failure_ = fill_->error().find("memory") != std::string::npos ? Failure::NoMemory : Failure::NoShader;
+      failure_ = fill_->outOfMemory() ? Failure::NoMemory : Failure::NoShader;
       error_ = fill_->error();
     }
   }
