@@ -64,3 +64,8 @@ void registerPenOrderBenchmarks();
 // and asked for each in turn, the later ones including the earlier.
 void registerCurvatureBenchmarks(const Model& largeSphere);
 void printCurvatureSummary(const TimesOf& times, int largeSphereFaces);
+
+// strokes/NAME/field: a surface made for the bunny, the teapot and the large sphere and its hatching's
+// direction field worked out; strokes/NAME/trace: the strokes along it of the view from yaw 30 and pitch 20,
+// from a picture of faces drawn once in the current GL context.
+void registerStrokeBenchmarks(const std::vector<DrawnModel>& models);

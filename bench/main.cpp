@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
   registerLineBenchmarks(*largeSphere, context);
   registerPenOrderBenchmarks();
   registerCurvatureBenchmarks(*largeSphere);
+  registerStrokeBenchmarks(models);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -87,5 +87,20 @@ build/nprsnap data/bunny-unit.poly --size 256 --pitch 20 --samples 2 --turntable
 
 scripts/with-xvfb.sh build/tests/viewer_screenshot docs/first-frame.png
 scripts/with-xvfb.sh build/tests/viewer_screenshot --hatching docs/hatching.png
-echo "Wrote docs/first-frame.png, docs/hatching.png, $(ls docs/gallery/*.{png,svg} | wc -l) pictures in docs/gallery/" \
-  "and $(ls docs/print/* | wc -l) in docs/print/"
+
+# docs/hatching.md: the teapot in flat and smooth tones, and what a pen plotter draws of the bunny and the
+# teapot (rsvg-convert of --layers lines,hatching), hatching fixed to the view beside hatching along the surface.
+mkdir -p docs/hatching
+for shading in flat smooth; do
+  build/nprsnap data/tpot-unit.poly "${view[@]}" --distance 0.8 --shading $shading -o "docs/hatching/tpot-$shading.png" >/dev/null
+done
+for model in bunny tpot; do
+  for space in eye surface; do
+    build/nprsnap "data/$model-unit.poly" --yaw 30 --pitch 20 --distance 0.8 --hatching --hatching-space $space \
+      --shading "$([ $space = surface ] && echo smooth || echo flat)" --layers lines,hatching -o "$frames/plot.svg" >/dev/null
+    rsvg-convert -b white "$frames/plot.svg" -o "$frames/plot.png"
+    convert "$frames/plot.png" -trim -bordercolor white -border 8 +repage "docs/hatching/$model-plot-$space.png"
+  done
+done
+echo "Wrote docs/first-frame.png, docs/hatching.png, $(ls docs/gallery/*.{png,svg} | wc -l) pictures in docs/gallery/," \
+  "$(ls docs/print/* | wc -l) in docs/print/ and $(ls docs/hatching/* | wc -l) in docs/hatching/"

@@ -71,7 +71,12 @@ bool writePicture(const std::string& path, const SnapOptions& options, const Dra
     case OutputFormat::Gif:
       break;
   }
-  if (!writePng(path, snapshotter.draw(state), error)) {
+  const RgbImage picture = snapshotter.draw(state);
+  if (picture.empty()) {
+    error = "cannot draw \"" + path + "\": " + snapshotter.error();
+    return false;
+  }
+  if (!writePng(path, picture, error)) {
     error = "cannot write \"" + path + "\": " + error;
     return false;
   }

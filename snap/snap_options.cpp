@@ -240,17 +240,29 @@ void addOptions(CLI::App& app, SnapOptions& o) {
          "--hatching-space",
          [&o](const std::string& text) {
            o.hatchingSpace = text == "object" ? HatchingSpace::Object : HatchingSpace::Eye;
+           o.strokesAlongSurface = text == "surface";
          },
          "where the hatching is fixed: eye, to the view, as the viewer has it; object, to the model's "
-         "surface, its strokes keeping their width and spacing in pixels at any distance")
+         "surface, its strokes keeping their width and spacing in pixels at any distance; surface, strokes "
+         "traced along the surface's curvature, evenly spaced, denser and crossed where the tone is darker")
       ->check(CLI::Validator(
           [](std::string& text) {
-            return text == "eye" || text == "object" ? std::string()
-                                                     : "wants eye or object, not " + inQuotes(text);
+            return text == "eye" || text == "object" || text == "surface"
+                       ? std::string()
+                       : "wants eye, object or surface, not " + inQuotes(text);
           },
           ""))
-      ->type_name("eye|object")
+      ->type_name("eye|object|surface")
       ->default_str("eye");
+  app.add_option_function<std::string>(
+         "--shading",
+         [&o](const std::string& text) { o.shading = text == "smooth" ? Shading::Smooth : Shading::Flat; },
+         "flat: one tone per face, as the viewer has it; smooth: the tone of every pixel from the normals "
+         "interpolated across each face (split at the --creases angle, else at 30 degrees), so that the "
+         "tones' edges are smooth curves")
+      ->check(CLI::IsMember({"flat", "smooth"}).description(""))
+      ->type_name("flat|smooth")
+      ->default_str("flat");
   app.add_flag_function(
          "--reversed,!--no-reversed", [&o](std::int64_t count) { o.reversedWinding = count > 0; },
          "the mesh is wound clockwise (--no-reversed: counter-clockwise) as seen from outside; by default on "

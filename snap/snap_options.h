@@ -22,6 +22,9 @@ struct Background {
 // How the lines are drawn: the viewer's outline pass over the inner faces, the surface's visible contours
 // as strokes, or those and its suggestive contours.
 enum class LineMode { Outline, Contour, Suggestive };
+// How the tones fall: one per face as the viewer has them, or per pixel from the normals interpolated
+// across each face, so that the bands' edges are smooth curves.
+enum class Shading { Flat, Smooth };
 
 // The viewer's state at start-up, and the size of its window, unless an option says otherwise.
 struct SnapOptions {
@@ -37,6 +40,9 @@ struct SnapOptions {
   int outlineWidth = kStartUpState.outlineWidth;
   bool hatching = kStartUpState.texturesEnabled;
   HatchingSpace hatchingSpace = kStartUpState.hatchingSpace;
+  // --hatching-space surface: strokes traced along the surface take the place of the hatching textures.
+  bool strokesAlongSurface = false;
+  Shading shading = Shading::Flat;
   std::optional<bool> reversedWinding;  // unset: judged by the model's file name
   std::optional<Axis> up;               // turns an imported mesh so that this axis points up
   std::optional<double> turn;           // then turns it about the vertical, in degrees

@@ -1,4 +1,4 @@
-// The label pass: the fill pass's faces and tones, flat labels instead of colours, no blending or textures.
+// The label passes: the fill pass's faces in flat labels (their tones or numbers) instead of colours.
 // Before any GL header: the framebuffer functions are declared only then.
 #define GL_GLEXT_PROTOTYPES
 #include "tone_labels.h"
@@ -49,16 +49,21 @@ class LabelFramebuffer {
   bool complete_ = false;
 };
 
-void drawLabels(const Model& model, const DrawState& state) {
+// The fixed state of every label pass: nothing blended, dithered or textured, so each pixel holds its
+// label exactly; the outer side filled, the inner side culled. The fill pass draws the inner side in lines
+// only, so through an opening the picture shows what lies behind; culled here, the inner side leaves that
+// to the labels behind it.
+void enterLabelState(bool reversedWinding) {
   glDisable(GL_BLEND);
   glDisable(GL_DITHER);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_POLYGON_OFFSET_FILL);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  // The fill pass draws the inner side in lines only, so through an opening the picture shows what lies
-  // behind; culled here, the inner side leaves that to the labels behind it.
   glEnable(GL_CULL_FACE);
-  glCullFace(state.reversedWinding ? GL_FRONT : GL_BACK);
+  glCullFace(reversedWinding ? GL_FRONT : GL_BACK);
+}
+
+void drawLabels(const Model& model, const DrawState& state) {
   const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
   int queued = 0;
   glBegin(GL_TRIANGLES);
@@ -82,6 +87,66 @@ void drawLabels(const Model& model, const DrawState& state) {
     glVertex3fv(&v2.x);
   }
   glEnd();
+}
+
+// Each face in its number plus one, 0 being no face: four bytes hold any int face count.
+void drawFaceNumbers(const Model& model) {
+  glBegin(GL_TRIANGLES);
+  for (int i = 0; i < model.faceCount; ++i) {
+    const uint32_t number = static_cast<uint32_t>(i) + 1;
+    glColor4ub(static_cast<GLubyte>(number), static_cast<GLubyte>(number >> 8),
+               static_cast<GLubyte>(number >> 16), static_cast<GLubyte>(number >> 24));
+    const int* index = model.faces[i].vertexIndex;
+    for (int k = 0; k < 3; ++k) {
+      glVertex3fv(&model.vertices[index[k]].x);
+    }
+  }
+  glEnd();
+}
+
+// Draws with draw into a framebuffer of its own at width x height, cleared to 0, in state's view and the
+// label state, and reads format back into pixels (GL's rows, bottom first); view gets the matrices.
+template <typename Draw>
+bool drawAndRead(const DrawState& state, int width, int height, GLenum format, void* pixels, LineView* view,
+                 std::string& error, Draw&& draw) {
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  {
+    LabelFramebuffer framebuffer(width, height);
+    if (!framebuffer.complete()) {
+      glPopClientAttrib();
+      glPopAttrib();
+      error = "no framebuffer of " + std::to_string(width) + "x" + std::to_string(height) + " for the labels";
+      return false;
+    }
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    beginFrame(state.camera);
+    if (view) {
+      glGetFloatv(GL_MODELVIEW_MATRIX, view->modelview);
+      glGetFloatv(GL_PROJECTION_MATRIX, view->projection);
+      view->width = width;
+      view->height = height;
+      state.camera.eyePosition(view->eye);
+    }
+    enterLabelState(state.reversedWinding);
+    draw();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, format, GL_UNSIGNED_BYTE, pixels);
+  }
+  glPopClientAttrib();
+  glPopAttrib();
+  return true;
+}
+
+// GL's rows come bottom first.
+template <typename T>
+void flipRows(std::vector<T>& pixels, int width, int height) {
+  for (int y = 0; y < height / 2; ++y) {
+    std::swap_ranges(pixels.begin() + static_cast<std::ptrdiff_t>(y) * width,
+                     pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * width,
+                     pixels.begin() + static_cast<std::ptrdiff_t>(height - 1 - y) * width);
+  }
 }
 
 }  // namespace
@@ -151,34 +216,35 @@ double outerFaceFragments(const Model& model, const DrawState& state, int width,
 }
 
 bool drawToneLabels(const Model& model, const DrawState& state, int width, int height, int scale,
-                    LabelPicture& picture, std::string& error) {
+                    LabelPicture& picture, std::string& error, FillShader* smooth) {
   const int w = width * scale, h = height * scale;
   std::vector<uint8_t> labels(static_cast<size_t>(w) * static_cast<size_t>(h));
-  glPushAttrib(GL_ALL_ATTRIB_BITS);
-  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-  {
-    LabelFramebuffer framebuffer(w, h);
-    if (!framebuffer.complete()) {
-      glPopClientAttrib();
-      glPopAttrib();
-      error = "no framebuffer of " + std::to_string(w) + "x" + std::to_string(h) + " for the tone labels";
-      return false;
+  const bool drawn = drawAndRead(state, w, h, GL_RED, labels.data(), nullptr, error, [&] {
+    if (!smooth || !smooth->draw(state, FillShader::Look::Labels)) {
+      drawLabels(model, state);
     }
-    glViewport(0, 0, w, h);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    beginFrame(state.camera);
-    drawLabels(model, state);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RED, GL_UNSIGNED_BYTE, labels.data());
+  });
+  if (!drawn) {
+    return false;
   }
-  glPopClientAttrib();
-  glPopAttrib();
-  // GL's rows come bottom first.
-  for (int y = 0; y < h / 2; ++y) {
-    std::swap_ranges(labels.begin() + static_cast<std::ptrdiff_t>(y) * w,
-                     labels.begin() + static_cast<std::ptrdiff_t>(y + 1) * w,
-                     labels.begin() + static_cast<std::ptrdiff_t>(h - 1 - y) * w);
-  }
+  flipRows(labels, w, h);
   picture = {w, h, std::move(labels)};
+  return true;
+}
+
+bool drawFacePicture(const Model& model, const DrawState& state, int width, int height, FacePicture& faces,
+                     LineView& view, std::string& error) {
+  std::vector<int32_t> numbers(static_cast<size_t>(width) * static_cast<size_t>(height));
+  if (!drawAndRead(state, width, height, GL_RGBA, numbers.data(), &view, error,
+                   [&model] { drawFaceNumbers(model); })) {
+    return false;
+  }
+  flipRows(numbers, width, height);
+  for (int32_t& number : numbers) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&number);
+    number = static_cast<int32_t>(
+        (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24) - 1);
+  }
+  faces = {width, height, std::move(numbers)};
   return true;
 }

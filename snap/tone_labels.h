@@ -1,11 +1,13 @@
-// The picture of tone labels that the vector pictures trace: GL draws the fill pass with one flat label per
-// tone into a framebuffer of its own, a few times the picture's size, and reads it back.
+// The pictures of labels that the vector pictures are made from: GL draws the fill pass with one flat label
+// per tone (or per face) into a framebuffer of its own and reads it back.
 #pragma once
 
 #include <string>
 
+#include "fill_shader.h"
 #include "hatch_renderer.h"
 #include "model.h"
+#include "picture_field.h"
 #include "tone_regions.h"
 
 // How many label pixels a picture pixel's side spans for a width x height picture whose outer faces cover
@@ -22,6 +24,13 @@ double outerFaceFragments(const Model& model, const DrawState& state, int width,
 // Draws model in state with each face in its tone's label (toneLabel of its hatching texture), the outer
 // side only, depth-tested, into picture at width x height times scale, top row first. Needs a current GL
 // context; leaves its state and framebuffer as it found them. Returns false and fills error (one line)
-// when the framebuffer cannot be made.
+// when the framebuffer cannot be made. With smooth (null for none), the labels are its smooth tones, taken
+// per label pixel.
 bool drawToneLabels(const Model& model, const DrawState& state, int width, int height, int scale,
-                    LabelPicture& picture, std::string& error);
+                    LabelPicture& picture, std::string& error, FillShader* smooth = nullptr);
+
+// Draws model in state at width x height as drawToneLabels does, each face in its own number, into faces,
+// top row first, and the view it drew in (its matrices, viewport and eye) into view. The same needs and
+// failures.
+bool drawFacePicture(const Model& model, const DrawState& state, int width, int height, FacePicture& faces,
+                     LineView& view, std::string& error);

@@ -16,7 +16,7 @@ namespace {
 constexpr double kFlatness = 0.05;
 
 // Each tone's own part of the surface, hatched in its own way. Label k's stacked region less label k + 1's.
-bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std::vector<Stroke>& strokes) {
+bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std::vector<Polyline>& strokes) {
   std::vector<std::vector<Polygon>> layers;
   for (const ToneRegion& region : regions) {
     layers.push_back(flattenRegion(region, kFlatness));
@@ -28,7 +28,13 @@ bool hatchTones(const std::vector<ToneRegion>& regions, double strokeWidth, std:
         !hatchRegion(own, kHatchTones[textureIndexOfLabel(regions[k].label)], strokeWidth, toneStrokes)) {
       return false;
     }
-    strokes.insert(strokes.end(), toneStrokes.begin(), toneStrokes.end());
+    for (const Stroke& stroke : toneStrokes) {
+      strokes.push_back({LineKind::Contour,
+                         false,
+                         false,
+                         {{static_cast<float>(stroke.from.x), static_cast<float>(stroke.from.y)},
+                          {static_cast<float>(stroke.to.x), static_cast<float>(stroke.to.y)}}});
+    }
   }
   return true;
 }
@@ -54,13 +60,24 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
         *options.penMillimetres * pixelsPerMillimetre(options.width, options.height, picture.page);
   }
   const SvgLayers layers = svgLayersOf(options);
+  const bool stroked = state.texturesEnabled && options.strokesAlongSurface && layers.hatching;
+  picture.withHidden = options.hiddenLines;
+  picture.withSuggestive = options.lines == LineMode::Suggestive;
+  const bool withLines = layers.lines || (layers.hidden && picture.withHidden) ||
+                         (layers.suggestive && picture.withSuggestive);
+  // Strokes along the surface keep off the lines, whether or not the document holds them.
+  std::vector<Polyline> lines;
+  if (withLines || stroked) {
+    lines = snapshotter.visibleLines(state);
+  }
 
   if (layers.tones || (layers.hatching && state.texturesEnabled)) {
     const int scale = labelScale(options.width, options.height,
                                  outerFaceFragments(model, state, options.width, options.height));
     LabelPicture labels;
     std::vector<ToneRegion> regions;
-    if (!drawToneLabels(model, state, options.width, options.height, scale, labels, error)) {
+    if (!drawToneLabels(model, state, options.width, options.height, scale, labels, error,
+                        snapshotter.smoothShading())) {
       return false;
     }
     if (!traceToneRegions(labels, scale, regions)) {
@@ -72,10 +89,13 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       picture.hatched = true;
       // Strokes as wide, for their size, as at the viewer's window, or spaced for the pen that draws them,
       // but never more than four times as close: a hair-thin pen on a large page would ask for millions.
-      const double standard =
-          std::max(1.0, std::max(options.width, options.height) / double{kStartUpWindowSide});
+      const double standard = hatchStrokeWidth(options.width, options.height);
       picture.hatchWidth = picture.penWidth ? std::max(*picture.penWidth, standard / 4) : standard;
-      if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
+      if (stroked) {
+        if (!snapshotter.surfaceStrokes(state, lines, picture.hatching, error)) {
+          return false;
+        }
+      } else if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
         error = "not enough memory to clip the hatching";
         return false;
       }
@@ -88,11 +108,8 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       }
     }
   }
-  picture.withHidden = options.hiddenLines;
-  picture.withSuggestive = options.lines == LineMode::Suggestive;
-  if (layers.lines || (layers.hidden && picture.withHidden) ||
-      (layers.suggestive && picture.withSuggestive)) {
-    for (Polyline& line : snapshotter.visibleLines(state)) {
+  if (withLines) {
+    for (Polyline& line : lines) {
       (line.hidden                         ? picture.hidden
        : line.kind == LineKind::Suggestive ? picture.suggestive
                                            : picture.lines)

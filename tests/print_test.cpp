@@ -84,8 +84,10 @@ TEST(Palettes, ColoursReachThePixels) {
     std::string palette, tones, line;
     bool hatching;
     LineMode lines = LineMode::Outline;
+    Shading shading = Shading::Flat;
   } const cases[] = {
       {"grey", "", "", false},
+      {"grey", "", "", false, LineMode::Contour, Shading::Smooth},
       {"paper", "", "#00a000", false, LineMode::Contour},
       {"viewer", "#ffe0e0,#e08080,#a04040,#602020", "#2040c0", false},
       {"grey", "", "#ff0000", true},
@@ -107,6 +109,7 @@ TEST(Palettes, ColoursReachThePixels) {
     options.palette = preset.palette;
     options.hatching = c.hatching;
     options.lines = c.lines;
+    options.shading = c.shading;
     const Colour paper = preset.background.value_or(Colour{0.45f, 0.5f, 0.6f});
     options.background = Background{paper.r, paper.g, paper.b, 1.0f};
     const RgbImage picture = snapshotOf(options);

@@ -61,6 +61,11 @@ TEST(SnapOptions, AcceptsEachOptionInBothSpellingsAndKeepsTheLastOfTwo) {
               print.palette->tones[0] == Colour{} && print.palette->tones[3] == (Colour{0.2f, 0.2f, 0.2f}) &&
               print.background->red == 128 / 255.0f);
   EXPECT_EQ(parse("m.poly -o o.gif --fps 25 --turntable 3").options.framesPerSecond, 25);
+  const SnapOptions drawn = parse("m.poly -o o.png --hatching-space surface --shading smooth").options;
+  EXPECT_TRUE(drawn.strokesAlongSurface && drawn.hatchingSpace == HatchingSpace::Eye &&
+              drawn.shading == Shading::Smooth);
+  EXPECT_FALSE(
+      parse("m.poly -o o.png --hatching-space surface --hatching-space eye").options.strokesAlongSurface);
 }
 
 TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
@@ -83,7 +88,9 @@ TEST(SnapOptions, RefusesBadArgumentsWithOneLineSayingWhy) {
       {"m.poly -o o.png --size 0", "--size: wants N or WxH"},
       {"m.poly -o o.png --size 99999", "--size: wants N or WxH"},
       {"m.poly -o o.png --creases -1", "--creases: wants an angle from 0 to 180 degrees, not \"-1\""},
-      {"m.poly -o o.png --hatching-space Object", "--hatching-space: wants eye or object, not \"Object\""},
+      {"m.poly -o o.png --hatching-space Object",
+       "--hatching-space: wants eye, object or surface, not \"Object\""},
+      {"m.poly -o o.png --shading gouraud", "--shading: gouraud not in {flat,smooth}"},
       {"m.poly -o o.png --background white", "--background: wants #rrggbb or transparent, not \"white\""},
       {"m.poly -o o.png --background #0x1234", "--background: wants #rrggbb"},
       {"m.poly -o a.jpg",

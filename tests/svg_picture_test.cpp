@@ -92,6 +92,7 @@ TEST(SvgPicture, MatchesThePngWithContourLines) {
       {"bunny-unit", "--yaw 30 --pitch 15", "", false},
       {"sphere-unit", "--yaw 30 --pitch 15", "", false},
       {"tpot-unit", "--yaw 30 --pitch 15", "", false},
+      {"bunny-unit", "--yaw 30 --pitch 15 --shading smooth", "", false},
       {"tpot-unit", "--yaw 40 --pitch 25 --creases 30", "--layers lines", true},
       {"penny3-unit", "--yaw 40 --pitch 25 --creases 30", "--layers lines", true},
       {"icos-unit", "--yaw 40 --pitch 25 --creases 30", "--layers lines", true},

@@ -153,11 +153,17 @@ void appendHatching(std::string& out, const VectorPicture& picture) {
   out += "<path fill=\"none\" stroke=\"#000\" stroke-linecap=\"round\" stroke-width=\"";
   appendStrokeWidth(out, picture, picture.hatchWidth);
   out += "\" d=\"";
-  for (const Stroke& s : picture.hatching) {
+  for (const Polyline& stroke : picture.hatching) {
+    if (stroke.points.size() < 2) {
+      continue;
+    }
     out += 'M';
-    appendPoint(out, s.from.x, s.from.y);
+    appendPoint(out, stroke.points[0].x, stroke.points[0].y);
     out += 'L';
-    appendPoint(out, s.to.x, s.to.y);
+    for (size_t i = 1; i < stroke.points.size(); ++i) {
+      appendPoint(out, stroke.points[i].x, stroke.points[i].y);
+      out += i + 1 < stroke.points.size() ? " " : "";
+    }
   }
   out += "\"/>\n";
 }
@@ -217,13 +223,14 @@ std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers) {
     openLayer(out, layer);
     const std::string_view name = kSvgLayerNames[layer];
     if (name == "background") {
-      out += ">\n";
+      // Fills only: a plotter that draws every stroked outline draws no frame.
+      out += " stroke=\"none\">\n";
       if (!picture.clearBackground) {
         out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"" + hexColour(picture.background) +
                "\"/>\n";
       }
     } else if (name == "tones") {
-      out += ">\n";
+      out += " stroke=\"none\">\n";
       appendTones(out, picture);
     } else if (name == "hatching") {
       out += ">\n";

@@ -35,9 +35,9 @@ struct VectorPicture {
   int height = 0;
   SvgColour background{0, 0, 0};
   bool clearBackground = false;  // the background layer stays empty
-  std::vector<ToneFill> tones;   // drawn in order, later ones over earlier ones
-  bool hatched = false;          // the picture has a hatching layer, however empty
-  std::vector<Stroke> hatching;
+  std::vector<ToneFill> tones;     // drawn in order, later ones over earlier ones
+  bool hatched = false;            // the picture has a hatching layer, however empty
+  std::vector<Polyline> hatching;  // open strokes, in the order the pen draws them
   double hatchWidth = 1.0;
   bool withHidden = false;       // the picture has a layer of hidden lines, however empty
   std::vector<Polyline> hidden;  // drawn dashed and grey
@@ -77,7 +77,8 @@ double millimetresPerUnit(std::string_view unit);
 double pixelsPerMillimetre(int width, int height, const SvgPage& page);
 
 // The document: width, height and viewBox in pixels, or on paper width and height in its unit and the
-// viewBox the whole page in pixels around the picture; the background as one rect, each tone region as one
-// filled path (even-odd), the hatching as one path of open strokes, each line as a path of its own with round
-// caps and joins (the hidden ones with a dash pattern). Coordinates carry at most two decimals.
+// viewBox the whole page in pixels around the picture; the background as one rect and each tone region as
+// one filled path (even-odd), those two layers filled and never stroked; the hatching as one path of open
+// strokes, each line as a path of its own with round caps and joins (the hidden ones with a dash pattern).
+// Coordinates carry at most two decimals.
 std::string svgDocument(const VectorPicture& picture, const SvgLayers& layers);
