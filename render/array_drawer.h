@@ -26,14 +26,34 @@ class ArrayDrawer {
   // state are copied on the first outline pass that has them, and taken to stay as they are.
   void draw(const DrawState& state);
 
+  // A whole frame: beginFrame, then the fill pass and, with withOutline, the outline pass, the same pixels as
+  // draw twice gives, but each pass without the faces that cannot show in it. The outer faces are drawn to
+  // depth first; a face every fragment of which would lie behind that depth fails the depth test everywhere
+  // and is left out (culled_frame.cpp says why no pixel changes). Draws as draw does where nextPass is not the
+  // fill pass or memory runs out.
+  void drawFrame(const DrawState& state, bool withOutline);
+
  private:
+  struct Culling;
+  struct CullingDeleter {
+    void operator()(Culling* culling) const;
+  };
+
   bool makeBuffers();
   bool findTones(const DrawState& state);
   bool makeCreaseArrays(const CreaseEdges& edges);
   bool makeSurfaceArrays();
   void drawFaces(int first, int count, bool onSurface) const;
-  void drawToneRuns(const DrawState& state, bool onSurface) const;
+  // The entries first to first + count - 1 of the bound faces in runs of one tone, tones[i] the texture index
+  // of entry i's tone.
+  void drawToneRuns(const DrawState& state, const uint8_t* tones, int first, int count, bool onSurface) const;
   void drawCreaseEdges(bool reversedWinding, int width) const;
+  // The culled frame's steps (culled_frame.cpp).
+  bool findShownFaces(const DrawState& state);
+  void drawOuterDepth(bool reversedWinding) const;
+  bool readDepthTiles();
+  bool listShownFaces(const DrawState& state);
+  void drawShownFaces(const DrawState& state, bool withOutline);
 
   HatchRenderer& renderer_;
   const Model& model_;
@@ -50,7 +70,10 @@ class ArrayDrawer {
   // For hatching on the surface, each face's corners one after another, each as x, y, z, s, t: a corner's
   // texture coordinate depends on its face.
   std::unique_ptr<float[]> surfaceCorners_;
+  // What the culled frames keep from one frame to the next: room, and the buffer of the faces they draw.
+  std::unique_ptr<Culling, CullingDeleter> culling_;
 };
 
-// beginFrame, then the fill pass and the outline pass through drawer. Does not swap buffers.
+// beginFrame, then the fill pass and the outline pass through drawer, without the faces that cannot show.
+// Does not swap buffers.
 void drawFrame(ArrayDrawer& drawer, const DrawState& state);
