@@ -213,15 +213,8 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
       size_t filled = 0, outlined = 0;
       for (size_t i = begin; i < end; ++i) {
         const int* index = model_.faces[i].vertexIndex;
-        FaceCuller::Bounds bounds;
-        bool inFill = true, inOutline = true;
-        if (c.culler.bounds(static_cast<int>(i), bounds)) {
-          // The outline pass culls the outer side. Its reach holds the fill pass's, so a face it leaves out
-          // the fill pass leaves out too.
-          const bool innerSide = bounds.counterClockwise == reversed;
-          inOutline = innerSide && c.culler.mayShow(bounds, outline, c.tiles);
-          inFill = (inOutline || !innerSide) && c.culler.mayShow(bounds, fill, c.tiles);
-        }
+        const unsigned shows = c.culler.judge(static_cast<int>(i), reversed, fill, outline, c.tiles);
+        const bool inFill = shows & FaceCuller::kInFill, inOutline = shows & FaceCuller::kInOutline;
         if (inOutline) {
           std::copy_n(index, 3, outlineList + 3 * outlined++);
         }

@@ -27,6 +27,13 @@ constexpr double kFillReach = 1.0 / 64;
 
 constexpr uint32_t kFarthest = 0xffffffffu;
 
+// How far GL's positions, each out by up to xy pixels, and its roundings may move twice the area of a face
+// with edges (ex, ey) and (fx, fy) from one corner.
+double areaError(double xy, double ex, double ey, double fx, double fy) {
+  return 2 * xy * (std::fabs(ex) + std::fabs(ey) + std::fabs(fx) + std::fabs(fy)) + 8 * xy * xy +
+         4 * kRounding * (std::fabs(ex * fy) + std::fabs(ey * fx));
+}
+
 int clampTo(double value, int last) {
   return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(last)));
 }
@@ -202,44 +209,53 @@ bool FaceCuller::bounds(int face, Bounds& b) const {
     return false;
   }
   const double inverseW = std::max({p.inverseW, q.inverseW, r.inverseW});
-  const double xy = xyPerW_ * inverseW + xyAtAll_;
-  const double z = zPerW_ * inverseW + zAtAll_;
-  // The polygon offset's slope, from the edges to the third corner as GL takes them, and how far GL's
-  // positions may move it: the face is judged only where its area stands well clear of that.
-  const double ex = p.x - r.x, ey = p.y - r.y, ez = p.z - r.z;
-  const double fx = q.x - r.x, fy = q.y - r.y, fz = q.z - r.z;
+  b.slack = xyPerW_ * inverseW + xyAtAll_;
+  b.depthSlack = zPerW_ * inverseW + zAtAll_;
+  // The winding, from the edges to the third corner as GL takes them, where the area stands well clear of
+  // how far GL's positions may move it.
+  const double ex = p.x - r.x, ey = p.y - r.y, fx = q.x - r.x, fy = q.y - r.y;
   const double area = ex * fy - ey * fx;
-  const double spans = std::fabs(ex) + std::fabs(ey) + std::fabs(fx) + std::fabs(fy);
-  const double areaError = 2 * xy * spans + 8 * xy * xy + 4 * kRounding * (std::fabs(ex * fy) + std::fabs(ey * fx));
-  if (!(std::fabs(area) > 4 * areaError)) {
+  if (!(std::fabs(area) > 4 * areaError(b.slack, ex, ey, fx, fy))) {
     return false;
   }
-  const double a = ey * fz - ez * fy, c = ez * fx - ex * fz;
-  const double slopeError = 2 * xy * (std::fabs(ez) + std::fabs(fz)) + 2 * z * spans + 8 * xy * z +
-                            4 * kRounding * (std::fabs(ey * fz) + std::fabs(ez * fy) + std::fabs(ez * fx) +
-                                             std::fabs(ex * fz));
-  b.slope = kSlopeSafety * (std::max(std::fabs(a), std::fabs(c)) + slopeError) / (std::fabs(area) - areaError);
-  // A line's depth runs along its major axis only, and on past its ends where GL widens it.
-  double edgeSlope = 0;
-  for (const auto& [u, v] : {std::pair{&p, &q}, std::pair{&q, &r}, std::pair{&r, &p}}) {
-    const double major = std::max(std::fabs(u->x - v->x), std::fabs(u->y - v->y));
-    if (!(major > 4 * xy)) {
-      return false;
-    }
-    edgeSlope = std::max(edgeSlope, (std::fabs(u->z - v->z) + 2 * z) / (major - 2 * xy));
-  }
-  b.edgeSlope = kSlopeSafety * edgeSlope;
-  b.nearest = std::min({p.z, q.z, r.z}) - z;
+  b.counterClockwise = area > 0;
+  b.nearest = std::min({p.z, q.z, r.z}) - b.depthSlack;
   b.x0 = std::min({p.x, q.x, r.x});
   b.x1 = std::max({p.x, q.x, r.x});
   b.y0 = std::min({p.y, q.y, r.y});
   b.y1 = std::max({p.y, q.y, r.y});
-  b.slack = xy;
-  b.counterClockwise = area > 0;
+  b.slope = b.edgeSlope = -1;
+  b.corners[0] = &p;
+  b.corners[1] = &q;
+  b.corners[2] = &r;
   return true;
 }
 
-bool FaceCuller::mayShow(const Bounds& b, const PassReach& pass, const DepthTiles& tiles) const {
+void FaceCuller::findSlopes(Bounds& b) const {
+  const WindowVertex &p = *b.corners[0], &q = *b.corners[1], &r = *b.corners[2];
+  const double xy = b.slack, z = b.depthSlack;
+  // The polygon offset's slope as GL works it out, and how far GL's positions may move it.
+  const double ex = p.x - r.x, ey = p.y - r.y, ez = p.z - r.z;
+  const double fx = q.x - r.x, fy = q.y - r.y, fz = q.z - r.z;
+  const double area = std::fabs(ex * fy - ey * fx) - areaError(xy, ex, ey, fx, fy);
+  const double a = ey * fz - ez * fy, c = ez * fx - ex * fz;
+  const double spans = std::fabs(ex) + std::fabs(ey) + std::fabs(fx) + std::fabs(fy);
+  const double slopeError = 2 * xy * (std::fabs(ez) + std::fabs(fz)) + 2 * z * spans + 8 * xy * z +
+                            4 * kRounding * (std::fabs(ey * fz) + std::fabs(ez * fy) + std::fabs(ez * fx) +
+                                             std::fabs(ex * fz));
+  b.slope = kSlopeSafety * (std::max(std::fabs(a), std::fabs(c)) + slopeError) / area;
+  // A line's depth runs along its major axis only, and on past its ends where GL widens it. An edge too short
+  // to say how steep GL takes it is taken as steep as can be.
+  double edgeSlope = 0;
+  for (const auto& [u, v] : {std::pair{&p, &q}, std::pair{&q, &r}, std::pair{&r, &p}}) {
+    const double major = std::max(std::fabs(u->x - v->x), std::fabs(u->y - v->y));
+    edgeSlope = major > 4 * xy ? std::max(edgeSlope, (std::fabs(u->z - v->z) + 2 * z) / (major - 2 * xy))
+                               : HUGE_VAL;
+  }
+  b.edgeSlope = kSlopeSafety * edgeSlope;
+}
+
+bool FaceCuller::mayShow(Bounds& b, const PassReach& pass, const DepthTiles& tiles) const {
   // Fragments within half the line's width of an edge, whichever way GL widens it, and 2 pixels more.
   const double run = pass.lineWidth * 0.5 + 2;
   const double reach = run + b.slack;
@@ -247,9 +263,29 @@ bool FaceCuller::mayShow(const Bounds& b, const PassReach& pass, const DepthTile
   const double x0 = std::floor(b.x0 - reach) - viewport_[0], x1 = std::floor(b.x1 + reach) - viewport_[0];
   const double y0 = std::floor(b.y0 - reach) - viewport_[1], y1 = std::floor(b.y1 + reach) - viewport_[1];
   const double behind = tiles.deepest(clampTo(x0, right), clampTo(y0, top), clampTo(x1, right), clampTo(y1, top));
+  // Most faces that show do so with their corners alone.
+  if (!(b.nearest - kDepthMargin > behind)) {
+    return true;
+  }
+  if (b.slope < 0) {
+    findSlopes(b);
+  }
   // GL interpolates depth from a plane through the window's origin: its roundings grow with the slope there.
   const double interpolation = 8 * kRounding * (1 + std::max(b.slope, b.edgeSlope) * extent_);
   const double nearest = b.nearest - (pass.offsetFactor + kFillReach) * b.slope - b.edgeSlope * run -
                          interpolation - kDepthMargin;
   return !(nearest > behind);
+}
+
+unsigned FaceCuller::judge(int face, bool reversedWinding, const PassReach& fill, const PassReach& outline,
+                           const DepthTiles& tiles) const {
+  Bounds b;
+  if (!bounds(face, b)) {
+    return kInFill | kInOutline;
+  }
+  // A face the outline pass leaves out the fill pass leaves out too, its reach being smaller.
+  if (b.counterClockwise == reversedWinding) {
+    return mayShow(b, outline, tiles) ? kInOutline | (mayShow(b, fill, tiles) ? kInFill : 0u) : 0u;
+  }
+  return mayShow(b, fill, tiles) ? kInFill : 0u;
 }

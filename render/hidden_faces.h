@@ -59,38 +59,51 @@ struct PassReach {
   double offsetFactor;  // the slope factor of the pull, 0 for none, 1 for glPolygonOffset(-1, 0)
 };
 
-// Where GL puts a model's vertices in one view, and which of the model's faces may show in a pass.
+// Where GL puts a model's vertices in one view, and which of the model's faces may show in which pass.
 class FaceCuller {
  public:
-  // What one face can reach, with room for how differently GL's single precision may place it.
-  struct Bounds {
-    float x0, y0, x1, y1;  // the corners' window positions, least and greatest
-    double nearest;        // the corners' least window depth, less the error it may have
-    double slope;          // at least GL's depth slope of the face, max(|dz/dx|, |dz/dy|)
-    double edgeSlope;      // at least the depth change of a pixel along each edge's major axis
-    double slack;          // pixels a window position may be out by
-    bool counterClockwise;  // the corners' winding in the window, y up
-  };
+  // The passes a face may show in (judge).
+  static constexpr unsigned kInFill = 1, kInOutline = 2;
 
   // Places every vertex of model as GL does in view, on up to pieces threads. model must stay as it is while
   // faces are judged. False when there is no memory.
   bool place(const Model& model, const FaceView& view, size_t pieces);
 
-  // The bounds of face (an index into the placed model's faces). False when the face cannot be judged: a
-  // corner outside the view volume or near its planes (GL clips the face), or a face so nearly edge-on or an
-  // edge so short that GL's single precision may give it another slope; such a face must be drawn.
-  bool bounds(int face, Bounds& bounds) const;
-
-  // False when every fragment that a face of bounds drawn as pass draws it lies behind tiles (the depth of
-  // the placed view), allowing for the polygon offset, half the line width and 2 pixels around it, lines
-  // whose depth runs on past their ends, and rounding.
-  bool mayShow(const Bounds& bounds, const PassReach& pass, const DepthTiles& tiles) const;
+  // The passes that face (an index into the placed model's faces) may put a fragment in front of tiles in
+  // (the placed view's depth): kInFill unless every fragment of it drawn as fill draws it lies behind tiles,
+  // allowing for the polygon offset, half the line width and 2 pixels around it, lines whose depth runs on
+  // past their ends, and rounding; kInOutline likewise for outline, and never for a face whose outer side is
+  // in view (counter-clockwise in the window, clockwise with reversedWinding), which that pass culls. A face
+  // with a corner outside or near the view volume (GL clips it) or so nearly edge-on that GL's single
+  // precision may wind it either way shows in both. outline must reach at least as far as fill (its lines as
+  // wide, its offset as large).
+  unsigned judge(int face, bool reversedWinding, const PassReach& fill, const PassReach& outline,
+                 const DepthTiles& tiles) const;
 
  private:
   struct WindowVertex {
     float x, y, z;
     float inverseW;  // 1 / clip w; not above 0 for a vertex outside the view volume
   };
+  // What one face can reach, with room for how differently GL's single precision may place it.
+  struct Bounds {
+    float x0, y0, x1, y1;   // the corners' window positions, least and greatest
+    double nearest;         // the corners' least window depth, less the error it may have
+    double slack;           // pixels a window position may be out by
+    double depthSlack;      // depth a corner may be out by
+    bool counterClockwise;  // the corners' winding in the window, y up
+    // Worked out when the face's corners alone do not settle it (negative until then): at least GL's depth
+    // slope of the face, max(|dz/dx|, |dz/dy|), and the depth change of a pixel along each edge's major
+    // axis; infinite where single precision may give GL far larger ones.
+    double slope, edgeSlope;
+    const WindowVertex* corners[3];
+  };
+
+  // False when face cannot be judged.
+  bool bounds(int face, Bounds& bounds) const;
+  bool mayShow(Bounds& bounds, const PassReach& pass, const DepthTiles& tiles) const;
+  void findSlopes(Bounds& bounds) const;
+
   std::unique_ptr<WindowVertex[]> vertices_;
   size_t capacity_ = 0;
   const ModelFace* faces_ = nullptr;
