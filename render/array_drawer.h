@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "hatch_renderer.h"
+#include "hidden_faces.h"
 #include "tone.h"
 
 class ArrayDrawer {
@@ -51,7 +52,6 @@ class ArrayDrawer {
   // The culled frame's steps (culled_frame.cpp).
   bool findShownFaces(const DrawState& state);
   void drawOuterDepth(bool reversedWinding) const;
-  bool readDepthTiles();
   bool listShownFaces(const DrawState& state);
   void drawShownFaces(const DrawState& state, bool withOutline);
 
@@ -73,6 +73,10 @@ class ArrayDrawer {
   // What the culled frames keep from one frame to the next: room, and the buffer of the faces they draw.
   std::unique_ptr<Culling, CullingDeleter> culling_;
 };
+
+// Reads the depth of the viewport's pixels into tiles, reset to the viewport's size, in bands of rows, band
+// holding one band (kept between calls). False when memory runs out or GL fails.
+bool readDepthTiles(DepthTiles& tiles, std::unique_ptr<uint32_t[]>& band, size_t& bandCapacity);
 
 // beginFrame, then the fill pass and the outline pass through drawer, without the faces that cannot show.
 // Does not swap buffers.

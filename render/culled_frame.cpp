@@ -125,16 +125,12 @@ bool ArrayDrawer::findShownFaces(const DrawState& state) {
   glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
   glGetIntegerv(GL_VIEWPORT, view.viewport);
   glGetFloatv(GL_DEPTH_RANGE, view.depthRange);
-  const int width = view.viewport[2], height = view.viewport[3];
-  const size_t bandRows = std::max<size_t>(DepthTiles::kTileSide, kBandPixels / static_cast<size_t>(width) /
-                                                                      DepthTiles::kTileSide * DepthTiles::kTileSide);
   c.pieces = piecesFor(faceCount, kLeastFacesPerPiece);
-  if (width < 1 || height < 1 || !reserve(c.band, c.bandCapacity, bandRows * static_cast<size_t>(width)) ||
-      !c.tiles.reset(width, height) || !c.culler.place(model_, view, c.pieces)) {
+  if (!c.culler.place(model_, view, c.pieces)) {
     return false;
   }
   drawOuterDepth(state.reversedWinding);
-  const bool listed = readDepthTiles() && listShownFaces(state);
+  const bool listed = readDepthTiles(c.tiles, c.band, c.bandCapacity) && listShownFaces(state);
   // The fill pass starts from a cleared depth buffer, as it would have without this.
   glClear(GL_DEPTH_BUFFER_BIT);
   return listed;
@@ -171,19 +167,24 @@ void ArrayDrawer::drawOuterDepth(bool reversedWinding) const {
   }
 }
 
-bool ArrayDrawer::readDepthTiles() {
-  Culling& c = *culling_;
+bool readDepthTiles(DepthTiles& tiles, std::unique_ptr<uint32_t[]>& band, size_t& bandCapacity) {
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
-  const int width = c.tiles.width(), height = c.tiles.height();
-  const int bandRows = static_cast<int>(c.bandCapacity / static_cast<size_t>(width));
+  const int width = viewport[2], height = viewport[3];
+  const size_t rowPixels = static_cast<size_t>(std::max(width, 1));
+  const int bandRows = static_cast<int>(
+      std::max<size_t>(1, kBandPixels / rowPixels / DepthTiles::kTileSide) * DepthTiles::kTileSide);
+  if (width < 1 || height < 1 || !reserve(band, bandCapacity, rowPixels * static_cast<size_t>(bandRows)) ||
+      !tiles.reset(width, height)) {
+    return false;
+  }
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   for (int y = 0; y < height; y += bandRows) {
     const int rows = std::min(bandRows, height - y);
-    glReadPixels(viewport[0], viewport[1] + y, width, rows, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, c.band.get());
-    c.tiles.addRows(y, rows, c.band.get());
+    glReadPixels(viewport[0], viewport[1] + y, width, rows, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, band.get());
+    tiles.addRows(y, rows, band.get());
   }
-  c.tiles.finish();
+  tiles.finish();
   return glGetError() == GL_NO_ERROR;
 }
 
@@ -211,6 +212,8 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
       GLuint* outlineList = lists[1] + 3 * begin;
       uint8_t* tones = c.tones.get() + begin;
       size_t filled = 0, outlined = 0;
+      // Kept here until the piece is done: the pieces' tables share cache lines.
+      const Tone* seenHere[4] = {};
       for (size_t i = begin; i < end; ++i) {
         const int* index = model_.faces[i].vertexIndex;
         const unsigned shows = c.culler.judge(static_cast<int>(i), reversed, fill, outline, c.tiles);
@@ -222,7 +225,7 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
           const ModelVertex* v = model_.vertices;
           const Tone& tone = toneOfBand(faceBand(position(v[index[0]]), position(v[index[1]]),
                                                  position(v[index[2]]), light, reversed));
-          seen[piece][tone.texture] = &tone;
+          seenHere[tone.texture] = &tone;
           tones[filled] = static_cast<uint8_t>(tone.texture);
           // The surface's corners lie three a face, one after another.
           for (GLuint k = 0; k < 3; ++k) {
@@ -231,6 +234,7 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
           ++filled;
         }
       }
+      std::copy_n(seenHere, 4, seen[piece]);
       c.begin[piece] = begin;
       c.shown[0][piece] = filled;
       c.shown[1][piece] = outlined;
