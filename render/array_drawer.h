@@ -34,6 +34,13 @@ class ArrayDrawer {
   // fill pass or memory runs out.
   void drawFrame(const DrawState& state, bool withOutline);
 
+  // How many faces the last drawFrame gave its fill pass and its outline pass: all of them where it could not
+  // leave any out.
+  struct ShownFaces {
+    size_t fill, outline;
+  };
+  ShownFaces shownFaces() const { return shown_; }
+
  private:
   struct Culling;
   struct CullingDeleter {
@@ -72,6 +79,7 @@ class ArrayDrawer {
   std::unique_ptr<float[]> surfaceCorners_;
   // What the culled frames keep from one frame to the next: room, and the buffer of the faces they draw.
   std::unique_ptr<Culling, CullingDeleter> culling_;
+  ShownFaces shown_ = {0, 0};
 };
 
 // Reads the depth of the viewport's pixels into tiles, reset to the viewport's size, in bands of rows, band

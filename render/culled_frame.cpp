@@ -78,6 +78,8 @@ void ArrayDrawer::CullingDeleter::operator()(Culling* culling) const {
 void ArrayDrawer::drawFrame(const DrawState& state, bool withOutline) {
   beginFrame(state.camera);
   const bool creasesReady = !withOutline || !state.creaseEdges || makeCreaseArrays(*state.creaseEdges);
+  const size_t faceCount = static_cast<size_t>(std::max(model_.faceCount, 0));
+  shown_ = {faceCount, faceCount};
   if (renderer_.nextPass != 0 || !creasesReady || !findShownFaces(state)) {
     draw(state);
     if (withOutline) {
@@ -258,6 +260,11 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
 // The two passes as draw draws them, each from its list of the faces that may show.
 void ArrayDrawer::drawShownFaces(const DrawState& state, bool withOutline) {
   const Culling& c = *culling_;
+  shown_ = {0, 0};
+  for (size_t piece = 0; piece < c.pieces; ++piece) {
+    shown_.fill += c.shown[0][piece];
+    shown_.outline += c.shown[1][piece];
+  }
   const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
   renderer_.beginPass(state);
   glEnableClientState(GL_VERTEX_ARRAY);

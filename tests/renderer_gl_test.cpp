@@ -34,6 +34,19 @@ ModelPtr clockwiseCopy(const Model& m) {
   return ModelPtr(copy);
 }
 
+// The faces of m whose corners all lie below height: a closed mesh opened into a cup.
+ModelPtr cutAbove(const Model& m, float height) {
+  Model* cup = new Model{new ModelVertex[m.vertexCount], new ModelFace[m.faceCount], m.vertexCount, 0};
+  std::copy_n(m.vertices, m.vertexCount, cup->vertices);
+  for (int i = 0; i < m.faceCount; ++i) {
+    const int* f = m.faces[i].vertexIndex;
+    if (std::max({m.vertices[f[0]].y, m.vertices[f[1]].y, m.vertices[f[2]].y}) < height) {
+      cup->faces[cup->faceCount++] = m.faces[i];
+    }
+  }
+  return ModelPtr(cup);
+}
+
 class RendererGl : public testing::Test {
  protected:
   void SetUp() override {
@@ -133,6 +146,62 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
       EXPECT_EQ(differingPixels(context.readImage(), immediate, 0), 0) << path << ", view " << view;
     }
   }
+}
+
+// nprsnap's frames without the faces that cannot show against frames of every face, on a bumpy sphere whose
+// inner faces lie close behind its outer ones: outside, inside, across the near plane, wound the other way,
+// opened into a cup, with the options that change how far a face reaches. The same pixels exactly, and faces
+// left out.
+TEST_F(RendererGl, CulledFramesDrawTheSamePixelsAsFramesOfEveryFace) {
+  const fs::path path = tempPath("bumpy.poly");
+  runCommand(std::string(NPRVIEW_TOOLS_DIR) + "/make_bumpy_sphere " + path.string() + " 160 100");
+  const ModelPtr bumpy(loadModel(path.c_str()));
+  fs::remove(path);
+  ASSERT_TRUE(bumpy);
+  const ModelPtr cup = cutAbove(*bumpy, 0.2f), clockwise = clockwiseCopy(*bumpy);
+  CreaseEdges creases;
+  ASSERT_TRUE(findCreaseEdges(*cup, 30.0f, creases));
+  constexpr HatchingSpace kEye = HatchingSpace::Eye, kSurface = HatchingSpace::Object;
+  const struct {
+    const char* what;
+    const Model* model;
+    float yaw, pitch, distance;
+    int width;
+    bool hatching;
+    HatchingSpace space;
+  } rows[] = {{"start-up view", bumpy.get(), 0, 0, 1, 5, false, kEye},
+              {"hatching, wide", bumpy.get(), 30, 20, 1, 12, true, kEye},
+              {"inside", bumpy.get(), 40, 10, 0.1f, 3, false, kEye},
+              {"across the near plane", bumpy.get(), 200, -30, 0.47f, 5, true, kSurface},
+              {"reversed", clockwise.get(), 100, -30, 1.2f, 5, false, kEye},
+              {"cup, widest", cup.get(), 0, 60, 1, 40, false, kEye},
+              {"cup, on the surface, creases", cup.get(), 150, 45, 0.8f, 5, true, kSurface}};
+  for (const auto& row : rows) {
+    DrawState state = kStartUpState;
+    state.camera.yaw = row.yaw, state.camera.pitch = row.pitch, state.camera.distance = row.distance;
+    state.reversedWinding = row.model == clockwise.get();
+    state.outlineWidth = row.width;
+    state.texturesEnabled = row.hatching, state.hatchingSpace = row.space;
+    state.creaseEdges = row.model == cup.get() && row.hatching ? &creases : nullptr;
+    row.hatching ? glEnable(GL_TEXTURE_2D) : glDisable(GL_TEXTURE_2D);
+    ArrayDrawer drawer(*renderer, *row.model);
+    HatchRenderer::enterRedrawState(state.reversedWinding);
+    beginFrame(state.camera);
+    drawer.draw(state);
+    drawer.draw(state);
+    const RgbImage everyFace = context.readImage();
+    HatchRenderer::enterRedrawState(state.reversedWinding);
+    drawFrame(drawer, state);
+    EXPECT_EQ(differingPixels(context.readImage(), everyFace, 0), 0) << row.what;
+    // From outside, most of a closed mesh lies behind its front.
+    if (row.distance >= 1 && row.model != cup.get()) {
+      const ArrayDrawer::ShownFaces shown = drawer.shownFaces();
+      const auto faces = static_cast<size_t>(row.model->faceCount);
+      EXPECT_LT(shown.fill, faces * 3 / 4) << row.what;
+      EXPECT_LT(shown.outline, faces / 2) << row.what;
+    }
+  }
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 // An image cut short (its buffer only partly read must not reach GL) leaves only its own texture without an
