@@ -18,11 +18,18 @@ if [ ! -x "$reference/build/nprsnap" ]; then
   rm -rf "$reference"
   mkdir -p "$reference"
   git archive "$revision" | tar -x -C "$reference"
-  scripts/build.sh "$reference/build" -DCMAKE_BUILD_TYPE=Release -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF >/dev/null
+  # The revision's own build script, which builds the tree it lies in.
+  "$reference/scripts/build.sh" "$reference/build" -DCMAKE_BUILD_TYPE=Release -DNPRVIEW_TESTS=OFF \
+    -DNPRVIEW_BENCH=OFF >/dev/null
 fi
 scripts/build.sh "$work/current" -DCMAKE_BUILD_TYPE=Release -DNPRVIEW_TESTS=OFF -DNPRVIEW_BENCH=OFF >/dev/null
 old="$reference/build/nprsnap"
 new="$work/current/nprsnap"
+# Each build must be of its own tree.
+for pair in "$reference/build:$(realpath "$reference")" "$work/current:$PWD"; do
+  grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=${pair#*:}" "${pair%%:*}/CMakeCache.txt" ||
+    { echo "same-pictures: ${pair%%:*} is not a build of ${pair#*:}" >&2; exit 1; }
+done
 tools="$work/current/tools"
 
 meshes="$work/meshes"

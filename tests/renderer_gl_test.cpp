@@ -150,14 +150,15 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
 
 // nprsnap's frames without the faces that cannot show against frames of every face, on a bumpy sphere whose
 // inner faces lie close behind its outer ones: outside, inside, across the near plane, wound the other way,
-// opened into a cup, with the options that change how far a face reaches. The same pixels exactly, and faces
-// left out.
+// opened into a cup, with the options that change how far a face reaches, and the fill pass alone, as the
+// contour lines draw it; and a small face whose wide lines reach out past the edge of the square that hides
+// it. The same pixels exactly, and faces left out.
 TEST_F(RendererGl, CulledFramesDrawTheSamePixelsAsFramesOfEveryFace) {
   const fs::path path = tempPath("bumpy.poly");
   runCommand(std::string(NPRVIEW_TOOLS_DIR) + "/make_bumpy_sphere " + path.string() + " 160 100");
-  const ModelPtr bumpy(loadModel(path.c_str()));
+  const ModelPtr bumpy(loadModel(path.c_str())), behindEdge(loadModel("tests/models/face-behind-square-edge.poly"));
   fs::remove(path);
-  ASSERT_TRUE(bumpy);
+  ASSERT_TRUE(bumpy && behindEdge);
   const ModelPtr cup = cutAbove(*bumpy, 0.2f), clockwise = clockwiseCopy(*bumpy);
   CreaseEdges creases;
   ASSERT_TRUE(findCreaseEdges(*cup, 30.0f, creases));
@@ -169,13 +170,16 @@ TEST_F(RendererGl, CulledFramesDrawTheSamePixelsAsFramesOfEveryFace) {
     int width;
     bool hatching;
     HatchingSpace space;
+    bool withOutline = true;
   } rows[] = {{"start-up view", bumpy.get(), 0, 0, 1, 5, false, kEye},
               {"hatching, wide", bumpy.get(), 30, 20, 1, 12, true, kEye},
               {"inside", bumpy.get(), 40, 10, 0.1f, 3, false, kEye},
               {"across the near plane", bumpy.get(), 200, -30, 0.47f, 5, true, kSurface},
               {"reversed", clockwise.get(), 100, -30, 1.2f, 5, false, kEye},
               {"cup, widest", cup.get(), 0, 60, 1, 40, false, kEye},
-              {"cup, on the surface, creases", cup.get(), 150, 45, 0.8f, 5, true, kSurface}};
+              {"cup, on the surface, creases", cup.get(), 150, 45, 0.8f, 5, true, kSurface},
+              {"cup, the fill pass alone", cup.get(), 20, 50, 1, 5, false, kEye, false},
+              {"wide lines past the edge", behindEdge.get(), 0, 0, 1, 40, false, kEye}};
   for (const auto& row : rows) {
     DrawState state = kStartUpState;
     state.camera.yaw = row.yaw, state.camera.pitch = row.pitch, state.camera.distance = row.distance;
@@ -188,13 +192,14 @@ TEST_F(RendererGl, CulledFramesDrawTheSamePixelsAsFramesOfEveryFace) {
     HatchRenderer::enterRedrawState(state.reversedWinding);
     beginFrame(state.camera);
     drawer.draw(state);
-    drawer.draw(state);
+    row.withOutline ? drawer.draw(state) : void(renderer->nextPass = 0);
     const RgbImage everyFace = context.readImage();
     HatchRenderer::enterRedrawState(state.reversedWinding);
-    drawFrame(drawer, state);
+    drawer.drawFrame(state, row.withOutline);
+    renderer->nextPass = 0;
     EXPECT_EQ(differingPixels(context.readImage(), everyFace, 0), 0) << row.what;
     // From outside, most of a closed mesh lies behind its front.
-    if (row.distance >= 1 && row.model != cup.get()) {
+    if (row.distance >= 1 && (row.model == bumpy.get() || row.model == clockwise.get())) {
       const ArrayDrawer::ShownFaces shown = drawer.shownFaces();
       const auto faces = static_cast<size_t>(row.model->faceCount);
       EXPECT_LT(shown.fill, faces * 3 / 4) << row.what;
