@@ -26,6 +26,8 @@ constexpr double kSlopeSafety = 1.25;
 constexpr double kFillReach = 1.0 / 64;
 
 constexpr uint32_t kFarthest = 0xffffffffu;
+// The squares kept from each pixel: sides 1 (the pixel itself), 2, 4 and 8.
+constexpr int kSquareSides = 4;
 
 // How far GL's positions, each out by up to xy pixels, and its roundings may move twice the area of a face
 // with edges (ex, ey) and (fx, fy) from one corner.
@@ -69,10 +71,22 @@ bool DepthTiles::reset(int width, int height) {
   }
   std::fill_n(levels_[0].cells, static_cast<size_t>(levels_[0].columns) * static_cast<size_t>(levels_[0].rows),
               0u);
+  // Without the squares the tiles still answer, less closely.
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  exact_ = pixels <= kExactPixels;
+  if (exact_ && kSquareSides * pixels > squareCapacity_) {
+    squares_.reset(new (std::nothrow) uint32_t[kSquareSides * pixels]);
+    squareCapacity_ = squares_ ? kSquareSides * pixels : 0;
+    exact_ = squares_ != nullptr;
+  }
   return true;
 }
 
 void DepthTiles::addRows(int y, int rows, const uint32_t* depths) {
+  if (exact_) {
+    std::copy_n(depths, static_cast<size_t>(rows) * static_cast<size_t>(width_),
+                squares_.get() + static_cast<size_t>(y) * static_cast<size_t>(width_));
+  }
   const Level& tiles = levels_[0];
   const int wholeTiles = width_ / kTileSide;
   for (int row = 0; row < rows; ++row) {
@@ -92,6 +106,22 @@ void DepthTiles::addRows(int y, int rows, const uint32_t* depths) {
 }
 
 void DepthTiles::finish() {
+  const size_t pixels = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  for (int level = 1; exact_ && level < kSquareSides; ++level) {
+    // Each square the deepest of four of half its side, those past the picture's edge moved back inside it.
+    const uint32_t* half = squares_.get() + (level - 1) * pixels;
+    uint32_t* square = squares_.get() + level * pixels;
+    const int step = 1 << (level - 1);
+    for (int y = 0; y < height_; ++y) {
+      const uint32_t* row = half + static_cast<size_t>(y) * width_;
+      const uint32_t* above = half + static_cast<size_t>(std::min(y + step, height_ - 1)) * width_;
+      uint32_t* out = square + static_cast<size_t>(y) * width_;
+      for (int x = 0; x < width_; ++x) {
+        const int right = std::min(x + step, width_ - 1);
+        out[x] = std::max(std::max(row[x], row[right]), std::max(above[x], above[right]));
+      }
+    }
+  }
   for (int i = 1; i < levelCount_; ++i) {
     const Level& below = levels_[i - 1];
     const Level& level = levels_[i];
@@ -110,6 +140,31 @@ void DepthTiles::finish() {
 }
 
 double DepthTiles::deepest(int x0, int y0, int x1, int y1) const {
+  const int across = x1 - x0 + 1, up = y1 - y0 + 1;
+  if (exact_ && across <= 3 * kTileSide && up <= 3 * kTileSide) {
+    // Squares as large as fit, the last of each row and column moved back to end at the region's edge.
+    int level = 0;
+    while (level + 1 < kSquareSides && 2 << level <= std::min(across, up)) {
+      ++level;
+    }
+    const int side = 1 << level;
+    const uint32_t* squares = squares_.get() + static_cast<size_t>(level) * width_ * height_;
+    uint32_t deepest = 0;
+    for (int y = y0;; y += side) {
+      const int top = std::min(y, y1 - side + 1);
+      for (int x = x0;; x += side) {
+        const int left = std::min(x, x1 - side + 1);
+        deepest = std::max(deepest, squares[static_cast<size_t>(top) * width_ + left]);
+        if (left == x1 - side + 1) {
+          break;
+        }
+      }
+      if (top == y1 - side + 1) {
+        break;
+      }
+    }
+    return deepest / static_cast<double>(kFarthest);
+  }
   int c0 = x0 / kTileSide, c1 = x1 / kTileSide, r0 = y0 / kTileSide, r1 = y1 / kTileSide;
   int level = 0;
   while (level + 1 < levelCount_ && (c1 - c0 >= 4 || r1 - r0 >= 4)) {

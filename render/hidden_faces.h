@@ -20,10 +20,12 @@ struct FaceView {
 };
 
 // The deepest depth of each 8x8 tile of a depth picture, and of each 2x2 block of those, and so on up to one
-// block for the whole picture.
+// block for the whole picture; for a picture of up to kExactPixels, also of the 2x2, 4x4 and 8x8 squares
+// from every pixel, which give the deepest pixel of a small region exactly.
 class DepthTiles {
  public:
   static constexpr int kTileSide = 8;
+  static constexpr size_t kExactPixels = size_t{1} << 22;
 
   // Room for a width x height picture (both at least 1), every tile at depth 0 until its rows come in.
   // False when there is no memory for it.
@@ -31,10 +33,11 @@ class DepthTiles {
   // Takes rows y to y + rows - 1 of the picture, width depths each, as glReadPixels gives GL_UNSIGNED_INT
   // (0 nearest, 2^32 - 1 farthest), the bottom row first.
   void addRows(int y, int rows, const uint32_t* depths);
-  // Makes the blocks above the tiles; once every row is in, before deepest.
+  // Makes the blocks above the tiles and the squares; once every row is in, before deepest.
   void finish();
   // A depth from 0 to 1 at least as deep as every pixel of [x0, x1] x [y0, y1] (inclusive, inside the
-  // picture): the deepest of the smallest blocks that cover it, at most 4 by 4 of them.
+  // picture): the deepest of those pixels where the region is at most 24 pixels on a side and the picture
+  // has its squares, else the deepest of the smallest blocks that cover it, at most 4 by 4 of them.
   double deepest(int x0, int y0, int x1, int y1) const;
 
   int width() const { return width_; }
@@ -49,6 +52,11 @@ class DepthTiles {
   size_t capacity_ = 0;
   Level levels_[32] = {};
   int levelCount_ = 0;
+  // The pixels, then the deepest of the 2x2, the 4x4 and the 8x8 square from each (cut by the picture's
+  // edges); null for a larger picture, or where there was no memory for them.
+  std::unique_ptr<uint32_t[]> squares_;
+  size_t squareCapacity_ = 0;
+  bool exact_ = false;
   int width_ = 0, height_ = 0;
 };
 
