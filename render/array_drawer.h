@@ -60,6 +60,8 @@ class ArrayDrawer {
   bool findShownFaces(const DrawState& state);
   void drawOuterDepth(bool reversedWinding) const;
   bool listShownFaces(const DrawState& state);
+  bool mapLists(GLuint* (&lists)[2]);
+  bool unmapLists(GLuint* (&lists)[2]);
   void drawShownFaces(const DrawState& state, bool withOutline);
 
   HatchRenderer& renderer_;

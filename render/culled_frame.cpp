@@ -56,16 +56,19 @@ struct ArrayDrawer::Culling {
   DepthTiles tiles;
   std::unique_ptr<uint32_t[]> band;
   size_t bandCapacity = 0;
+  // Each face's judgement: the passes it may show in.
+  std::unique_ptr<uint8_t[]> shows;
+  size_t showCapacity = 0;
   // The tone (texture index) of each face the fill pass draws, in the fill list's order.
   std::unique_ptr<uint8_t[]> tones;
   size_t toneCapacity = 0;
-  // The faces each pass draws, as three indices each: the fill pass's, then the outline pass's. Each piece of
-  // the faces lists its own from the list's entry of its first face on.
+  // The faces each pass draws, three indices each, in their order: the fill pass's and the outline pass's;
+  // how many each buffer has room for, and how many it holds this frame.
   GLuint lists[2] = {0, 0};
   bool listsMade = false;
+  size_t listCapacity[2] = {0, 0};
+  size_t listed[2] = {0, 0};
   size_t pieces = 1;
-  size_t begin[kMaxCorePieces] = {};
-  size_t shown[2][kMaxCorePieces] = {};
 };
 
 void ArrayDrawer::CullingDeleter::operator()(Culling* culling) const {
@@ -102,25 +105,13 @@ bool ArrayDrawer::findShownFaces(const DrawState& state) {
   const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
   const size_t faceCount = static_cast<size_t>(std::max(model_.faceCount, 0));
   if (!culling_ || !makeBuffers() || (onSurface && !makeSurfaceArrays()) ||
-      !reserve(culling_->tones, culling_->toneCapacity, faceCount)) {
+      !reserve(culling_->shows, culling_->showCapacity, faceCount)) {
     return false;
   }
   Culling& c = *culling_;
   if (!c.listsMade) {
-    for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
-    }
     glGenBuffers(2, c.lists);
-    for (const GLuint list : c.lists) {
-      glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, list);
-      glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(ModelFace) * faceCount), nullptr,
-                   GL_STREAM_DRAW);
-    }
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    c.listsMade = glGetError() == GL_NO_ERROR;
-    if (!c.listsMade) {
-      glDeleteBuffers(2, c.lists);
-      return false;
-    }
+    c.listsMade = true;
   }
   FaceView view;
   glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
@@ -190,65 +181,66 @@ bool readDepthTiles(DepthTiles& tiles, std::unique_ptr<uint32_t[]>& band, size_t
   return glGetError() == GL_NO_ERROR;
 }
 
-// Judges every face on every core, each piece of the faces writing the faces it keeps, in order, into the
-// lists from the entry of its first face on, and the fill pass's tones beside them.
+// Judges every face on every core, then lists the faces each pass draws, in their order, each piece of the
+// faces from where the pieces before it end, with the fill pass's tones beside them.
 bool ArrayDrawer::listShownFaces(const DrawState& state) {
   Culling& c = *culling_;
   const size_t faceCount = static_cast<size_t>(std::max(model_.faceCount, 0));
-  GLuint* lists[2] = {nullptr, nullptr};
-  for (int i = 0; i < 2; ++i) {
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.lists[i]);
-    lists[i] = static_cast<GLuint*>(glMapBufferRange(
-        GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(sizeof(ModelFace) * faceCount), GL_MAP_WRITE_BIT));
+  const bool reversed = state.reversedWinding;
+  const PassReach fill{1.0, 0.0};
+  const PassReach outline{std::max(1.0, static_cast<double>(state.outlineWidth)), 1.0};
+  // Where each piece's faces start in each list.
+  size_t start[2][kMaxCorePieces + 1] = {};
+  onCores(faceCount, c.pieces, [&](size_t piece, size_t begin, size_t end) {
+    size_t counts[2] = {0, 0};
+    for (size_t i = begin; i < end; ++i) {
+      const unsigned shows = c.culler.judge(static_cast<int>(i), reversed, fill, outline, c.tiles);
+      c.shows[i] = static_cast<uint8_t>(shows);
+      counts[0] += (shows & FaceCuller::kInFill) != 0;
+      counts[1] += (shows & FaceCuller::kInOutline) != 0;
+    }
+    start[0][piece + 1] = counts[0];
+    start[1][piece + 1] = counts[1];
+  });
+  for (int list = 0; list < 2; ++list) {
+    for (size_t piece = 0; piece < c.pieces; ++piece) {
+      start[list][piece + 1] += start[list][piece];
+    }
+    c.listed[list] = start[list][c.pieces];
   }
-  bool ok = lists[0] && lists[1];
+  GLuint* lists[2] = {nullptr, nullptr};
+  bool ok = reserve(c.tones, c.toneCapacity, c.listed[0]) && mapLists(lists);
   const Tone* seen[kMaxCorePieces][4] = {};
   if (ok) {
     const Vec3 light = lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset);
     const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
-    const bool reversed = state.reversedWinding;
-    const PassReach fill{1.0, 0.0};
-    const PassReach outline{std::max(1.0, static_cast<double>(state.outlineWidth)), 1.0};
     onCores(faceCount, c.pieces, [&](size_t piece, size_t begin, size_t end) {
-      GLuint* fillList = lists[0] + 3 * begin;
-      GLuint* outlineList = lists[1] + 3 * begin;
-      uint8_t* tones = c.tones.get() + begin;
-      size_t filled = 0, outlined = 0;
+      GLuint* fillList = lists[0] + 3 * start[0][piece];
+      GLuint* outlineList = lists[1] + 3 * start[1][piece];
+      uint8_t* tones = c.tones.get() + start[0][piece];
       // Kept here until the piece is done: the pieces' tables share cache lines.
       const Tone* seenHere[4] = {};
       for (size_t i = begin; i < end; ++i) {
         const int* index = model_.faces[i].vertexIndex;
-        const unsigned shows = c.culler.judge(static_cast<int>(i), reversed, fill, outline, c.tiles);
-        const bool inFill = shows & FaceCuller::kInFill, inOutline = shows & FaceCuller::kInOutline;
-        if (inOutline) {
-          std::copy_n(index, 3, outlineList + 3 * outlined++);
+        if (c.shows[i] & FaceCuller::kInOutline) {
+          outlineList = std::copy_n(index, 3, outlineList);
         }
-        if (inFill) {
+        if (c.shows[i] & FaceCuller::kInFill) {
           const ModelVertex* v = model_.vertices;
           const Tone& tone = toneOfBand(faceBand(position(v[index[0]]), position(v[index[1]]),
                                                  position(v[index[2]]), light, reversed));
           seenHere[tone.texture] = &tone;
-          tones[filled] = static_cast<uint8_t>(tone.texture);
+          *tones++ = static_cast<uint8_t>(tone.texture);
           // The surface's corners lie three a face, one after another.
           for (GLuint k = 0; k < 3; ++k) {
-            fillList[3 * filled + k] = onSurface ? static_cast<GLuint>(3 * i) + k : static_cast<GLuint>(index[k]);
+            *fillList++ = onSurface ? static_cast<GLuint>(3 * i) + k : static_cast<GLuint>(index[k]);
           }
-          ++filled;
         }
       }
       std::copy_n(seenHere, 4, seen[piece]);
-      c.begin[piece] = begin;
-      c.shown[0][piece] = filled;
-      c.shown[1][piece] = outlined;
     });
   }
-  for (int i = 0; i < 2; ++i) {
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.lists[i]);
-    if (lists[i] && glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER) != GL_TRUE) {
-      ok = false;
-    }
-  }
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  ok = unmapLists(lists) && ok;
   for (const auto& tones : seen) {
     for (int texture = 0; texture < 4; ++texture) {
       tones_[texture] = tones[texture] ? tones[texture] : tones_[texture];
@@ -257,14 +249,51 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
   return ok;
 }
 
+// Each list's buffer, made larger where it has too little room (by a quarter more, so that a turntable's
+// frames seldom make it again), mapped for writing. False when GL has no memory for it.
+bool ArrayDrawer::mapLists(GLuint* (&lists)[2]) {
+  Culling& c = *culling_;
+  for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+  for (int list = 0; list < 2; ++list) {
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.lists[list]);
+    if (c.listed[list] > c.listCapacity[list]) {
+      c.listCapacity[list] = c.listed[list] + c.listed[list] / 4;
+      glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(ModelFace) * c.listCapacity[list]),
+                   nullptr, GL_STREAM_DRAW);
+      if (glGetError() != GL_NO_ERROR) {
+        c.listCapacity[list] = 0;
+        return false;
+      }
+    }
+    if (c.listed[list] > 0) {
+      lists[list] = static_cast<GLuint*>(glMapBufferRange(
+          GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(sizeof(ModelFace) * c.listed[list]),
+          GL_MAP_WRITE_BIT));
+      if (!lists[list]) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool ArrayDrawer::unmapLists(GLuint* (&lists)[2]) {
+  bool ok = true;
+  for (int list = 0; list < 2; ++list) {
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, culling_->lists[list]);
+    if (lists[list] && glUnmapBuffer(GL_ELEMENT_ARRAY_BUFFER) != GL_TRUE) {
+      ok = false;
+    }
+  }
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  return ok;
+}
+
 // The two passes as draw draws them, each from its list of the faces that may show.
 void ArrayDrawer::drawShownFaces(const DrawState& state, bool withOutline) {
   const Culling& c = *culling_;
-  shown_ = {0, 0};
-  for (size_t piece = 0; piece < c.pieces; ++piece) {
-    shown_.fill += c.shown[0][piece];
-    shown_.outline += c.shown[1][piece];
-  }
+  shown_ = {c.listed[0], c.listed[1]};
   const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
   renderer_.beginPass(state);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -278,10 +307,7 @@ void ArrayDrawer::drawShownFaces(const DrawState& state, bool withOutline) {
     glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), nullptr);
   }
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.lists[0]);
-  for (size_t piece = 0; piece < c.pieces; ++piece) {
-    drawToneRuns(state, c.tones.get(), static_cast<int>(c.begin[piece]), static_cast<int>(c.shown[0][piece]),
-                 false);
-  }
+  drawToneRuns(state, c.tones.get(), 0, static_cast<int>(c.listed[0]), false);
   if (onSurface) {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
@@ -290,9 +316,7 @@ void ArrayDrawer::drawShownFaces(const DrawState& state, bool withOutline) {
   if (withOutline) {
     renderer_.beginPass(state);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.lists[1]);
-    for (size_t piece = 0; piece < c.pieces; ++piece) {
-      drawFaces(static_cast<int>(c.begin[piece]), static_cast<int>(c.shown[1][piece]), false);
-    }
+    drawFaces(0, static_cast<int>(c.listed[1]), false);
   }
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

@@ -155,7 +155,7 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
 // it. The same pixels exactly, and faces left out.
 TEST_F(RendererGl, CulledFramesDrawTheSamePixelsAsFramesOfEveryFace) {
   const fs::path path = tempPath("bumpy.poly");
-  runCommand(std::string(NPRVIEW_TOOLS_DIR) + "/make_bumpy_sphere " + path.string() + " 160 100");
+  runCommand(std::string(NPRVIEW_TOOLS_DIR) + "/make_bumpy_sphere " + path.string() + " 200 125");
   const ModelPtr bumpy(loadModel(path.c_str())), behindEdge(loadModel("tests/models/face-behind-square-edge.poly"));
   fs::remove(path);
   ASSERT_TRUE(bumpy && behindEdge);
