@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "hidden_faces.h"
@@ -12,10 +13,13 @@ namespace {
 
 TEST(DepthTiles, AreAtLeastAsDeepAsEveryPixelTheyCover) {
   std::mt19937 random(7);
-  for (const auto& [width, height] : {std::pair{1, 1}, {8, 8}, {7, 13}, {64, 40}, {301, 203}, {1000, 9}}) {
+  for (const auto& [width, height, rising] : {std::tuple{1, 1, false}, {8, 8, false}, {7, 13, false},
+                                               {64, 40, false}, {301, 203, false}, {301, 203, true},
+                                               {1000, 9, true}, {50, 300, true}}) {
+    // Random, or rising to the right and upwards, so that the deepest pixel of a region is at its edges.
     std::vector<uint32_t> depth(static_cast<size_t>(width) * height);
-    for (uint32_t& d : depth) {
-      d = random();
+    for (size_t i = 0; i < depth.size(); ++i) {
+      depth[i] = rising ? static_cast<uint32_t>(i % width * 4096 + i / width * 8 + random() % 8) : random();
     }
     DepthTiles tiles;
     ASSERT_TRUE(tiles.reset(width, height));
