@@ -31,7 +31,7 @@ class ArrayDrawer {
   // draw twice gives, but each pass without the faces that cannot show in it. The outer faces are drawn to
   // depth first; a face every fragment of which would lie behind that depth fails the depth test everywhere
   // and is left out (culled_frame.cpp says why no pixel changes). Draws as draw does where nextPass is not the
-  // fill pass or memory runs out.
+  // fill pass, the model has less than a face for 64 pixels of the frame, or memory runs out.
   void drawFrame(const DrawState& state, bool withOutline);
 
   // How many faces the last drawFrame gave its fill pass and its outline pass: all of them where it could not

@@ -32,6 +32,8 @@ namespace {
 
 // Fewer faces than this a core are judged about as fast as a thread starts.
 constexpr size_t kLeastFacesPerPiece = 20000;
+// Faces are left out only of a model with at least a face for this many pixels of the frame.
+constexpr size_t kPixelsPerFace = 64;
 // Depth is read back in bands of about this many pixels, the tiles taking each band in turn.
 constexpr size_t kBandPixels = 1 << 20;
 
@@ -94,16 +96,24 @@ void ArrayDrawer::drawFrame(const DrawState& state, bool withOutline) {
 }
 
 // The outer faces' depth, the tiles read from it, then the depth cleared again and the lists of the faces
-// each pass draws. False, with the frame as beginFrame left it, when memory runs out.
+// each pass draws. False, with the frame as beginFrame left it, for a model of too few faces for the frame
+// and when memory runs out.
 bool ArrayDrawer::findShownFaces(const DrawState& state) {
-  if (model_.faceCount <= 0) {
+  FaceView view;
+  glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
+  glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+  glGetIntegerv(GL_VIEWPORT, view.viewport);
+  glGetFloatv(GL_DEPTH_RANGE, view.depthRange);
+  // Reading back the depth costs a few milliseconds a picture, which only enough faces make up for.
+  const size_t faceCount = static_cast<size_t>(std::max(model_.faceCount, 0));
+  const size_t pixels = static_cast<size_t>(std::max(view.viewport[2], 0)) * std::max(view.viewport[3], 0);
+  if (faceCount == 0 || faceCount < pixels / kPixelsPerFace) {
     return false;
   }
   if (!culling_) {
     culling_.reset(new (std::nothrow) Culling);
   }
   const bool onSurface = state.hatchingSpace == HatchingSpace::Object;
-  const size_t faceCount = static_cast<size_t>(std::max(model_.faceCount, 0));
   if (!culling_ || !makeBuffers() || (onSurface && !makeSurfaceArrays()) ||
       !reserve(culling_->shows, culling_->showCapacity, faceCount)) {
     return false;
@@ -113,11 +123,6 @@ bool ArrayDrawer::findShownFaces(const DrawState& state) {
     glGenBuffers(2, c.lists);
     c.listsMade = true;
   }
-  FaceView view;
-  glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
-  glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
-  glGetIntegerv(GL_VIEWPORT, view.viewport);
-  glGetFloatv(GL_DEPTH_RANGE, view.depthRange);
   c.pieces = piecesFor(faceCount, kLeastFacesPerPiece);
   if (!c.culler.place(model_, view, c.pieces)) {
     return false;
