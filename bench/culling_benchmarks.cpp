@@ -14,7 +14,8 @@
 
 namespace {
 
-// The CPU time of the whole process: llvmpipe draws on threads of its own and the culling judges on every core.
+// The CPU time of the whole process: llvmpipe draws on threads of its own and the culling judges on every
+// core.
 void add(const std::string& name, std::function<void(benchmark::State&)> function) {
   registerBenchmark(name, std::move(function))->MeasureProcessCPUTime();
 }
@@ -114,16 +115,18 @@ void registerCullingBenchmarks(const std::vector<DrawnModel>& models) {
       const PassReach fill{1, 0}, outline{static_cast<double>(state.outlineWidth), 1};
       size_t shown[kMaxCorePieces][2] = {};
       for (auto _ : s) {
-        onCores(static_cast<size_t>(model->faceCount), judged->pieces, [&](size_t piece, size_t begin, size_t end) {
-          size_t inFill = 0, inOutline = 0;
-          for (size_t i = begin; i < end; ++i) {
-            const unsigned shows = judged->culler.judge(static_cast<int>(i), false, fill, outline, judged->tiles);
-            inFill += (shows & FaceCuller::kInFill) != 0;
-            inOutline += (shows & FaceCuller::kInOutline) != 0;
-          }
-          shown[piece][0] = inFill;
-          shown[piece][1] = inOutline;
-        });
+        onCores(static_cast<size_t>(model->faceCount), judged->pieces,
+                [&](size_t piece, size_t begin, size_t end) {
+                  size_t inFill = 0, inOutline = 0;
+                  for (size_t i = begin; i < end; ++i) {
+                    const unsigned shows =
+                        judged->culler.judge(static_cast<int>(i), false, fill, outline, judged->tiles);
+                    inFill += (shows & FaceCuller::kInFill) != 0;
+                    inOutline += (shows & FaceCuller::kInOutline) != 0;
+                  }
+                  shown[piece][0] = inFill;
+                  shown[piece][1] = inOutline;
+                });
       }
       for (size_t piece = 1; piece < kMaxCorePieces; ++piece) {
         shown[0][0] += shown[piece][0];
@@ -136,8 +139,9 @@ void registerCullingBenchmarks(const std::vector<DrawnModel>& models) {
 }
 
 void printCullingSummary(const TimesOf& times, const std::vector<DrawnModel>& models) {
-  std::printf("\nFaces that cannot show left out, ms per frame at 768x768 in the start-up view, flat tones;\n"
-              "in brackets the CPU time of the whole process (llvmpipe's threads and every core's judging)\n");
+  std::printf(
+      "\nFaces that cannot show left out, ms per frame at 768x768 in the start-up view, flat tones;\n"
+      "in brackets the CPU time of the whole process (llvmpipe's threads and every core's judging)\n");
   std::printf("  %-14s %-26s %17s %17s %7s\n", "model", "", "every face", "culled", "ratio");
   for (const DrawnModel& drawn : models) {
     const std::string prefix = "cull/" + drawn.name + "/";

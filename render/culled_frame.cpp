@@ -170,8 +170,8 @@ bool readDepthTiles(DepthTiles& tiles, std::unique_ptr<uint32_t[]>& band, size_t
   glGetIntegerv(GL_VIEWPORT, viewport);
   const int width = viewport[2], height = viewport[3];
   const size_t rowPixels = static_cast<size_t>(std::max(width, 1));
-  const int bandRows = static_cast<int>(
-      std::max<size_t>(1, kBandPixels / rowPixels / DepthTiles::kTileSide) * DepthTiles::kTileSide);
+  const int bandRows = static_cast<int>(std::max<size_t>(1, kBandPixels / rowPixels / DepthTiles::kTileSide) *
+                                        DepthTiles::kTileSide);
   if (width < 1 || height < 1 || !reserve(band, bandCapacity, rowPixels * static_cast<size_t>(bandRows)) ||
       !tiles.reset(width, height)) {
     return false;
@@ -232,8 +232,8 @@ bool ArrayDrawer::listShownFaces(const DrawState& state) {
         }
         if (c.shows[i] & FaceCuller::kInFill) {
           const ModelVertex* v = model_.vertices;
-          const Tone& tone = toneOfBand(faceBand(position(v[index[0]]), position(v[index[1]]),
-                                                 position(v[index[2]]), light, reversed));
+          const Tone& tone = toneOfBand(
+              faceBand(position(v[index[0]]), position(v[index[1]]), position(v[index[2]]), light, reversed));
           seenHere[tone.texture] = &tone;
           *tones++ = static_cast<uint8_t>(tone.texture);
           // The surface's corners lie three a face, one after another.
@@ -272,9 +272,9 @@ bool ArrayDrawer::mapLists(GLuint* (&lists)[2]) {
       }
     }
     if (c.listed[list] > 0) {
-      lists[list] = static_cast<GLuint*>(glMapBufferRange(
-          GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(sizeof(ModelFace) * c.listed[list]),
-          GL_MAP_WRITE_BIT));
+      lists[list] = static_cast<GLuint*>(
+          glMapBufferRange(GL_ELEMENT_ARRAY_BUFFER, 0,
+                           static_cast<GLsizeiptr>(sizeof(ModelFace) * c.listed[list]), GL_MAP_WRITE_BIT));
       if (!lists[list]) {
         return false;
       }

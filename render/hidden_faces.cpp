@@ -69,8 +69,8 @@ bool DepthTiles::reset(int width, int height) {
     levels_[i].cells = cells;
     cells += static_cast<size_t>(levels_[i].columns) * static_cast<size_t>(levels_[i].rows);
   }
-  std::fill_n(levels_[0].cells, static_cast<size_t>(levels_[0].columns) * static_cast<size_t>(levels_[0].rows),
-              0u);
+  std::fill_n(levels_[0].cells,
+              static_cast<size_t>(levels_[0].columns) * static_cast<size_t>(levels_[0].rows), 0u);
   // Without the squares the tiles still answer, less closely.
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   exact_ = pixels <= kExactPixels;
@@ -90,7 +90,8 @@ void DepthTiles::addRows(int y, int rows, const uint32_t* depths) {
   const Level& tiles = levels_[0];
   const int wholeTiles = width_ / kTileSide;
   for (int row = 0; row < rows; ++row) {
-    uint32_t* cells = tiles.cells + static_cast<size_t>((y + row) / kTileSide) * static_cast<size_t>(tiles.columns);
+    uint32_t* cells =
+        tiles.cells + static_cast<size_t>((y + row) / kTileSide) * static_cast<size_t>(tiles.columns);
     const uint32_t* depth = depths + static_cast<size_t>(row) * static_cast<size_t>(width_);
     for (int column = 0; column < wholeTiles; ++column) {
       uint32_t deepest = cells[column];
@@ -130,7 +131,8 @@ void DepthTiles::finish() {
         uint32_t deepest = 0;
         for (int r = 2 * row; r < std::min(2 * row + 2, below.rows); ++r) {
           for (int c = 2 * column; c < std::min(2 * column + 2, below.columns); ++c) {
-            deepest = std::max(deepest, below.cells[static_cast<size_t>(r) * static_cast<size_t>(below.columns) + c]);
+            deepest = std::max(deepest,
+                               below.cells[static_cast<size_t>(r) * static_cast<size_t>(below.columns) + c]);
           }
         }
         level.cells[static_cast<size_t>(row) * static_cast<size_t>(level.columns) + column] = deepest;
@@ -175,7 +177,8 @@ double DepthTiles::deepest(int x0, int y0, int x1, int y1) const {
   uint32_t deepest = 0;
   for (int r = r0; r <= r1; ++r) {
     for (int c = c0; c <= c1; ++c) {
-      deepest = std::max(deepest, cells.cells[static_cast<size_t>(r) * static_cast<size_t>(cells.columns) + c]);
+      deepest =
+          std::max(deepest, cells.cells[static_cast<size_t>(r) * static_cast<size_t>(cells.columns) + c]);
     }
   }
   return deepest / static_cast<double>(kFarthest);
@@ -230,7 +233,8 @@ bool FaceCuller::place(const Model& model, const FaceView& view, size_t pieces) 
         continue;
       }
       const double w = 1.0 / c[3];
-      window[i] = {static_cast<float>(left + halfWidth * c[0] * w), static_cast<float>(bottom + halfHeight * c[1] * w),
+      window[i] = {static_cast<float>(left + halfWidth * c[0] * w),
+                   static_cast<float>(bottom + halfHeight * c[1] * w),
                    static_cast<float>(near + halfDepth * (c[2] * w + 1.0)), static_cast<float>(w)};
     }
   });
@@ -295,17 +299,17 @@ void FaceCuller::findSlopes(Bounds& b) const {
   const double area = std::fabs(ex * fy - ey * fx) - areaError(xy, ex, ey, fx, fy);
   const double a = ey * fz - ez * fy, c = ez * fx - ex * fz;
   const double spans = std::fabs(ex) + std::fabs(ey) + std::fabs(fx) + std::fabs(fy);
-  const double slopeError = 2 * xy * (std::fabs(ez) + std::fabs(fz)) + 2 * z * spans + 8 * xy * z +
-                            4 * kRounding * (std::fabs(ey * fz) + std::fabs(ez * fy) + std::fabs(ez * fx) +
-                                             std::fabs(ex * fz));
+  const double slopeError =
+      2 * xy * (std::fabs(ez) + std::fabs(fz)) + 2 * z * spans + 8 * xy * z +
+      4 * kRounding * (std::fabs(ey * fz) + std::fabs(ez * fy) + std::fabs(ez * fx) + std::fabs(ex * fz));
   b.slope = kSlopeSafety * (std::max(std::fabs(a), std::fabs(c)) + slopeError) / area;
   // A line's depth runs along its major axis only, and on past its ends where GL widens it. An edge too short
   // to say how steep GL takes it is taken as steep as can be.
   double edgeSlope = 0;
   for (const auto& [u, v] : {std::pair{&p, &q}, std::pair{&q, &r}, std::pair{&r, &p}}) {
     const double major = std::max(std::fabs(u->x - v->x), std::fabs(u->y - v->y));
-    edgeSlope = major > 4 * xy ? std::max(edgeSlope, (std::fabs(u->z - v->z) + 2 * z) / (major - 2 * xy))
-                               : HUGE_VAL;
+    edgeSlope =
+        major > 4 * xy ? std::max(edgeSlope, (std::fabs(u->z - v->z) + 2 * z) / (major - 2 * xy)) : HUGE_VAL;
   }
   b.edgeSlope = kSlopeSafety * edgeSlope;
 }
@@ -317,7 +321,8 @@ bool FaceCuller::mayShow(Bounds& b, const PassReach& pass, const DepthTiles& til
   const int right = tiles.width() - 1, top = tiles.height() - 1;
   const double x0 = std::floor(b.x0 - reach) - viewport_[0], x1 = std::floor(b.x1 + reach) - viewport_[0];
   const double y0 = std::floor(b.y0 - reach) - viewport_[1], y1 = std::floor(b.y1 + reach) - viewport_[1];
-  const double behind = tiles.deepest(clampTo(x0, right), clampTo(y0, top), clampTo(x1, right), clampTo(y1, top));
+  const double behind =
+      tiles.deepest(clampTo(x0, right), clampTo(y0, top), clampTo(x1, right), clampTo(y1, top));
   // Most faces that show do so with their corners alone.
   if (!(b.nearest - kDepthMargin > behind)) {
     return true;

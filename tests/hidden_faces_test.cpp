@@ -13,9 +13,14 @@ namespace {
 
 TEST(DepthTiles, AreAtLeastAsDeepAsEveryPixelTheyCover) {
   std::mt19937 random(7);
-  for (const auto& [width, height, rising] : {std::tuple{1, 1, false}, {8, 8, false}, {7, 13, false},
-                                               {64, 40, false}, {301, 203, false}, {301, 203, true},
-                                               {1000, 9, true}, {50, 300, true}}) {
+  for (const auto& [width, height, rising] : {std::tuple{1, 1, false},
+                                              {8, 8, false},
+                                              {7, 13, false},
+                                              {64, 40, false},
+                                              {301, 203, false},
+                                              {301, 203, true},
+                                              {1000, 9, true},
+                                              {50, 300, true}}) {
     // Random, or rising to the right and upwards, so that the deepest pixel of a region is at its edges.
     std::vector<uint32_t> depth(static_cast<size_t>(width) * height);
     for (size_t i = 0; i < depth.size(); ++i) {
@@ -46,11 +51,11 @@ TEST(DepthTiles, AreAtLeastAsDeepAsEveryPixelTheyCover) {
         }
       }
       const double expected = deepest / 4294967295.0, found = tiles.deepest(x0, y0, x1, y1);
-      EXPECT_GE(found, expected) << width << "x" << height << " [" << x0 << ", " << x1 << "] x [" << y0 << ", "
-                                 << y1 << "]";
+      EXPECT_GE(found, expected) << width << "x" << height << " [" << x0 << ", " << x1 << "] x [" << y0
+                                 << ", " << y1 << "]";
       if (trial % 3 || (x1 - x0 < 24 && y1 - y0 < 24)) {
-        EXPECT_EQ(found, expected) << width << "x" << height << " [" << x0 << ", " << x1 << "] x [" << y0 << ", "
-                                   << y1 << "]";
+        EXPECT_EQ(found, expected) << width << "x" << height << " [" << x0 << ", " << x1 << "] x [" << y0
+                                   << ", " << y1 << "]";
       }
     }
   }
