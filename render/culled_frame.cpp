@@ -8,8 +8,8 @@
 // - Every fragment of the fill pass is opaque (a colour, or white times a texture without alpha, the source
 //   alpha 1), and blending with source alpha 1 replaces what is there. So a pixel ends up with the colour and
 //   the depth of the first fragment of least depth there, whatever else is drawn before or after it, and a
-//   fragment deeper than that least depth can go without changing either. The outer faces' depth is at least
-//   that least depth, since they are among the pass's fragments: a fragment behind it is such a fragment.
+//   fragment deeper than that least depth can go without changing either. The outer faces' depth is never
+//   nearer than that least depth, their fragments being among the pass's: what lies behind it lies deeper.
 // - The outline pass starts from the fill pass's depth, which it only lowers, and whatever fails against the
 //   fill pass's depth fails later too. Its left-out faces change neither colour nor depth, so the crease
 //   lines drawn after them find what they always found.
