@@ -55,7 +55,7 @@ ModelPtr faceBehindSquareEdge() {
                        2 * kCells * kCells + 1};
   for (int i = 0; i < kRow * kRow; ++i) {
     m->vertices[i] = {-0.3f + 0.6f * static_cast<float>(i / kRow) / kCells,
-                      -0.2f + 0.6f * static_cast<float>(i % kRow) / kCells, 0, 0, 0, -1};
+                      -0.2f + 0.6f * static_cast<float>(i % kRow) / kCells, 0, {0, 0, -1}};
   }
   for (int i = 0; i < kCells * kCells; ++i) {
     const int a = i / kCells * kRow + i % kCells;
@@ -63,9 +63,9 @@ ModelPtr faceBehindSquareEdge() {
     m->faces[2 * i + 1] = {{a, a + kRow + 1, a + kRow}};
   }
   const int v = kRow * kRow;
-  m->vertices[v] = {0.3f, 0.08f, 0.2f, 0, 0, 1};
-  m->vertices[v + 1] = {0.32f, 0.1f, 0.2f, 0, 0, 1};
-  m->vertices[v + 2] = {0.3f, 0.12f, 0.2f, 0, 0, 1};
+  m->vertices[v] = {0.3f, 0.08f, 0.2f, {0, 0, 1}};
+  m->vertices[v + 1] = {0.32f, 0.1f, 0.2f, {0, 0, 1}};
+  m->vertices[v + 2] = {0.3f, 0.12f, 0.2f, {0, 0, 1}};
   m->faces[2 * kCells * kCells] = {{v, v + 1, v + 2}};
   return ModelPtr(m);
 }
