@@ -28,7 +28,8 @@ struct BenchTimes {
 using TimesOf = std::function<BenchTimes(const std::string&)>;
 
 // Registers a benchmark timed in wall-clock milliseconds, with the statistic "best": the fastest repetition.
-void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function);
+benchmark::internal::Benchmark* registerBenchmark(const std::string& name,
+                                                  std::function<void(benchmark::State&)> function);
 
 // load/loadModel, load/parsePoly, load/reference and load/tinyobjloader on the large sphere.
 void registerLoadBenchmarks(const LargeSphereFiles& files);
@@ -52,6 +53,12 @@ void printCreaseSummary(const TimesOf& times, const std::vector<DrawnModel>& mod
 // hatching/NAME/eye and hatching/NAME/object: a frame with hatching on, fixed to the view and to the
 // surface, for each model not marked hatching (those are the same meshes again), in a current GL context.
 void registerSurfaceHatchingBenchmarks(const std::vector<DrawnModel>& models);
+
+// cull/NAME/every_face and cull/NAME/culled: nprsnap's frame of each model with every face and without the
+// faces that cannot show, each also as a fill pass alone (_fill); cull/NAME/depth_read, tiles, place and judge:
+// the culling's steps; in a current GL context.
+void registerCullingBenchmarks(const std::vector<DrawnModel>& models);
+void printCullingSummary(const TimesOf& times, const std::vector<DrawnModel>& models);
 
 // lines/edges/large-sphere: a Surface and a VisibleLineFinder made for the large sphere; lines/find/large-sphere: its visible
 // lines in the start-up view, from the depth picture of its fill pass drawn once in context.

@@ -1,4 +1,5 @@
-// Making the large sphere: 800 slices by 400 stacks, wound counter-clockwise as seen from outside.
+// The benchmarks' spheres, wound counter-clockwise as seen from outside: the large one (800 slices by 400
+// stacks) as files, the bumpy one in memory.
 #include "large_sphere.h"
 
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "mesh_import.h"
 #include "output_file.h"
 #include "poly_mesh.h"
 
@@ -14,35 +16,36 @@ namespace {
 constexpr int kSlices = 800;
 constexpr int kStacks = 400;
 
-PolyMesh latitudeLongitudeSphere() {
+// slices x stacks, its radius 0.5 rising and falling by bump (a fraction) in 12 waves each way.
+PolyMesh latitudeLongitudeSphere(int slices = kSlices, int stacks = kStacks, double bump = 0) {
   PolyMesh mesh;
-  auto add = [&mesh](double x, double y, double z) {
+  auto add = [&mesh, bump](double theta, double phi) {
+    const double x = std::sin(theta) * std::sin(phi), y = std::cos(theta), z = std::sin(theta) * std::cos(phi);
     const std::array<float, 3> normal{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+    const float radius = static_cast<float>(0.5 * (1 + bump * std::sin(12 * theta) * std::sin(12 * phi)));
     mesh.normals.push_back(normal);
-    mesh.positions.push_back({normal[0] * 0.5f, normal[1] * 0.5f, normal[2] * 0.5f});
+    mesh.positions.push_back({normal[0] * radius, normal[1] * radius, normal[2] * radius});
   };
-  add(0, 1, 0);
-  for (int stack = 1; stack < kStacks; ++stack) {
-    const double theta = M_PI * stack / kStacks;
-    for (int slice = 0; slice < kSlices; ++slice) {
-      const double phi = 2 * M_PI * slice / kSlices;
-      add(std::sin(theta) * std::sin(phi), std::cos(theta), std::sin(theta) * std::cos(phi));
+  add(0, 0);
+  for (int stack = 1; stack < stacks; ++stack) {
+    for (int slice = 0; slice < slices; ++slice) {
+      add(M_PI * stack / stacks, 2 * M_PI * slice / slices);
     }
   }
-  add(0, -1, 0);
+  add(M_PI, 0);
   const int bottom = static_cast<int>(mesh.positions.size()) - 1;
-  auto ring = [](int stack, int slice) { return 1 + (stack - 1) * kSlices + slice % kSlices; };
-  for (int slice = 0; slice < kSlices; ++slice) {
+  auto ring = [slices](int stack, int slice) { return 1 + (stack - 1) * slices + slice % slices; };
+  for (int slice = 0; slice < slices; ++slice) {
     mesh.faces.push_back({0, ring(1, slice), ring(1, slice + 1)});
   }
-  for (int stack = 1; stack < kStacks - 1; ++stack) {
-    for (int slice = 0; slice < kSlices; ++slice) {
+  for (int stack = 1; stack < stacks - 1; ++stack) {
+    for (int slice = 0; slice < slices; ++slice) {
       mesh.faces.push_back({ring(stack, slice), ring(stack + 1, slice), ring(stack + 1, slice + 1)});
       mesh.faces.push_back({ring(stack, slice), ring(stack + 1, slice + 1), ring(stack, slice + 1)});
     }
   }
-  for (int slice = 0; slice < kSlices; ++slice) {
-    mesh.faces.push_back({bottom, ring(kStacks - 1, slice + 1), ring(kStacks - 1, slice)});
+  for (int slice = 0; slice < slices; ++slice) {
+    mesh.faces.push_back({bottom, ring(stacks - 1, slice + 1), ring(stacks - 1, slice)});
   }
   return mesh;
 }
@@ -87,4 +90,8 @@ LargeSphereFiles largeSphereFiles(const std::string& folder) {
     files.poly.clear();
   }
   return files;
+}
+
+Model* bumpySphere() {
+  return modelOfMesh(latitudeLongitudeSphere(1250, 801, 0.04));
 }

@@ -130,8 +130,9 @@ void printSurfaceHatchingSummary(const SummaryReporter& results, const std::vect
 
 }  // namespace
 
-void registerBenchmark(const std::string& name, std::function<void(benchmark::State&)> function) {
-  benchmark::RegisterBenchmark(name.c_str(), std::move(function))
+benchmark::internal::Benchmark* registerBenchmark(const std::string& name,
+                                                  std::function<void(benchmark::State&)> function) {
+  return benchmark::RegisterBenchmark(name.c_str(), std::move(function))
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
       ->ComputeStatistics(kBest,
@@ -180,6 +181,11 @@ int main(int argc, char** argv) {
   registerPenOrderBenchmarks();
   registerCurvatureBenchmarks(*largeSphere);
   registerStrokeBenchmarks(models);
+  std::vector<DrawnModel> culled{{"large-sphere", largeSphere, false}};
+  if (Model* bumpy = bumpySphere()) {
+    culled.push_back({"bumpy-2m", bumpy, false});
+  }
+  registerCullingBenchmarks(culled);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -194,6 +200,7 @@ int main(int argc, char** argv) {
   printCreaseSummary(times, models, largeSphere->faceCount);
   printLineSummary(times, largeSphere->faceCount);
   printCurvatureSummary(times, largeSphere->faceCount);
+  printCullingSummary(times, culled);
   benchmark::Shutdown();
   return 0;
 }

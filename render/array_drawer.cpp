@@ -148,13 +148,14 @@ void ArrayDrawer::drawFaces(int first, int count, bool onSurface) const {
 
 // Each run of faces of one tone with that tone's colour or texture, set as the immediate fill pass sets it
 // before each of the run's faces.
-void ArrayDrawer::drawToneRuns(const DrawState& state, bool onSurface) const {
+void ArrayDrawer::drawToneRuns(const DrawState& state, const uint8_t* tones, int first, int count,
+                               bool onSurface) const {
   const GLuint* hatching = renderer_.texturesIn(state.hatchingSpace);
-  const int faceCount = model_.faceCount;
-  for (int first = 0, end = 0; first < faceCount; first = end) {
-    const uint8_t key = faceTones_[static_cast<size_t>(first)];
-    end = first + 1;
-    while (end < faceCount && faceTones_[static_cast<size_t>(end)] == key) {
+  const int last = first + count;
+  for (int start = first, end = first; start < last; start = end) {
+    const uint8_t key = tones[static_cast<size_t>(start)];
+    end = start + 1;
+    while (end < last && tones[static_cast<size_t>(end)] == key) {
       ++end;
     }
     const Tone& tone = *tones_[key];
@@ -166,7 +167,7 @@ void ArrayDrawer::drawToneRuns(const DrawState& state, bool onSurface) const {
           state.palette ? state.palette->tones[tone.texture] : Colour{tone.r, tone.g, tone.b};
       glColor3f(colour.r, colour.g, colour.b);
     }
-    drawFaces(first, end - first, onSurface);
+    drawFaces(start, end - start, onSurface);
   }
 }
 
@@ -198,14 +199,14 @@ void ArrayDrawer::draw(const DrawState& state) {
     glVertexPointer(3, GL_FLOAT, kStride, surfaceCorners_.get());
     glTexCoordPointer(2, GL_FLOAT, kStride, surfaceCorners_.get() + 3);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    drawToneRuns(state, true);
+    drawToneRuns(state, faceTones_.get(), 0, model_.faceCount, true);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   } else {
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[1]);
     glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), nullptr);
     if (fill) {
-      drawToneRuns(state, false);
+      drawToneRuns(state, faceTones_.get(), 0, model_.faceCount, false);
     } else {
       drawFaces(0, model_.faceCount, false);
     }
@@ -219,7 +220,5 @@ void ArrayDrawer::draw(const DrawState& state) {
 }
 
 void drawFrame(ArrayDrawer& drawer, const DrawState& state) {
-  beginFrame(state.camera);
-  drawer.draw(state);
-  drawer.draw(state);
+  drawer.drawFrame(state, true);
 }

@@ -188,8 +188,7 @@ RgbImage Snapshotter::draw(const DrawState& state) {
 
 void Snapshotter::drawFillPass(const DrawState& scaled) {
   HatchRenderer::enterRedrawState(scaled.reversedWinding);
-  beginFrame(scaled.camera);
-  drawer_->draw(scaled);
+  drawer_->drawFrame(scaled, false);
   // The lines take the outline pass's place: the next frame starts with a fill pass again.
   renderer_->nextPass = 0;
 }

@@ -35,6 +35,42 @@ ModelPtr clockwiseCopy(const Model& m) {
   return ModelPtr(copy);
 }
 
+// The faces of m whose corners all lie below height: a closed mesh opened into a cup.
+ModelPtr cutAbove(const Model& m, float height) {
+  Model* cup = new Model{new ModelVertex[m.vertexCount], new ModelFace[m.faceCount], m.vertexCount, 0};
+  std::copy_n(m.vertices, m.vertexCount, cup->vertices);
+  for (int i = 0; i < m.faceCount; ++i) {
+    const int* f = m.faces[i].vertexIndex;
+    if (std::max({m.vertices[f[0]].y, m.vertices[f[1]].y, m.vertices[f[2]].y}) < height) {
+      cup->faces[cup->faceCount++] = m.faces[i];
+    }
+  }
+  return ModelPtr(cup);
+}
+
+// A square of 64 x 64 cells turned to the start-up eye and, behind it and a few pixels inside its edge, a small
+// face turned away: hidden, but its wide lines reach out past the square's edge.
+ModelPtr faceBehindSquareEdge() {
+  constexpr int kCells = 64, kRow = kCells + 1;
+  Model* m = new Model{new ModelVertex[kRow * kRow + 3], new ModelFace[2 * kCells * kCells + 1], kRow * kRow + 3,
+                       2 * kCells * kCells + 1};
+  for (int i = 0; i < kRow * kRow; ++i) {
+    m->vertices[i] = {-0.3f + 0.6f * static_cast<float>(i / kRow) / kCells,
+                      -0.2f + 0.6f * static_cast<float>(i % kRow) / kCells, 0, {0, 0, -1}};
+  }
+  for (int i = 0; i < kCells * kCells; ++i) {
+    const int a = i / kCells * kRow + i % kCells;
+    m->faces[2 * i] = {{a, a + 1, a + kRow + 1}};
+    m->faces[2 * i + 1] = {{a, a + kRow + 1, a + kRow}};
+  }
+  const int v = kRow * kRow;
+  m->vertices[v] = {0.3f, 0.08f, 0.2f, {0, 0, 1}};
+  m->vertices[v + 1] = {0.32f, 0.1f, 0.2f, {0, 0, 1}};
+  m->vertices[v + 2] = {0.3f, 0.12f, 0.2f, {0, 0, 1}};
+  m->faces[2 * kCells * kCells] = {{v, v + 1, v + 2}};
+  return ModelPtr(m);
+}
+
 class RendererGl : public testing::Test {
  protected:
   void SetUp() override {
@@ -134,6 +170,67 @@ TEST_F(RendererGl, ArraysDrawTheImmediatePixelsExactly) {
       EXPECT_EQ(differingPixels(context.readImage(), immediate, 0), 0) << path << ", view " << view;
     }
   }
+}
+
+// nprsnap's frames without the faces that cannot show against frames of every face, on a bumpy sphere whose
+// inner faces lie close behind its outer ones: outside, inside, across the near plane, wound the other way,
+// opened into a cup, with the options that change how far a face reaches, and the fill pass alone, as the
+// contour lines draw it; and a small face whose wide lines reach out past the edge of the square that hides
+// it. The same pixels exactly, and faces left out.
+TEST_F(RendererGl, CulledFramesDrawTheSamePixelsAsFramesOfEveryFace) {
+  const fs::path path = tempPath("bumpy.poly");
+  runCommand(std::string(NPRVIEW_TOOLS_DIR) + "/make_bumpy_sphere " + path.string() + " 200 125");
+  const ModelPtr bumpy(loadModel(path.c_str())), behindEdge = faceBehindSquareEdge();
+  fs::remove(path);
+  ASSERT_TRUE(bumpy);
+  const ModelPtr cup = cutAbove(*bumpy, 0.2f), clockwise = clockwiseCopy(*bumpy);
+  CreaseEdges creases;
+  ASSERT_TRUE(findCreaseEdges(*cup, 30.0f, creases));
+  constexpr HatchingSpace kEye = HatchingSpace::Eye, kSurface = HatchingSpace::Object;
+  const struct {
+    const char* what;
+    const Model* model;
+    float yaw, pitch, distance;
+    int width;
+    bool hatching;
+    HatchingSpace space;
+    bool withOutline = true;
+  } rows[] = {{"start-up view", bumpy.get(), 0, 0, 1, 5, false, kEye},
+              {"hatching, wide", bumpy.get(), 30, 20, 1, 12, true, kEye},
+              {"inside", bumpy.get(), 40, 10, 0.1f, 3, false, kEye},
+              {"across the near plane", bumpy.get(), 200, -30, 0.47f, 5, true, kSurface},
+              {"reversed", clockwise.get(), 100, -30, 1.2f, 5, false, kEye},
+              {"cup, widest", cup.get(), 0, 60, 1, 40, false, kEye},
+              {"cup, on the surface, creases", cup.get(), 150, 45, 0.8f, 5, true, kSurface},
+              {"cup, the fill pass alone", cup.get(), 20, 50, 1, 5, false, kEye, false},
+              {"wide lines past the edge", behindEdge.get(), 0, 0, 1, 40, false, kEye}};
+  for (const auto& row : rows) {
+    DrawState state = kStartUpState;
+    state.camera.yaw = row.yaw, state.camera.pitch = row.pitch, state.camera.distance = row.distance;
+    state.reversedWinding = row.model == clockwise.get();
+    state.outlineWidth = row.width;
+    state.texturesEnabled = row.hatching, state.hatchingSpace = row.space;
+    state.creaseEdges = row.model == cup.get() && row.hatching ? &creases : nullptr;
+    row.hatching ? glEnable(GL_TEXTURE_2D) : glDisable(GL_TEXTURE_2D);
+    ArrayDrawer drawer(*renderer, *row.model);
+    HatchRenderer::enterRedrawState(state.reversedWinding);
+    beginFrame(state.camera);
+    drawer.draw(state);
+    row.withOutline ? drawer.draw(state) : void(renderer->nextPass = 0);
+    const RgbImage everyFace = context.readImage();
+    HatchRenderer::enterRedrawState(state.reversedWinding);
+    drawer.drawFrame(state, row.withOutline);
+    renderer->nextPass = 0;
+    EXPECT_EQ(differingPixels(context.readImage(), everyFace, 0), 0) << row.what;
+    // From outside, most of a closed mesh lies behind its front.
+    if (row.distance >= 1 && (row.model == bumpy.get() || row.model == clockwise.get())) {
+      const ArrayDrawer::ShownFaces shown = drawer.shownFaces();
+      const auto faces = static_cast<size_t>(row.model->faceCount);
+      EXPECT_LT(shown.fill, faces * 3 / 4) << row.what;
+      EXPECT_LT(shown.outline, faces / 2) << row.what;
+    }
+  }
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 // An image cut short (its buffer only partly read must not reach GL) leaves only its own texture without an
