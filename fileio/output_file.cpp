@@ -142,7 +142,11 @@ std::string uniqueSuffix() {
 // A hidden name beside name, after it but never longer than a name may be: "." + the start of the name +
 // "." + six characters.
 std::string temporaryNameFor(const std::string& name) {
-  return "." + name.substr(0, NAME_MAX - 8) + "." + uniqueSuffix();
+  std::string temporary(1, '.');
+  temporary.append(name, 0, NAME_MAX - 8);
+  temporary += '.';
+  temporary += uniqueSuffix();
+  return temporary;
 }
 
 // Gives the unnamed file open as fd the name in folder, never replacing anything there. The kernel links

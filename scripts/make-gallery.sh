@@ -67,6 +67,12 @@ build/nprsnap "${scan[@]}" --lines contour -o docs/gallery/bunny-scan-contour.pn
 build/nprsnap "${scan[@]}" --lines contour --hidden-lines -o docs/gallery/bunny-scan-hidden.png >/dev/null
 build/nprsnap "${scan[@]}" --lines suggestive -o docs/gallery/bunny-scan-suggestive.png >/dev/null
 build/nprsnap "${scan[@]}" --lines suggestive --smoothing 0.02 -o docs/gallery/bunny-scan-suggestive-smoothed.png >/dev/null
+# The README's technical drawing: the CAD part's visible and hidden lines on paper.
+build/nprsnap tests/models/cad-part.poly --size 384 --yaw 30 --pitch 35 --distance 0.8 --palette paper --lines contour \
+  --creases 30 --hidden-lines --samples 2 -o docs/gallery/cad-part-hidden.png >/dev/null
+# The README's line drawing: the scan from its other side, black lines on white paper.
+build/nprsnap "$frames/bunny-scan.poly" --size 384 --yaw 150 --pitch 20 --distance 0.85 --palette paper --lines suggestive \
+  --smoothing 0.01 --outline 3 --samples 2 -o docs/gallery/bunny-scan-drawing.png >/dev/null
 
 # The teapot as vectors beside its PNG with the same lines, and hatched for a pen.
 vector=(data/tpot-unit.poly "${view[@]}" --distance 0.8 --lines contour)
@@ -102,5 +108,13 @@ for model in bunny tpot; do
     convert "$frames/plot.png" -trim -bordercolor white -border 8 +repage "docs/hatching/$model-plot-$space.png"
   done
 done
-echo "Wrote docs/first-frame.png, docs/hatching.png, $(ls docs/gallery/*.{png,svg} | wc -l) pictures in docs/gallery/," \
-  "$(ls docs/print/* | wc -l) in docs/print/ and $(ls docs/hatching/* | wc -l) in docs/hatching/"
+# The README's first picture: the bunny in the viewer's tones and hatching, a scanned bunny's contours and
+# suggestive contours on paper, and what a pen plotter draws of the SVG with hatching along the surface.
+for panel in docs/gallery/bunny-tones.png docs/gallery/bunny-hatching.png docs/gallery/bunny-scan-drawing.png \
+  docs/hatching/bunny-plot-surface.png; do
+  convert "$panel" -resize 240x240 -background white -gravity center -extent 248x248 "$frames/panel-$(basename "$panel")"
+done
+convert "$frames"/panel-bunny-tones.png "$frames"/panel-bunny-hatching.png "$frames"/panel-bunny-scan-drawing.png \
+  "$frames"/panel-bunny-plot-surface.png +append docs/hero.png
+echo "Wrote docs/first-frame.png, docs/hatching.png, docs/hero.png, $(ls docs/gallery/*.{png,svg} | wc -l) pictures" \
+  "in docs/gallery/, $(ls docs/print/* | wc -l) in docs/print/ and $(ls docs/hatching/* | wc -l) in docs/hatching/"

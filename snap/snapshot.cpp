@@ -294,7 +294,7 @@ RgbImage Snapshotter::drawShaded(const DrawState& state) {
 }
 
 bool Snapshotter::surfaceStrokes(const DrawState& state, const std::vector<Polyline>& lines,
-                                 std::vector<Polyline>& strokes, std::string& error) {
+                                 std::vector<Polyline>& strokes, std::string& error, double strokeWidth) {
   if (directions_.empty() && !hatchDirections(*fillSurface_, directions_)) {
     error = "not enough memory for the hatching's directions";
     return false;
@@ -317,7 +317,8 @@ bool Snapshotter::surfaceStrokes(const DrawState& state, const std::vector<Polyl
     scalePoints(near, sx, sy);
     const HatchLight light{lightPosition(state.camera, state.lightYawOffset, state.lightPitchOffset),
                            state.reversedWinding, shading_ == Shading::Smooth};
-    const SurfaceHatchingStyle style{hatchStrokeWidth(width_, height_) * scale, state.outlineWidth * scale};
+    const double pen = strokeWidth > 0.0 ? strokeWidth : hatchStrokeWidth(width_, height_);
+    const SurfaceHatchingStyle style{pen * scale, state.outlineWidth * scale};
     if (!hatchSurface(*fillSurface_, directions_, faces, view, light, near, style, strokes)) {
       error = "not enough memory to trace the hatching";
       return false;

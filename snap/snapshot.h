@@ -60,11 +60,12 @@ class Snapshotter {
   FillShader* smoothShading() { return shading_ == Shading::Smooth ? fill_.get() : nullptr; }
 
   // The hatching of state as strokes along the surface (hatchSurface), in the coordinates of the picture at
-  // options' size, kept off lines (visibleLines of the same state; hidden ones do not count), each stroke
-  // hatchStrokeWidth wide. Needs failure() None and options asking for strokes along the surface. Returns
-  // false, with error (one line), when memory runs out or the face picture cannot be drawn.
+  // options' size, kept off lines (visibleLines of the same state; hidden ones do not count), spaced for
+  // strokes strokeWidth wide (hatchStrokeWidth for 0). Needs failure() None and options asking for strokes
+  // along the surface. Returns false, with error (one line), when memory runs out or the face picture cannot
+  // be drawn.
   bool surfaceStrokes(const DrawState& state, const std::vector<Polyline>& lines,
-                      std::vector<Polyline>& strokes, std::string& error);
+                      std::vector<Polyline>& strokes, std::string& error, double strokeWidth = 0.0);
 
  private:
   OffscreenContext context_;

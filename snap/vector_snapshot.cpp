@@ -92,7 +92,7 @@ bool assembleSvg(Snapshotter& snapshotter, const Model& model, const SnapOptions
       const double standard = hatchStrokeWidth(options.width, options.height);
       picture.hatchWidth = picture.penWidth ? std::max(*picture.penWidth, standard / 4) : standard;
       if (stroked) {
-        if (!snapshotter.surfaceStrokes(state, lines, picture.hatching, error)) {
+        if (!snapshotter.surfaceStrokes(state, lines, picture.hatching, error, picture.hatchWidth)) {
           return false;
         }
       } else if (layers.hatching && !hatchTones(regions, picture.hatchWidth, picture.hatching)) {
