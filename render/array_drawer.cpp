@@ -183,6 +183,13 @@ void ArrayDrawer::drawCreaseEdges(bool reversedWinding, int width) const {
   endCreaseEdges(reversedWinding);
 }
 
+void ArrayDrawer::pointAtSurfaceCorners() const {
+  constexpr GLsizei kStride = 5 * sizeof(float);
+  glVertexPointer(3, GL_FLOAT, kStride, surfaceCorners_.get());
+  glTexCoordPointer(2, GL_FLOAT, kStride, surfaceCorners_.get() + 3);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
 void ArrayDrawer::draw(const DrawState& state) {
   const bool fill = renderer_.nextPass == 0;
   const bool onSurface = fill && state.hatchingSpace == HatchingSpace::Object;
@@ -195,10 +202,7 @@ void ArrayDrawer::draw(const DrawState& state) {
   renderer_.beginPass(state);
   glEnableClientState(GL_VERTEX_ARRAY);
   if (onSurface) {
-    constexpr GLsizei kStride = 5 * sizeof(float);
-    glVertexPointer(3, GL_FLOAT, kStride, surfaceCorners_.get());
-    glTexCoordPointer(2, GL_FLOAT, kStride, surfaceCorners_.get() + 3);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    pointAtSurfaceCorners();
     drawToneRuns(state, faceTones_.get(), 0, model_.faceCount, true);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   } else {

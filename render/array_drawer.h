@@ -52,6 +52,8 @@ class ArrayDrawer {
   bool makeCreaseArrays(const CreaseEdges& edges);
   bool makeSurfaceArrays();
   void drawFaces(int first, int count, bool onSurface) const;
+  // The vertex and texture-coordinate arrays at surfaceCorners_, the texture coordinates' enabled.
+  void pointAtSurfaceCorners() const;
   // The entries first to first + count - 1 of the bound faces in runs of one tone, tones[i] the texture index
   // of entry i's tone.
   void drawToneRuns(const DrawState& state, const uint8_t* tones, int first, int count, bool onSurface) const;

@@ -303,10 +303,7 @@ void ArrayDrawer::drawShownFaces(const DrawState& state, bool withOutline) {
   renderer_.beginPass(state);
   glEnableClientState(GL_VERTEX_ARRAY);
   if (onSurface) {
-    constexpr GLsizei kStride = 5 * sizeof(float);
-    glVertexPointer(3, GL_FLOAT, kStride, surfaceCorners_.get());
-    glTexCoordPointer(2, GL_FLOAT, kStride, surfaceCorners_.get() + 3);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    pointAtSurfaceCorners();
   } else {
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
     glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), nullptr);

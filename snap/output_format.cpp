@@ -45,7 +45,8 @@ std::string outputExtensionList() {
   std::string list;
   for (size_t i = 0; i < std::size(kOutputFormats); ++i) {
     list += (i == 0 ? "" : i + 1 == std::size(kOutputFormats) ? " or " : ", ");
-    list += "." + std::string(kOutputFormats[i].extension);
+    list += '.';
+    list += kOutputFormats[i].extension;
   }
   return list;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "option_values.h"
 #include "snap_options.h"
 
 namespace {
@@ -25,20 +26,6 @@ constexpr NamedPage kNamedPages[] = {
 
 constexpr const char* kUnits[] = {"mm", "cm", "in"};
 
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  return lower;
-}
-
-// A finite number, the whole text.
-bool parseNumber(std::string_view text, double& value) {
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return status == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
 // The unit text ends in, if any of kUnits, with the number before it.
 const char* splitUnit(std::string_view text, std::string_view& number) {
   for (const char* unit : kUnits) {
@@ -49,35 +36,6 @@ const char* splitUnit(std::string_view text, std::string_view& number) {
   }
   number = text;
   return nullptr;
-}
-
-// The shortest text of a number: "12.7", "210".
-std::string shortest(double value) {
-  char text[32];
-  const auto [end, status] = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, status == std::errc() ? end : text);
-}
-
-// An option whose text a parse function reads: stores what it reads, or says what it wants.
-template <class Value, class Parse>
-CLI::Option* addParsed(CLI::App& app, const char* names, Parse parse, std::function<void(const Value&)> store,
-                       const std::string& wants, const std::string& help) {
-  return app
-      .add_option_function<std::string>(
-          names,
-          [parse, store](const std::string& text) {
-            Value value{};
-            if (parse(text, value)) {
-              store(value);
-            }
-          },
-          help)
-      ->check(CLI::Validator(
-          [parse, wants](std::string& text) {
-            Value unused{};
-            return parse(text, unused) ? std::string() : "wants " + wants + ", not \"" + text + "\"";
-          },
-          ""));
 }
 
 // The luma of a colour (ITU-R BT.709 weights), as a grey.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "option_values.h"
 #include "output_file.h"
 #include "output_format.h"
 #include "print_options.h"
@@ -25,41 +26,6 @@ constexpr int kMaxSamples = 8;
 constexpr int kMaxFrames = 10000;
 // A year: past that a limit means none, and the timer's arithmetic stays in range.
 constexpr float kMaxTimeLimit = 365.0f * 24 * 3600;
-
-std::string inQuotes(std::string_view text) {
-  std::string result(1, '"');
-  result.append(text);
-  result.push_back('"');
-  return result;
-}
-
-// A finite decimal number, the whole text; from_chars gives the float nearest it, as the model loader does.
-bool parseFloat(std::string_view text, float& value) {
-  float parsed = 0.0f;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (status != std::errc() || end != text.data() + text.size() || !std::isfinite(parsed)) {
-    return false;
-  }
-  value = parsed;
-  return true;
-}
-
-// NaN unless the whole text is a decimal number; in double precision, as mesh2poly reads its --turn.
-double parseDouble(std::string_view text) {
-  double parsed = 0.0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  return status == std::errc() && end == text.data() + text.size() ? parsed : std::nan("");
-}
-
-bool parseInt(std::string_view text, int low, int high, int& value) {
-  int parsed = 0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (status != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) {
-    return false;
-  }
-  value = parsed;
-  return true;
-}
 
 // "N" for a square picture or "WxH".
 bool parseSize(std::string_view text, int& width, int& height) {
@@ -90,51 +56,6 @@ bool parseBackground(std::string_view text, Background& background) {
 
 bool asks(const std::vector<std::string>& layers, std::string_view name) {
   return std::find(layers.begin(), layers.end(), name) != layers.end();
-}
-
-std::string shortest(float value) {
-  char text[32];
-  const auto [end, status] = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, status == std::errc() ? end : text);
-}
-
-// Options whose value CLI11 hands over as text, checked and converted here so that each refusal can say
-// what was wanted; the check runs before the store.
-CLI::Option* addNumber(CLI::App& app, const char* names, float& field, const char* unit,
-                       const std::string& help) {
-  return app
-      .add_option_function<std::string>(
-          names, [&field](const std::string& text) { parseFloat(text, field); }, help)
-      ->check(CLI::Validator(
-          [unit](std::string& text) {
-            float unused;
-            return parseFloat(text, unused)
-                       ? std::string()
-                       : std::string("wants a number (") + unit + "), not " + inQuotes(text);
-          },
-          ""))
-      ->type_name(unit == std::string_view("degrees") ? "DEGREES" : "D")
-      ->default_str(shortest(field));
-}
-
-CLI::Option* addWholeNumber(CLI::App& app, const char* names, int& field, int low, int high,
-                            const std::string& help) {
-  return app
-      .add_option_function<std::string>(
-          names, [&field, low, high](const std::string& text) { parseInt(text, low, high, field); }, help)
-      ->check(CLI::Validator(
-          [low, high](std::string& text) {
-            int unused;
-            return parseInt(text, low, high, unused)
-                       ? std::string()
-                       : "wants a whole number from " + std::to_string(low) +
-                             (high == std::numeric_limits<int>::max() ? std::string(" up")
-                                                                      : " to " + std::to_string(high)) +
-                             ", not " + inQuotes(text);
-          },
-          ""))
-      ->type_name("N")
-      ->default_str(std::to_string(field));
 }
 
 // The file names nprsnap draws with reversed winding, as the viewer draws its slots.

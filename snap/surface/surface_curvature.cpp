@@ -34,6 +34,12 @@ FaceSides sidesOf(const Vec3& p0, const Vec3& p1, const Vec3& p2) {
   return s;
 }
 
+FaceSides sidesOfFace(const Surface& surface, size_t face) {
+  const int* c = surface.corners(static_cast<int>(face));
+  const std::vector<Vec3>& p = surface.positions();
+  return sidesOf(p[static_cast<size_t>(c[0])], p[static_cast<size_t>(c[1])], p[static_cast<size_t>(c[2])]);
+}
+
 // The Voronoi areas of a face's corners (Meyer, Desbrun, Schroeder and Barr 2003): the parts of the face
 // nearer to each corner than to the others, or for an obtuse face, half the face to the obtuse corner and a
 // quarter to each other.
@@ -119,10 +125,7 @@ bool Surface::needCurvatures() {
         if (flat_[f]) {
           continue;
         }
-        const int* c = corners(static_cast<int>(f));
-        const FaceSides s =
-            sidesOf(positions_[static_cast<size_t>(c[0])], positions_[static_cast<size_t>(c[1])],
-                    positions_[static_cast<size_t>(c[2])]);
+        const FaceSides s = sidesOfFace(*this, f);
         fit.t = s.t;
         fit.b = s.b;
         double w[3][3] = {}, m[3] = {};
@@ -210,12 +213,10 @@ bool Surface::needCurvatureDerivatives() {
         if (flat_[f]) {
           continue;
         }
-        const int* c = corners(static_cast<int>(f));
-        const FaceSides s =
-            sidesOf(positions_[static_cast<size_t>(c[0])], positions_[static_cast<size_t>(c[1])],
-                    positions_[static_cast<size_t>(c[2])]);
+        const FaceSides s = sidesOfFace(*this, f);
         fit.t = s.t;
         fit.b = s.b;
+        const int* c = corners(static_cast<int>(f));
         SecondForm atCorner[3];
         for (int j = 0; j < 3; ++j) {
           const PrincipalCurvature& pc = curvatures_[static_cast<size_t>(c[j])];
