@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <system_error>
 
 #include "animation_file.h"
@@ -83,7 +84,7 @@ bool writePicture(const std::string& path, const SnapOptions& options, const Dra
   return true;
 }
 
-// The frames around the model, each written as soon as it is drawn: to a file of its own, or into the one
+// The frames around the model, each written while the next is drawn: to a file of its own, or into the one
 // animated file, which is put in place once the last is in. On a terminal one line on standard error follows
 // the run, rewritten in place; a pipe or a file gets nothing but a failure's line.
 int writeTurntable(const SnapOptions& options, const std::vector<std::string>& names, const Model& model,
@@ -101,14 +102,31 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
                       options.width, options.height, options.framesPerSecond)) {
     return fail("cannot write \"" + options.outputPath + "\": " + animation.error());
   }
+  // PNG and animation frames are written while the next is drawn; an SVG is assembled with GL, here.
+  const bool vector = outputFormatEntry(runFormat(options)).vector;
+  FrameWriter writer;
   for (int frame = 0; frame < frames; ++frame) {
     DrawState state = drawStateOf(options);
     state.camera.yaw = turntableYaw(options.cameraYaw, frame, frames);
-    const std::string& name = animated ? options.outputPath : names[static_cast<size_t>(frame)];
-    const bool written = animated ? animation.addFrame(snapshotter.draw(state))
-                                  : writePicture(name, options, state, model, snapshotter, error);
+    const std::string name = animated ? options.outputPath : names[static_cast<size_t>(frame)];
+    bool written = true;
+    if (vector) {
+      written = writePicture(name, options, state, model, snapshotter, error);
+    } else if (auto picture = std::make_shared<RgbImage>(snapshotter.draw(state)); picture->empty()) {
+      error = "cannot draw \"" + name + "\": " + snapshotter.error();
+      written = false;
+    } else {
+      written = writer.start(
+          [&animation, animated, name, picture](std::string& why) {
+            if (animated ? animation.addFrame(*picture) : writePng(name, *picture, why)) {
+              return true;
+            }
+            why = "cannot write \"" + name + "\": " + (animated ? animation.error() : why);
+            return false;
+          },
+          error);
+    }
     if (!written) {
-      error = animated ? "cannot write \"" + name + "\": " + animation.error() : error;
       // The failure's line starts on a line of its own.
       std::cerr << (showProgress && frame > 0 ? "\n" : "");
       return fail(error);
@@ -118,6 +136,9 @@ int writeTurntable(const SnapOptions& options, const std::vector<std::string>& n
       std::cerr << "\r\033[Knprsnap: " << progressLine(frame + 1, frames, elapsed.count())
                 << (frame + 1 == frames ? "\n" : "") << std::flush;
     }
+  }
+  if (!writer.finish(error)) {
+    return fail(error);
   }
   if (animated && !animation.commit()) {
     return fail("cannot write \"" + options.outputPath + "\": " + animation.error());

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -90,4 +91,33 @@ std::string progressLine(int done, int total, double elapsedSeconds) {
   const double left = done > 0 ? elapsedSeconds / done * (total - done) : 0.0;
   return "frame " + std::to_string(done) + " of " + std::to_string(total) + ", " +
          minutesAndSeconds(elapsedSeconds) + " elapsed, about " + minutesAndSeconds(left) + " left";
+}
+
+FrameWriter::~FrameWriter() {
+  std::string unused;
+  finish(unused);
+}
+
+bool FrameWriter::start(std::function<bool(std::string&)> write, std::string& error) {
+  if (!finish(error)) {
+    return false;
+  }
+  try {
+    thread_ = std::thread([this, write] { ok_ = write(error_); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the write is done before the next frame is drawn, as without one.
+    ok_ = write(error_);
+    return finish(error);
+  }
+  return true;
+}
+
+bool FrameWriter::finish(std::string& error) {
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+  if (!ok_) {
+    error = error_;
+  }
+  return ok_;
 }
