@@ -259,6 +259,9 @@ TEST(OutputFile, ProgramsWriteWhereTheSystemWouldAndSayWhyNot) {
            " && rm data/xhatch2.bmp && { printf 'BM\\0\\0\\0\\0\\0\\0\\0\\0\\066\\0\\0\\0\\050\\0\\0\\0"
            "\\001\\020\\0\\0\\001\\0\\0\\0\\001\\0\\030\\0'; head -c 12315 /dev/zero; } > data/xhatch2.bmp",
        "$S $M --hatching --size 8 -o x.png", 1, "data/xhatch2.bmp did not load", ""},
+      // An SVG's hatching is strokes: it reads no hatching image, however broken.
+      {fifoImage + " && printf 'BM' > data/xhatch3.bmp", "$S $M --hatching --size 8 -o x.svg", 0, "",
+       "test -s x.svg"},
       // A FIFO where a hatching image should be is never opened, nor waited for: that image is taken from
       // where a program finds its data next (for this build, the source tree's data/).
       {fifoImage, "timeout 60 $S $M --size 8 -o x.png", 0, "", "test -s x.png"},
