@@ -103,61 +103,132 @@ Bounds boundsOf(const PolyMesh& mesh) {
   return box;
 }
 
-void joinVertices(PolyMesh& mesh) {
-  // For each vertex, the first vertex at the same position, found in a table of open addressing keyed by the
-  // coordinates' bits (+0 added, so that -0 and 0 share a key): a tree of a million positions costs more in
-  // allocations and page faults than the rest of an import.
-  const size_t count = mesh.positions.size();
-  std::vector<int> representative(count);
-  size_t capacity = 16;
-  while (capacity < 2 * count) {
-    capacity *= 2;
+namespace {
+
+using Bits = std::array<uint32_t, 3>;
+
+// A position's coordinates as bits, +0 added so that -0 and 0 are one.
+Bits bitsOf(const std::array<float, 3>& p) {
+  return {std::bit_cast<uint32_t>(p[0] + 0.0f), std::bit_cast<uint32_t>(p[1] + 0.0f),
+          std::bit_cast<uint32_t>(p[2] + 0.0f)};
+}
+
+size_t hashOf(const Bits& bits) {
+  uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
+                  (bits[2] * 0x165667B19E3779F9ull);
+  return static_cast<size_t>(hash ^ (hash >> 31));
+}
+
+// The distinct positions in order of first appearance, each given the next id when first seen: a table of
+// open addressing keyed by the coordinates' bits, kept at most half full, whose slots hold ids into the
+// compact list of distinct positions (a tree of a million positions costs more in allocations and page
+// faults than the rest of an import, and a table sized for every corner of a triangle soup more than the
+// join itself).
+class PositionIds {
+ public:
+  explicit PositionIds(size_t expected) {
+    size_t capacity = 1024;
+    while (capacity < 2 * expected) {
+      capacity *= 2;
+    }
+    slots_.assign(capacity, -1);
+    distinct.reserve(expected);
   }
-  std::vector<int> slots(capacity, -1);
-  const auto bitsOf = [&mesh](size_t i) {
-    const std::array<float, 3>& p = mesh.positions[i];
-    return std::array<uint32_t, 3>{std::bit_cast<uint32_t>(p[0] + 0.0f), std::bit_cast<uint32_t>(p[1] + 0.0f),
-                                   std::bit_cast<uint32_t>(p[2] + 0.0f)};
-  };
-  for (size_t i = 0; i < count; ++i) {
-    const std::array<uint32_t, 3> bits = bitsOf(i);
-    uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
-                    (bits[2] * 0x165667B19E3779F9ull);
-    hash ^= hash >> 31;
-    for (size_t slot = hash & (capacity - 1);; slot = (slot + 1) & (capacity - 1)) {
-      if (slots[slot] < 0) {
-        slots[slot] = static_cast<int>(i);
-        representative[i] = static_cast<int>(i);
-        break;
+
+  // The id of p: a new one, distinct.size() before the call, when no position seen before has its bits.
+  int idOf(const std::array<float, 3>& p) {
+    const Bits bits = bitsOf(p);
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hashOf(bits) & mask;; slot = (slot + 1) & mask) {
+      const int id = slots_[slot];
+      if (id < 0) {
+        slots_[slot] = static_cast<int>(distinct.size());
+        distinct.push_back(p);
+        if (2 * distinct.size() > slots_.size()) {
+          grow();
+        }
+        return static_cast<int>(distinct.size() - 1);
       }
-      if (bitsOf(static_cast<size_t>(slots[slot])) == bits) {
-        representative[i] = slots[slot];
-        break;
+      if (bitsOf(distinct[static_cast<size_t>(id)]) == bits) {
+        return id;
       }
     }
   }
+
+  std::vector<std::array<float, 3>> distinct;  // by id, each as its first vertex has it
+
+ private:
+  void grow() {
+    slots_.assign(2 * slots_.size(), -1);
+    const size_t mask = slots_.size() - 1;
+    for (size_t id = 0; id < distinct.size(); ++id) {
+      size_t slot = hashOf(bitsOf(distinct[id])) & mask;
+      while (slots_[slot] >= 0) {
+        slot = (slot + 1) & mask;
+      }
+      slots_[slot] = static_cast<int>(id);
+    }
+  }
+
+  std::vector<int> slots_;
+};
+
+// Three corners a face, each face's its own, in order: the vertex list of STL and other triangle soups.
+bool isSoup(const PolyMesh& mesh) {
+  if (mesh.positions.size() != 3 * mesh.faces.size()) {
+    return false;
+  }
+  for (size_t f = 0; f < mesh.faces.size(); ++f) {
+    const int first = static_cast<int>(3 * f);
+    if (mesh.faces[f] != std::array<int, 3>{first, first + 1, first + 2}) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void joinVertices(PolyMesh& mesh) {
+  const size_t count = mesh.positions.size();
+  // A soup's corners are visited face by face, which is the vertex list's order; a soup has about six
+  // corners a position.
+  const bool soup = isSoup(mesh);
+  PositionIds ids(soup ? count / 6 : count);
   std::vector<std::array<int, 3>> faces;
   faces.reserve(mesh.faces.size());
-  for (const auto& face : mesh.faces) {
-    const std::array<int, 3> joined{representative[static_cast<size_t>(face[0])],
-                                    representative[static_cast<size_t>(face[1])],
-                                    representative[static_cast<size_t>(face[2])]};
+  const auto keep = [&faces](const std::array<int, 3>& joined) {
     if (joined[0] != joined[1] && joined[1] != joined[2] && joined[2] != joined[0]) {
       faces.push_back(joined);
     }
+  };
+  if (soup) {
+    for (size_t corner = 0; corner < count; corner += 3) {
+      keep({ids.idOf(mesh.positions[corner]), ids.idOf(mesh.positions[corner + 1]),
+            ids.idOf(mesh.positions[corner + 2])});
+    }
+  } else {
+    std::vector<int> idOfVertex(count);
+    for (size_t i = 0; i < count; ++i) {
+      idOfVertex[i] = ids.idOf(mesh.positions[i]);
+    }
+    for (const auto& face : mesh.faces) {
+      keep({idOfVertex[static_cast<size_t>(face[0])], idOfVertex[static_cast<size_t>(face[1])],
+            idOfVertex[static_cast<size_t>(face[2])]});
+    }
   }
-  // Renumber the vertices still in use, in order of first appearance in the vertex list.
-  std::vector<int> used(mesh.positions.size(), -1);
+  // Renumber the positions still in use, in order of first appearance in the vertex list.
+  std::vector<int> used(ids.distinct.size(), -1);
   for (const auto& face : faces) {
     for (int corner : face) {
       used[static_cast<size_t>(corner)] = 0;
     }
   }
   std::vector<std::array<float, 3>> positions;
-  for (size_t i = 0; i < used.size(); ++i) {
-    if (used[i] == 0) {
-      used[i] = static_cast<int>(positions.size());
-      positions.push_back(mesh.positions[i]);
+  for (size_t id = 0; id < used.size(); ++id) {
+    if (used[id] == 0) {
+      used[id] = static_cast<int>(positions.size());
+      positions.push_back(ids.distinct[id]);
     }
   }
   for (auto& face : faces) {
