@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace {
@@ -113,60 +113,77 @@ Bits bitsOf(const std::array<float, 3>& p) {
           std::bit_cast<uint32_t>(p[2] + 0.0f)};
 }
 
+bool sameBits(const std::array<float, 3>& p, const Bits& bits) {
+  return bitsOf(p) == bits;
+}
+
 size_t hashOf(const Bits& bits) {
   uint64_t hash = (bits[0] * 0x9E3779B97F4A7C15ull) ^ (bits[1] * 0xC2B2AE3D27D4EB4Full) ^
                   (bits[2] * 0x165667B19E3779F9ull);
   return static_cast<size_t>(hash ^ (hash >> 31));
 }
 
-// The distinct positions in order of first appearance, each given the next id when first seen: a table of
-// open addressing keyed by the coordinates' bits, kept at most half full, whose slots hold ids into the
-// compact list of distinct positions (a tree of a million positions costs more in allocations and page
-// faults than the rest of an import, and a table sized for every corner of a triangle soup more than the
-// join itself).
-class PositionIds {
+// A table of open addressing keyed by positions' bits, kept at most half full: each slot holds the index of
+// a position in a list that the caller owns and passes to each call (a tree of a million positions costs
+// more in allocations and page faults than the rest of an import).
+class PositionTable {
  public:
-  explicit PositionIds(size_t expected) {
+  explicit PositionTable(size_t expected) {
     size_t capacity = 1024;
     while (capacity < 2 * expected) {
       capacity *= 2;
     }
     slots_.assign(capacity, -1);
-    distinct.reserve(expected);
   }
 
-  // The id of p: a new one, distinct.size() before the call, when no position seen before has its bits.
-  int idOf(const std::array<float, 3>& p) {
+  // The index in list of a position with p's bits; when there is none, list.size(), after p is added to the
+  // end of list.
+  int find(const std::array<float, 3>& p, std::vector<std::array<float, 3>>& list) {
     const Bits bits = bitsOf(p);
     const size_t mask = slots_.size() - 1;
     for (size_t slot = hashOf(bits) & mask;; slot = (slot + 1) & mask) {
-      const int id = slots_[slot];
-      if (id < 0) {
-        slots_[slot] = static_cast<int>(distinct.size());
-        distinct.push_back(p);
-        if (2 * distinct.size() > slots_.size()) {
-          grow();
+      const int index = slots_[slot];
+      if (index < 0) {
+        slots_[slot] = static_cast<int>(list.size());
+        list.push_back(p);
+        if (2 * list.size() > slots_.size()) {
+          grow(list);
         }
-        return static_cast<int>(distinct.size() - 1);
+        return static_cast<int>(list.size() - 1);
       }
-      if (bitsOf(distinct[static_cast<size_t>(id)]) == bits) {
-        return id;
+      if (sameBits(list[static_cast<size_t>(index)], bits)) {
+        return index;
       }
     }
   }
 
-  std::vector<std::array<float, 3>> distinct;  // by id, each as its first vertex has it
+  // The same for the position list[i], where every position before it is in the table already: i itself
+  // when none of them has its bits, and the table takes it.
+  int first(size_t i, const std::vector<std::array<float, 3>>& list) {
+    const Bits bits = bitsOf(list[i]);
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hashOf(bits) & mask;; slot = (slot + 1) & mask) {
+      const int index = slots_[slot];
+      if (index < 0) {
+        slots_[slot] = static_cast<int>(i);
+        return static_cast<int>(i);
+      }
+      if (sameBits(list[static_cast<size_t>(index)], bits)) {
+        return index;
+      }
+    }
+  }
 
  private:
-  void grow() {
+  void grow(const std::vector<std::array<float, 3>>& list) {
     slots_.assign(2 * slots_.size(), -1);
     const size_t mask = slots_.size() - 1;
-    for (size_t id = 0; id < distinct.size(); ++id) {
-      size_t slot = hashOf(bitsOf(distinct[id])) & mask;
+    for (size_t index = 0; index < list.size(); ++index) {
+      size_t slot = hashOf(bitsOf(list[index])) & mask;
       while (slots_[slot] >= 0) {
         slot = (slot + 1) & mask;
       }
-      slots_[slot] = static_cast<int>(id);
+      slots_[slot] = static_cast<int>(index);
     }
   }
 
@@ -187,48 +204,28 @@ bool isSoup(const PolyMesh& mesh) {
   return true;
 }
 
-}  // namespace
-
-void joinVertices(PolyMesh& mesh) {
-  const size_t count = mesh.positions.size();
-  // A soup's corners are visited face by face, which is the vertex list's order; a soup has about six
-  // corners a position.
-  const bool soup = isSoup(mesh);
-  PositionIds ids(soup ? count / 6 : count);
-  std::vector<std::array<int, 3>> faces;
-  faces.reserve(mesh.faces.size());
-  const auto keep = [&faces](const std::array<int, 3>& joined) {
-    if (joined[0] != joined[1] && joined[1] != joined[2] && joined[2] != joined[0]) {
-      faces.push_back(joined);
-    }
-  };
-  if (soup) {
-    for (size_t corner = 0; corner < count; corner += 3) {
-      keep({ids.idOf(mesh.positions[corner]), ids.idOf(mesh.positions[corner + 1]),
-            ids.idOf(mesh.positions[corner + 2])});
-    }
-  } else {
-    std::vector<int> idOfVertex(count);
-    for (size_t i = 0; i < count; ++i) {
-      idOfVertex[i] = ids.idOf(mesh.positions[i]);
-    }
-    for (const auto& face : mesh.faces) {
-      keep({idOfVertex[static_cast<size_t>(face[0])], idOfVertex[static_cast<size_t>(face[1])],
-            idOfVertex[static_cast<size_t>(face[2])]});
-    }
+// Keeps the faces whose three corners are apart.
+void keepApart(const std::array<int, 3>& corners, std::vector<std::array<int, 3>>& faces) {
+  if (corners[0] != corners[1] && corners[1] != corners[2] && corners[2] != corners[0]) {
+    faces.push_back(corners);
   }
-  // Renumber the positions still in use, in order of first appearance in the vertex list.
-  std::vector<int> used(ids.distinct.size(), -1);
+}
+
+// mesh as faces, whose corners index source, and only the positions of source that they use, renumbered in
+// their order in source.
+void keepUsed(PolyMesh& mesh, std::vector<std::array<int, 3>> faces,
+              const std::vector<std::array<float, 3>>& source) {
+  std::vector<int> used(source.size(), -1);
   for (const auto& face : faces) {
     for (int corner : face) {
       used[static_cast<size_t>(corner)] = 0;
     }
   }
   std::vector<std::array<float, 3>> positions;
-  for (size_t id = 0; id < used.size(); ++id) {
-    if (used[id] == 0) {
-      used[id] = static_cast<int>(positions.size());
-      positions.push_back(ids.distinct[id]);
+  for (size_t i = 0; i < used.size(); ++i) {
+    if (used[i] == 0) {
+      used[i] = static_cast<int>(positions.size());
+      positions.push_back(source[i]);
     }
   }
   for (auto& face : faces) {
@@ -239,6 +236,41 @@ void joinVertices(PolyMesh& mesh) {
   mesh.positions = std::move(positions);
   mesh.faces = std::move(faces);
   mesh.normals.clear();
+}
+
+}  // namespace
+
+void joinVertices(PolyMesh& mesh) {
+  const size_t count = mesh.positions.size();
+  std::vector<std::array<int, 3>> faces;
+  faces.reserve(mesh.faces.size());
+  if (isSoup(mesh)) {
+    // A soup's corners are its vertex list in order, so its distinct positions are numbered as its faces are
+    // walked, in order of first appearance; it has about six corners a position.
+    PositionTable table(count / 6);
+    std::vector<std::array<float, 3>> distinct;
+    distinct.reserve(count / 6);
+    for (size_t corner = 0; corner < count; corner += 3) {
+      keepApart(
+          {table.find(mesh.positions[corner], distinct), table.find(mesh.positions[corner + 1], distinct),
+           table.find(mesh.positions[corner + 2], distinct)},
+          faces);
+    }
+    keepUsed(mesh, std::move(faces), distinct);
+    return;
+  }
+  // Each vertex stands for the first vertex at its position.
+  PositionTable table(count);
+  std::vector<int> first(count);
+  for (size_t i = 0; i < count; ++i) {
+    first[i] = table.first(i, mesh.positions);
+  }
+  for (const auto& face : mesh.faces) {
+    keepApart({first[static_cast<size_t>(face[0])], first[static_cast<size_t>(face[1])],
+               first[static_cast<size_t>(face[2])]},
+              faces);
+  }
+  keepUsed(mesh, std::move(faces), mesh.positions);
 }
 
 double signedVolume(const PolyMesh& mesh) {
