@@ -60,6 +60,25 @@ TEST(MeshTools, FlatMeshHasNoWindingAndIsLeftAsGiven) {
   EXPECT_EQ(mesh.normals, (std::vector<std::array<float, 3>>(4, {0, 0, 1})));
 }
 
+
+// A soup with far more distinct corners than its size suggests makes the join's table grow several times; a
+// position seen before any growth must still be found after it.
+TEST(MeshTools, JoiningASoupFindsEveryPositionAfterItsTableGrows) {
+  constexpr int kTriangles = 2000;
+  PolyMesh mesh;
+  for (int copy = 0; copy < 2; ++copy) {
+    for (int t = 0; t < 3 * kTriangles; t += 3) {
+      const auto x = static_cast<float>(t);
+      mesh.positions.insert(mesh.positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
+      mesh.faces.push_back({static_cast<int>(mesh.positions.size()) - 3,
+                            static_cast<int>(mesh.positions.size()) - 2,
+                            static_cast<int>(mesh.positions.size()) - 1});
+    }
+  }
+  joinVertices(mesh);
+  ASSERT_EQ(mesh.positions.size(), 3u * kTriangles);
+  EXPECT_TRUE(std::equal(mesh.faces.begin(), mesh.faces.begin() + kTriangles, mesh.faces.begin() + kTriangles));
+}
 TEST(Mesh2Poly, FailsCleanlyOnUnreadableInputAndBadArguments) {
   const fs::path out = tempPath("mesh2poly-failed.poly");
   for (bool outputExists : {false, true}) {
