@@ -154,7 +154,9 @@ TEST(ImportedMeshes, DrawAsTheirConversionByMesh2PolyDoes) {
     EXPECT_EQ(differingPixels(a, b, 0), 0) << file;
     // Not two empty pictures: the background is (115, 128, 153).
     EXPECT_GT(std::count(a.rgb.begin(), a.rgb.end(), 0), 100) << file << " shows no outline";
+    fs::remove(fromMesh);
   }
+  fs::remove(poly);
 }
 
 TEST(FrameNames, TakeExactlyOneIntegerField) {
