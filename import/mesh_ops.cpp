@@ -250,11 +250,29 @@ void joinVertices(PolyMesh& mesh) {
     PositionTable table(count / 6);
     std::vector<std::array<float, 3>> distinct;
     distinct.reserve(count / 6);
+    // Neighbouring faces in a file mostly share corners: a corner of the face before is looked up there,
+    // in the cache, instead of in the table, which waits on memory.
+    std::array<Bits, 3> before{};
+    std::array<int, 3> beforeIndex{-1, -1, -1};
     for (size_t corner = 0; corner < count; corner += 3) {
-      keepApart(
-          {table.find(mesh.positions[corner], distinct), table.find(mesh.positions[corner + 1], distinct),
-           table.find(mesh.positions[corner + 2], distinct)},
-          faces);
+      std::array<Bits, 3> bits;
+      std::array<int, 3> index;
+      for (size_t k = 0; k < 3; ++k) {
+        const std::array<float, 3>& p = mesh.positions[corner + k];
+        bits[k] = bitsOf(p);
+        index[k] = -1;
+        for (size_t j = 0; j < 3 && index[k] < 0; ++j) {
+          if (beforeIndex[j] >= 0 && bits[k] == before[j]) {
+            index[k] = beforeIndex[j];
+          }
+        }
+        if (index[k] < 0) {
+          index[k] = table.find(p, distinct);
+        }
+      }
+      keepApart(index, faces);
+      before = bits;
+      beforeIndex = index;
     }
     keepUsed(mesh, std::move(faces), distinct);
     return;
