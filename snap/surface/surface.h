@@ -130,8 +130,6 @@ class Surface {
   void needAreas();
   void smoothNormals(const std::vector<int>& groupsAt);
   void smoothCurvatures();
-  // Per face, its frame (t, b) and the fitted second fundamental form, or its derivative.
-  struct FaceFit;
 
   const Model& model_;
   SurfaceOptions options_;

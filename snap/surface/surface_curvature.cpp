@@ -1,6 +1,7 @@
 // Curvature and its derivative at every vertex by Rusinkiewicz's per-face fit (2004): each face's tensor
 // fitted to what changes along its sides, then averaged at the vertices in their own tangent frames.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 
@@ -8,16 +9,16 @@
 #include "parallel.h"
 #include "surface.h"
 
+namespace {
+
 // A face's own frame (t along its first side, b across it in its plane) and the tensor fitted there: the
 // second fundamental form (II(t,t), II(t,b), II(b,b)), or its derivative (C(t,t,t), C(t,t,b), C(t,b,b),
 // C(b,b,b)). solved is false where the fit had no unique answer, and the face then adds nothing.
-struct Surface::FaceFit {
+struct FaceFit {
   Vec3 t, b;
   float tensor[4];
   bool solved;
 };
-
-namespace {
 
 // The sides of a face, each opposite its corner j: from corner j + 1 to corner j + 2.
 struct FaceSides {
@@ -62,6 +63,49 @@ void cornerAreasOf(const FaceSides& s, float* areas) {
   for (int j = 0; j < 3; ++j) {
     areas[j] = scale * (weight[(j + 1) % 3] + weight[(j + 2) % 3]);
   }
+}
+
+// Every face's frame and its tensor, fitted by fit(face, sides, result) from what changes along its sides,
+// on every core; flat faces stay unsolved.
+template <typename Fit>
+std::vector<FaceFit> fitFaces(const Surface& surface, const Fit& fit) {
+  std::vector<FaceFit> fits(static_cast<size_t>(surface.faceCount()));
+  parallelFor(fits.size(), [&](size_t begin, size_t end, int) {
+    for (size_t f = begin; f < end; ++f) {
+      FaceFit& result = fits[f];
+      result.solved = false;
+      if (surface.isFlat(static_cast<int>(f))) {
+        continue;
+      }
+      const FaceSides s = sidesOfFace(surface, f);
+      result.t = s.t;
+      result.b = s.b;
+      fit(f, s, result);
+    }
+  });
+  return fits;
+}
+
+// The mean at a vertex of its faces' solved tensors, each turned into the vertex's frame by project(fit)
+// and weighted by its corner's share of the vertex's area.
+template <size_t N, typename Project>
+std::array<double, N> averageAtVertex(const Surface& surface, const std::vector<float>& cornerAreas,
+                                      const std::vector<FaceFit>& fits, size_t vertex,
+                                      const Project& project) {
+  std::array<double, N> sum{};
+  const float area = surface.vertexAreas()[vertex];
+  for (const int corner : surface.cornersAt(static_cast<int>(vertex))) {
+    const FaceFit& fit = fits[static_cast<size_t>(corner / 3)];
+    if (!fit.solved || !(area > 0.0f)) {
+      continue;
+    }
+    const double weight = cornerAreas[static_cast<size_t>(corner)] / area;
+    const auto here = project(fit);
+    for (size_t i = 0; i < N; ++i) {
+      sum[i] += weight * here[i];
+    }
+  }
+  return sum;
 }
 
 // A starting tangent frame at a vertex: along its first corner's side, made perpendicular to normal.
@@ -114,40 +158,28 @@ bool Surface::needCurvatures() {
   }
   try {
     needAreas();
-    const size_t faceCount = flat_.size();
-    std::vector<FaceFit> fits(faceCount);
     // Each face's second fundamental form, least squares over its three sides: along a side (u, v) in the
     // face's frame the corner normals change by II (u, v).
-    parallelFor(faceCount, [&](size_t begin, size_t end, int) {
-      for (size_t f = begin; f < end; ++f) {
-        FaceFit& fit = fits[f];
-        fit.solved = false;
-        if (flat_[f]) {
-          continue;
-        }
-        const FaceSides s = sidesOfFace(*this, f);
-        fit.t = s.t;
-        fit.b = s.b;
-        double w[3][3] = {}, m[3] = {};
-        for (int j = 0; j < 3; ++j) {
-          const double u = dot(s.side[j], s.t), v = dot(s.side[j], s.b);
-          w[0][0] += u * u;
-          w[0][1] += u * v;
-          w[2][2] += v * v;
-          const Vec3 dn =
-              cornerNormal(static_cast<int>(f), (j + 2) % 3) - cornerNormal(static_cast<int>(f), (j + 1) % 3);
-          const double dnu = dot(dn, s.t), dnv = dot(dn, s.b);
-          m[0] += dnu * u;
-          m[1] += dnu * v + dnv * u;
-          m[2] += dnv * v;
-        }
-        w[1][1] = w[0][0] + w[2][2];
-        w[1][2] = w[0][1];
-        double x[3];
-        fit.solved = solveSymmetric<3>(w, m, x);
-        for (int i = 0; i < 3; ++i) {
-          fit.tensor[i] = static_cast<float>(x[i]);
-        }
+    const std::vector<FaceFit> fits = fitFaces(*this, [this](size_t f, const FaceSides& s, FaceFit& fit) {
+      double w[3][3] = {}, m[3] = {};
+      for (int j = 0; j < 3; ++j) {
+        const double u = dot(s.side[j], s.t), v = dot(s.side[j], s.b);
+        w[0][0] += u * u;
+        w[0][1] += u * v;
+        w[2][2] += v * v;
+        const Vec3 dn =
+            cornerNormal(static_cast<int>(f), (j + 2) % 3) - cornerNormal(static_cast<int>(f), (j + 1) % 3);
+        const double dnu = dot(dn, s.t), dnv = dot(dn, s.b);
+        m[0] += dnu * u;
+        m[1] += dnu * v + dnv * u;
+        m[2] += dnv * v;
+      }
+      w[1][1] = w[0][0] + w[2][2];
+      w[1][2] = w[0][1];
+      double x[3];
+      fit.solved = solveSymmetric<3>(w, m, x);
+      for (int i = 0; i < 3; ++i) {
+        fit.tensor[i] = static_cast<float>(x[i]);
       }
     });
     // At each vertex, the faces' forms turned into its tangent plane and averaged by the corners' areas, then
@@ -166,19 +198,10 @@ bool Surface::needCurvatures() {
         const int* c = corners(at.first[0] / 3);
         const int k = at.first[0] % 3;
         startFrame(positions_[static_cast<size_t>(c[(k + 1) % 3])] - positions_[v], normal, u, w);
-        double form[3] = {0.0, 0.0, 0.0};
-        for (const int corner : at) {
-          const FaceFit& fit = fits[static_cast<size_t>(corner / 3)];
-          if (!fit.solved) {
-            continue;
-          }
-          const double weight = cornerAreas_[static_cast<size_t>(corner)] / vertexAreas_[v];
-          const SecondForm here =
-              projectForm(fit.t, fit.b, {fit.tensor[0], fit.tensor[1], fit.tensor[2]}, u, w);
-          for (int i = 0; i < 3; ++i) {
-            form[i] += weight * here[i];
-          }
-        }
+        const std::array<double, 3> form =
+            averageAtVertex<3>(*this, cornerAreas_, fits, v, [&u, &w](const FaceFit& fit) {
+              return projectForm(fit.t, fit.b, {fit.tensor[0], fit.tensor[1], fit.tensor[2]}, u, w);
+            });
         curvature = principalOf(
             u, w, {static_cast<float>(form[0]), static_cast<float>(form[1]), static_cast<float>(form[2])},
             normal);
@@ -202,70 +225,50 @@ bool Surface::needCurvatureDerivatives() {
     return false;
   }
   try {
-    const size_t faceCount = flat_.size();
-    std::vector<FaceFit> fits(faceCount);
     // Each face's derivative of the form, least squares over its sides: along a side (u, v) the corners'
     // forms change by C(u, ., .) + C(v, ., .), the mixed entry counted twice as it stands twice in the form.
-    parallelFor(faceCount, [&](size_t begin, size_t end, int) {
-      for (size_t f = begin; f < end; ++f) {
-        FaceFit& fit = fits[f];
-        fit.solved = false;
-        if (flat_[f]) {
-          continue;
+    const std::vector<FaceFit> fits = fitFaces(*this, [this](size_t f, const FaceSides& s, FaceFit& fit) {
+      const int* c = corners(static_cast<int>(f));
+      SecondForm atCorner[3];
+      for (int j = 0; j < 3; ++j) {
+        const PrincipalCurvature& pc = curvatures_[static_cast<size_t>(c[j])];
+        atCorner[j] = projectForm(pc.direction1, pc.direction2, {pc.k1, 0.0f, pc.k2}, s.t, s.b);
+      }
+      double w[4][4] = {}, m[4] = {};
+      for (int j = 0; j < 3; ++j) {
+        const double u = dot(s.side[j], s.t), v = dot(s.side[j], s.b);
+        w[0][0] += u * u;
+        w[0][1] += u * v;
+        w[3][3] += v * v;
+        double d[3];
+        for (int i = 0; i < 3; ++i) {
+          d[i] = double{atCorner[(j + 2) % 3][i]} - atCorner[(j + 1) % 3][i];
         }
-        const FaceSides s = sidesOfFace(*this, f);
-        fit.t = s.t;
-        fit.b = s.b;
-        const int* c = corners(static_cast<int>(f));
-        SecondForm atCorner[3];
-        for (int j = 0; j < 3; ++j) {
-          const PrincipalCurvature& pc = curvatures_[static_cast<size_t>(c[j])];
-          atCorner[j] = projectForm(pc.direction1, pc.direction2, {pc.k1, 0.0f, pc.k2}, s.t, s.b);
-        }
-        double w[4][4] = {}, m[4] = {};
-        for (int j = 0; j < 3; ++j) {
-          const double u = dot(s.side[j], s.t), v = dot(s.side[j], s.b);
-          w[0][0] += u * u;
-          w[0][1] += u * v;
-          w[3][3] += v * v;
-          double d[3];
-          for (int i = 0; i < 3; ++i) {
-            d[i] = double{atCorner[(j + 2) % 3][i]} - atCorner[(j + 1) % 3][i];
-          }
-          m[0] += d[0] * u;
-          m[1] += d[0] * v + 2.0 * d[1] * u;
-          m[2] += 2.0 * d[1] * v + d[2] * u;
-          m[3] += d[2] * v;
-        }
-        w[1][1] = 2.0 * w[0][0] + w[3][3];
-        w[1][2] = 2.0 * w[0][1];
-        w[2][2] = w[0][0] + 2.0 * w[3][3];
-        w[2][3] = w[0][1];
-        double x[4];
-        fit.solved = solveSymmetric<4>(w, m, x);
-        for (int i = 0; i < 4; ++i) {
-          fit.tensor[i] = static_cast<float>(x[i]);
-        }
+        m[0] += d[0] * u;
+        m[1] += d[0] * v + 2.0 * d[1] * u;
+        m[2] += 2.0 * d[1] * v + d[2] * u;
+        m[3] += d[2] * v;
+      }
+      w[1][1] = 2.0 * w[0][0] + w[3][3];
+      w[1][2] = 2.0 * w[0][1];
+      w[2][2] = w[0][0] + 2.0 * w[3][3];
+      w[2][3] = w[0][1];
+      double x[4];
+      fit.solved = solveSymmetric<4>(w, m, x);
+      for (int i = 0; i < 4; ++i) {
+        fit.tensor[i] = static_cast<float>(x[i]);
       }
     });
     derivatives_.resize(positions_.size());
     parallelFor(positions_.size(), [&](size_t begin, size_t end, int) {
       for (size_t v = begin; v < end; ++v) {
         const PrincipalCurvature& pc = curvatures_[v];
-        double sum[4] = {0.0, 0.0, 0.0, 0.0};
-        for (const int corner : cornersAt(static_cast<int>(v))) {
-          const FaceFit& fit = fits[static_cast<size_t>(corner / 3)];
-          if (!fit.solved || !(vertexAreas_[v] > 0.0f)) {
-            continue;
-          }
-          const double weight = cornerAreas_[static_cast<size_t>(corner)] / vertexAreas_[v];
-          const CurvatureDerivative here =
-              projectDerivative(fit.t, fit.b, {fit.tensor[0], fit.tensor[1], fit.tensor[2], fit.tensor[3]},
-                                pc.direction1, pc.direction2);
-          for (int i = 0; i < 4; ++i) {
-            sum[i] += weight * here[i];
-          }
-        }
+        const std::array<double, 4> sum =
+            averageAtVertex<4>(*this, cornerAreas_, fits, v, [&pc](const FaceFit& fit) {
+              return projectDerivative(fit.t, fit.b,
+                                       {fit.tensor[0], fit.tensor[1], fit.tensor[2], fit.tensor[3]},
+                                       pc.direction1, pc.direction2);
+            });
         derivatives_[v] = {static_cast<float>(sum[0]), static_cast<float>(sum[1]), static_cast<float>(sum[2]),
                            static_cast<float>(sum[3])};
       }
