@@ -230,7 +230,8 @@ void addOptions(CLI::App& app, SnapOptions& o) {
          },
          "also black lines, as wide as the outline, on the edges where the faces turn by DEGREES or more "
          "(0 to 180), and on the border of an open mesh; off by default. The lines of --lines contour and "
-         "suggestive take the surface as faceted at those edges and smooth elsewhere (at 30 degrees without it)")
+         "suggestive take the surface as faceted at those edges and smooth elsewhere (at 30 degrees without "
+         "it)")
       ->check(CLI::Validator(
           [](std::string& text) {
             float degrees = 0.0f;
@@ -281,27 +282,21 @@ void addOptions(CLI::App& app, SnapOptions& o) {
          "the visible lines (in an SVG, the layer hidden); off by default")
       ->disable_flag_override()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  app.add_option_function<std::string>(
-         "--suggestive-threshold",
-         [&o](const std::string& text) {
-           float value = 0.0f;
-           if (parseFloat(text, value)) {
-             o.suggestiveThreshold = value;
-           }
-         },
-         "with --lines suggestive: how fast the surface must fold away from the eye for a suggestive contour "
-         "to "
-         "be kept (its radial curvature's derivative along the view, times the squared distance to the eye "
-         "and "
-         "the tangent of the view's angle to the surface); higher keeps fewer, 0 all")
-      ->check(CLI::Validator(
-          [](std::string& text) {
-            float value = -1.0f;
-            return parseFloat(text, value) && value >= 0.0f
-                       ? std::string()
-                       : "wants a number from 0 up, not " + inQuotes(text);
-          },
-          ""))
+  // A number from 0 up, the whole text.
+  const auto parseNonNegative = [](std::string_view text, float& value) {
+    float read = -1.0f;
+    if (!parseFloat(text, read) || read < 0.0f) {
+      return false;
+    }
+    value = read;
+    return true;
+  };
+  addParsed<float>(
+      app, "--suggestive-threshold", parseNonNegative,
+      [&o](const float& value) { o.suggestiveThreshold = value; }, "a number from 0 up",
+      "with --lines suggestive: how fast the surface must fold away from the eye for a suggestive contour to "
+      "be kept (its radial curvature's derivative along the view, times the squared distance to the eye and "
+      "the tangent of the view's angle to the surface); higher keeps fewer, 0 all")
       ->default_str(shortest(kDefaultSuggestiveThreshold))
       ->type_name("T");
   addNumber(
@@ -310,11 +305,10 @@ void addOptions(CLI::App& app, SnapOptions& o) {
       "this radius in the model's units (nprsnap shows a model about 1 across), which quiets a scan's "
       "noise; 0, the default, leaves them as the mesh has them")
       ->check(CLI::Validator(
-          [](std::string& text) {
-            float value = -1.0f;
-            return parseFloat(text, value) && value >= 0.0f
-                       ? std::string()
-                       : "wants a distance from 0 up, not " + inQuotes(text);
+          [parseNonNegative](std::string& text) {
+            float unused;
+            return parseNonNegative(text, unused) ? std::string()
+                                                  : "wants a distance from 0 up, not " + inQuotes(text);
           },
           ""))
       ->type_name("RADIUS");
