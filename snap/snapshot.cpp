@@ -199,11 +199,17 @@ bool Snapshotter::makeLineFinder() {
   }
   // The edges drawn as creases are the ones where the normals split.
   const SurfaceOptions surfaceOptions{withCreases_ ? creaseDegrees_ : kDefaultSplitDegrees, smoothing_};
-  surface_.reset(new (std::nothrow) Surface(model_, surfaceOptions));
-  if (!surface_ || !surface_->ok()) {
+  Surface* surface = fillSurface_.get();
+  // Smooth tones with the lines' own splits and smoothing share the fill's surface.
+  if (!surface || surface->options().splitDegrees != surfaceOptions.splitDegrees ||
+      surface->options().smoothingRadius != surfaceOptions.smoothingRadius) {
+    surface_.reset(new (std::nothrow) Surface(model_, surfaceOptions));
+    surface = surface_.get();
+  }
+  if (!surface || !surface->ok()) {
     return false;
   }
-  finder_.reset(new (std::nothrow) VisibleLineFinder(*surface_, withCreases_ ? &creases_ : nullptr));
+  finder_.reset(new (std::nothrow) VisibleLineFinder(*surface, withCreases_ ? &creases_ : nullptr));
   return finder_ && finder_->ok();
 }
 

@@ -87,7 +87,11 @@ class Snapshotter {
   bool hiddenLines_;
   float suggestiveThreshold_;
   float smoothing_;
-  // Made when lines are first asked for, and kept for every view.
+  // Made only for smooth shading or strokes along the surface, split at the crease angle; for strokes
+  // along the surface smoothed, unlike the lines' surface. Declared before the line finder and the fill
+  // shader, which may refer to it.
+  std::unique_ptr<Surface> fillSurface_;
+  // Made when lines are first asked for, and kept for every view, unless the fill's surface is the same.
   std::unique_ptr<Surface> surface_;
   std::unique_ptr<VisibleLineFinder> finder_;
   bool withCreases_ = false;
@@ -97,9 +101,6 @@ class Snapshotter {
   int width_, height_;        // the picture's size, before samples
   Shading shading_;
   bool strokesAlongSurface_ = false;  // the hatching is strokes along the surface
-  // Made only for smooth shading or strokes along the surface, split at the crease angle; for strokes
-  // along the surface smoothed, unlike the lines' surface.
-  std::unique_ptr<Surface> fillSurface_;
   std::unique_ptr<FillShader> fill_;
   std::vector<Vec3> directions_;  // the hatching's direction field, made for the first strokes
   Failure failure_ = Failure::None;
